@@ -1,0 +1,39 @@
+# Top-level entry points.  `make` builds everything into build/; `make test`
+# builds and runs every test, in the normal and in the sanitizer build.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+
+.PHONY: all configure test test-fast test-asan demo bench fuzz clean
+
+all: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+configure:
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -g"
+
+test-fast: all
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan:
+	@test -f $(ASAN_BUILD)/CMakeCache.txt || cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DINV_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+test: test-fast test-asan
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz demo
+
+# A sample store in demo/ and one report run over it.
+demo: all
+	bash tools/demo.sh
+
+# Times every report over a large sample store.
+bench: all
+	bash bench/run.sh
+
+# Fuzzes the indexed-file reader for FUZZ_SECONDS (needs clang's libFuzzer).
+FUZZ_SECONDS ?= 60
+fuzz:
+	bash fuzz/run.sh $(FUZZ_SECONDS)

@@ -1,0 +1,2 @@
+// Placeholder entry until the driver is built.
+int main() { return 0; }

@@ -1,0 +1,105 @@
+// The flat call interface of the indexed-file library.
+//
+// A database is two files: a record file of 256-byte blocks and a B-tree
+// index file whose fixed-length keys lead to block addresses in it.  Callers
+// never touch either file directly; they use the sixteen operations below,
+// each named by its five-letter routine tag.  Every operation reports success
+// or failure through a status word (0 success, 1 failure) or a true/false
+// result; it never throws.  Every failure that has a message is also handed
+// to the error hook together with the operation's tag.  The hook is silent by
+// default and can be replaced.
+//
+// All process-wide state of the library -- the three index slots, the
+// five-entry fcb table, the core error code, the shared header and scratch
+// buffers and the hook -- lives in one `Library` object.
+//
+// Reader side (the report program): copfx, copfd, cfind, crdbk, cclfx, cclfd.
+// Writer side (maintenance tools):   ccrfx, ccrfd, caddk, cmdky, cgetr, cgivr,
+//                                    csmap, cckrc, cwrbk, cwtbk.
+//
+// File name field: 11 characters, an 8-character name and a 3-character
+// extension, both blank-padded.  It names the file "name up to its first
+// blank" + "." + "extension up to its first blank"; a blank extension names
+// the file without any extension (STOCK + "   " -> the file STOCK).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace isam {
+
+inline constexpr int kBlockSize = 256;
+inline constexpr int kIndexSlots = 3;
+inline constexpr int kFcbEntries = 5;
+inline constexpr int kMaxKeyLength = 32;
+
+using Block = std::array<std::uint8_t, kBlockSize>;
+using NameField = std::array<char, 11>;
+// File control block: byte 0 is 1 once `copfd` has filled it, bytes 1-11 the
+// name field of the open record file.
+using Fcb = std::array<std::uint8_t, 12>;
+
+// Called once per reported failure with the routine tag ("copfx") and the
+// message ("error in opfile").
+using ErrorHook = std::function<void(std::string_view tag, std::string_view message)>;
+
+// Builds a name field from a name and an extension (each cut or blank-padded).
+NameField make_name_field(std::string_view name, std::string_view extension);
+// The file name a name field denotes (see above).
+std::string file_name_of(const NameField& field);
+
+class Library {
+ public:
+  Library();
+  ~Library();  // releases open handles without writing anything
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+
+  // Replaces the error hook; an empty function restores the silent default.
+  void set_error_hook(ErrorHook hook);
+
+  // ---- reader side ----
+  void copfx(std::int16_t slot, const NameField& name, std::int16_t& status);
+  void copfd(const NameField& name, Fcb& fcb, std::int16_t& status);
+  // mode: 1 exact, 2 position (greatest live key <= key), 3 next, 4 previous.
+  // Modes 2-4 write the key reached into `key`, which must hold at least the
+  // index's key length.
+  void cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t> key,
+             std::uint16_t& address, std::uint8_t& type, bool& found);
+  void crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer,
+             std::int16_t& status);
+  void cclfx(std::int16_t slot, std::int16_t& status);
+  void cclfd(const Fcb& fcb, std::int16_t& status);
+
+  // ---- writer side ----
+  void ccrfx(const NameField& name, std::int16_t key_length, std::uint16_t capacity,
+             std::int16_t& status);
+  void ccrfd(const NameField& name, std::uint16_t capacity, std::int16_t& status);
+  void caddk(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address,
+             std::uint8_t type, std::int16_t& status);
+  void cmdky(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address,
+             std::uint8_t type, bool& done);
+  void cgetr(const Fcb& fcb, std::uint16_t& address, std::uint8_t& flag);
+  void cgivr(const Fcb& fcb, std::uint16_t address);
+  void csmap(const Fcb& fcb, std::uint16_t address, std::int16_t value);
+  void cckrc(const Fcb& fcb, std::uint16_t address, bool& in_use);
+  void cwrbk(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
+             std::int16_t& status);
+  void cwtbk(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
+             std::int16_t& status);
+
+  // The core error code of the latest core operation (0 to 10).  Never part
+  // of an operation's result; offered for diagnostics and tests.
+  std::int16_t core_error() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace isam

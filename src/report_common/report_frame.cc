@@ -1,0 +1,229 @@
+#include "report_common/report_frame.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "report_common/field_routines.h"
+
+namespace report {
+
+namespace {
+
+constexpr std::string_view kBanner = "K O R V A N E     I N V E N T O R Y";
+constexpr std::size_t kFlushThreshold = 64 * 1024;
+
+void place(LineBuffer& line, int column, std::string_view text) {
+  const int room = kPrintColumns - (column - 1);
+  const int n = std::min(static_cast<int>(text.size()), room);
+  if (n > 0) std::copy_n(text.data(), n, line.data() + (column - 1));
+}
+
+}  // namespace
+
+ReportFrame::ReportFrame(RunContext& ctx, FrameLayout layout) : ctx_(ctx), layout_(layout) {}
+
+ReportFrame::~ReportFrame() { close(); }
+
+bool ReportFrame::open(const RunDate& run_date) {
+  run_date_ = run_date;
+  line_count_ = layout_.page_length;
+  page_number_ = 0;
+  record_number_ = 0;
+  pending_.clear();
+  failed_ = false;
+  const std::string name(layout_.file_name);
+  if (layout_.recreate) ::unlink(name.c_str());
+  fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    fail("open", errno);
+    return false;
+  }
+  return true;
+}
+
+void ReportFrame::close() {
+  if (fd_ < 0) return;
+  if (flush() && ::ftruncate(fd_, static_cast<off_t>(record_number_ * record_length())) != 0) {
+    fail("write", errno);
+    return;
+  }
+  if (fd_ >= 0) {
+    if (::close(fd_) != 0 && !failed_) fail("write", errno);
+    fd_ = -1;
+  }
+}
+
+void ReportFrame::fail(std::string_view what, int error) {
+  if (!failed_) {
+    std::fprintf(ctx_.diagnostics, "invreport: cannot %.*s %.*s: %s\n", static_cast<int>(what.size()),
+                 what.data(), static_cast<int>(layout_.file_name.size()), layout_.file_name.data(),
+                 std::strerror(error));
+    std::fflush(ctx_.diagnostics);
+  }
+  failed_ = true;
+  ctx_.output_failed = true;
+  pending_.clear();
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+bool ReportFrame::flush() {
+  std::size_t done = 0;
+  while (done < pending_.size()) {
+    const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      fail("write", n < 0 ? errno : EIO);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  pending_.clear();
+  return true;
+}
+
+void ReportFrame::clear_line() {
+  const int n = text_columns();
+  fill_chars(ctx_.line, layout_.comma_separated ? ',' : ' ', n);
+  ctx_.line[n] = '\r';
+  ctx_.line[n + 1] = '\n';
+}
+
+void ReportFrame::clear_line_blank() {
+  const int n = text_columns();
+  fill_chars(ctx_.line, ' ', n);
+  ctx_.line[n] = '\r';
+  ctx_.line[n + 1] = '\n';
+}
+
+std::span<char> ReportFrame::columns(int column, int width) {
+  return std::span<char>(ctx_.line).subspan(column - 1, width);
+}
+
+void ReportFrame::put_text(int column, std::string_view text) {
+  copy_chars(text, columns(column, static_cast<int>(text.size())), static_cast<int>(text.size()));
+}
+
+void ReportFrame::put_real(int column, int width, int decimals, float value) {
+  real_to_text(value, decimals, width, columns(column, width));
+}
+
+void ReportFrame::put_number(int column, int width, std::int32_t value) {
+  int_to_number_text(value, columns(column, width), width);
+}
+
+void ReportFrame::put_int_text(int column, int width, std::int16_t value) {
+  int_to_text(value, columns(column, width), width);
+}
+
+void ReportFrame::put_integer(int column, int width, std::int64_t value) {
+  integer_column(value, columns(column, width), width);
+}
+
+void ReportFrame::put_decimal(int column, int width, int decimals, std::int64_t scaled) {
+  decimal_column(scaled, decimals, width, columns(column, width));
+}
+
+bool ReportFrame::write_record() {
+  if (fd_ < 0) return false;
+  ++record_number_;
+  const int length = record_length();
+  // A comma-separated record ends with CR LF in bytes 127-128 whatever the
+  // buffer holds beyond them.
+  pending_.insert(pending_.end(), ctx_.line.data(), ctx_.line.data() + length - 2);
+  pending_.push_back('\r');
+  pending_.push_back('\n');
+  if (pending_.size() >= kFlushThreshold) return flush();
+  return true;
+}
+
+bool ReportFrame::start_page_if_due() {
+  ++line_count_;
+  if (line_count_ <= layout_.page_length) return true;
+  if (!write_page_header()) return false;
+  ++line_count_;
+  return true;
+}
+
+bool ReportFrame::write_page_header() {
+  ++page_number_;
+  // The header is built in its own buffer, so that a detail line already
+  // placed in the line buffer survives it.
+  const LineBuffer saved = ctx_.line;
+  const Headings& h = ctx_.headings;
+  auto blank = [&] {
+    std::fill_n(ctx_.line.data(), kPrintColumns, ' ');
+    ctx_.line[kPrintColumns] = '\r';
+    ctx_.line[kPrintColumns + 1] = '\n';
+  };
+  bool ok = true;
+  for (int record = 1; record <= 8 && ok; ++record) {
+    blank();
+    if (record <= 4) {
+      place(ctx_.line, 2, h.left_line(record));
+      place(ctx_.line, 109, h.right_line(record));
+    }
+    switch (record) {
+      case 1:
+        ctx_.line[0] = '1';
+        place(ctx_.line, 50, kBanner);
+        break;
+      case 2:
+        place(ctx_.line, 50, layout_.title.substr(0, 37));
+        break;
+      case 3:
+        place(ctx_.line, 62, std::string_view(h.period.data(), h.period.size()));
+        break;
+      case 5: {
+        place(ctx_.line, 81, "Page");
+        integer_column(page_number_, columns(85, 4), 4);
+        std::string name(layout_.file_name.substr(0, 8));
+        name.resize(8, ' ');
+        place(ctx_.line, 92, name);
+        place(ctx_.line, 101, "Run");
+        place(ctx_.line, 105, std::string_view(run_date_.data(), run_date_.size()));
+        break;
+      }
+      case 6:
+        place(ctx_.line, 1, layout_.heading1);
+        break;
+      case 7:
+        place(ctx_.line, 1, layout_.heading2);
+        break;
+      case 8:
+        std::fill_n(ctx_.line.data() + 1, kPrintColumns - 1, '-');
+        break;
+      default:
+        break;
+    }
+    ok = write_record();
+    if (record == 1) line_count_ = 0;
+  }
+  ctx_.line = saved;
+  return ok;
+}
+
+void ReportFrame::echo(int columns) {
+  if (fd_ < 0) return;
+  std::fwrite(ctx_.line.data(), 1, static_cast<std::size_t>(columns), ctx_.console);
+  std::fputc('\n', ctx_.console);
+}
+
+void ReportFrame::echo_if_due() {
+  if (record_number_ % 10 == 1) echo(text_columns());
+}
+
+bool ReportFrame::write_detail() {
+  if (!write_record()) return false;
+  echo_if_due();
+  return true;
+}
+
+}  // namespace report

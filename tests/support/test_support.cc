@@ -1,0 +1,224 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace test_support {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string templ = (fs::temp_directory_path() / "invtest-XXXXXX").string();
+  if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+ProcessResult run_process(const std::string& binary, const std::vector<std::string>& args,
+                          const fs::path& cwd, std::string_view input) {
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (::pipe(in_pipe) != 0 || ::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0)
+    throw std::runtime_error("pipe failed");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in_pipe[0], 0);
+    ::dup2(out_pipe[1], 1);
+    ::dup2(err_pipe[1], 2);
+    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) ::close(fd);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(binary.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(binary.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  ProcessResult result;
+  std::size_t written = 0;
+  int in_fd = in_pipe[1];
+  if (input.empty()) {
+    ::close(in_fd);
+    in_fd = -1;
+  } else {
+    ::fcntl(in_fd, F_SETFL, O_NONBLOCK);
+  }
+  bool out_open = true, err_open = true;
+  char buf[65536];
+  while (out_open || err_open) {
+    pollfd fds[3];
+    int n = 0;
+    int out_i = -1, err_i = -1, in_i = -1;
+    if (out_open) { fds[n] = {out_pipe[0], POLLIN, 0}; out_i = n++; }
+    if (err_open) { fds[n] = {err_pipe[0], POLLIN, 0}; err_i = n++; }
+    if (in_fd >= 0) { fds[n] = {in_fd, POLLOUT, 0}; in_i = n++; }
+    if (::poll(fds, n, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (in_i >= 0 && (fds[in_i].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      const ssize_t w = ::write(in_fd, input.data() + written, input.size() - written);
+      if (w > 0) written += static_cast<std::size_t>(w);
+      if (w < 0 || written == input.size()) {
+        ::close(in_fd);
+        in_fd = -1;
+      }
+    }
+    for (auto [idx, fd, open, sink] : {std::tuple{out_i, out_pipe[0], &out_open, &result.out},
+                                        std::tuple{err_i, err_pipe[0], &err_open, &result.err}}) {
+      if (idx >= 0 && (fds[idx].revents & (POLLIN | POLLHUP | POLLERR))) {
+        const ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r > 0) sink->append(buf, static_cast<std::size_t>(r));
+        else *open = false;
+      }
+    }
+  }
+  if (in_fd >= 0) ::close(in_fd);
+  ::close(out_pipe[0]);
+  ::close(err_pipe[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+ProcessResult run_invreport(const std::vector<std::string>& args, const fs::path& cwd, std::string_view input) {
+  return run_process(INVREPORT_BIN, args, cwd, input);
+}
+
+ProcessResult run_invdb(const std::vector<std::string>& args, const fs::path& cwd, std::string_view input) {
+  return run_process(INVDB_BIN, args, cwd, input);
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const fs::path& path, std::string_view content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+fs::path data_path(std::string_view relative) { return fs::path(TEST_DATA_DIR) / relative; }
+
+void expect_golden(std::string_view actual, std::string_view relative) {
+  const fs::path path = data_path(relative);
+  if (std::getenv("UPDATE_GOLDEN") != nullptr) {
+    fs::create_directories(path.parent_path());
+    write_file(path, actual);
+    return;
+  }
+  ASSERT_TRUE(fs::exists(path)) << "missing expected file " << path;
+  const std::string expected = read_file(path);
+  if (expected == actual) return;
+  // Name the first differing line.
+  std::size_t line = 1, i = 0;
+  const std::size_t n = std::min(expected.size(), actual.size());
+  while (i < n && expected[i] == actual[i]) {
+    if (expected[i] == '\n') ++line;
+    ++i;
+  }
+  auto line_at = [](std::string_view s, std::size_t pos) {
+    std::size_t b = s.rfind('\n', pos == 0 ? 0 : pos - 1);
+    b = (b == std::string_view::npos || pos == 0) ? 0 : b + 1;
+    std::size_t e = s.find('\n', pos);
+    return std::string(s.substr(b, e == std::string_view::npos ? std::string_view::npos : e - b));
+  };
+  ADD_FAILURE() << relative << ": differs at line " << line << " (byte " << i << ")\n expected: ["
+                << line_at(expected, i) << "]\n   actual: [" << line_at(actual, i) << "]";
+}
+
+report::ItemArea make_item(std::string_view stock_index) {
+  report::ItemArea item{};
+  for (const auto& f : report::item::kAllFields)
+    if (f.kind == report::FieldKind::kText) report::set_text(item, f, "");
+  report::set_text(item, report::item::RecordClass, "12");
+  report::set_text(item, report::item::StockIndex, stock_index);
+  return item;
+}
+
+std::string heading_text(const std::vector<std::string>& lines) {
+  std::string text;
+  for (std::size_t i = 0; i < 6; ++i) {
+    std::string line = i < lines.size() ? lines[i] : "";
+    line.resize(24, ' ');
+    text += line;
+  }
+  return text;
+}
+
+DbBuilder::DbBuilder(const fs::path& dir, std::string_view name, std::uint16_t capacity) : dir_(dir) {
+  // The library names files relative to the current directory.
+  previous_cwd_ = fs::current_path();
+  fs::current_path(dir_);
+  std::int16_t status = 1;
+  lib_.ccrfx(isam::make_name_field(name, "XXX"), 22, capacity, status);
+  EXPECT_EQ(status, 0) << "ccrfx";
+  lib_.ccrfd(isam::make_name_field(name, ""), capacity, status);
+  EXPECT_EQ(status, 0) << "ccrfd";
+  lib_.copfx(1, isam::make_name_field(name, "XXX"), status);
+  EXPECT_EQ(status, 0) << "copfx";
+  lib_.copfd(isam::make_name_field(name, ""), fcb_, status);
+  EXPECT_EQ(status, 0) << "copfd";
+  open_ = true;
+  fs::current_path(previous_cwd_);
+}
+
+DbBuilder::~DbBuilder() { close(); }
+
+std::uint16_t DbBuilder::add(const report::ItemArea& record, std::uint8_t type) {
+  std::uint16_t address = 0;
+  std::uint8_t flag = 1;
+  lib_.cgetr(fcb_, address, flag);
+  EXPECT_NE(address, 0) << "cgetr";
+  std::int16_t status = 1;
+  lib_.cwrbk(fcb_, address, record, status);
+  EXPECT_EQ(status, 0) << "cwrbk";
+  lib_.caddk(1, std::span<const std::uint8_t>(record.data(), 22), address, type, status);
+  EXPECT_EQ(status, 0) << "caddk";
+  return address;
+}
+
+void DbBuilder::add_headings(std::string_view left144, std::string_view right144) {
+  for (auto [key, text] : {std::pair{std::string_view("001600"), right144},
+                           std::pair{std::string_view("001601"), left144}}) {
+    report::ItemArea record{};
+    std::string k(key);
+    k.resize(22, ' ');
+    std::memcpy(record.data(), k.data(), 22);
+    std::memcpy(record.data() + 22, text.data(), std::min<std::size_t>(text.size(), 144));
+    add(record);
+  }
+}
+
+void DbBuilder::close() {
+  if (!open_) return;
+  open_ = false;
+  std::int16_t status = 1;
+  lib_.cclfx(1, status);
+  EXPECT_EQ(status, 0) << "cclfx";
+  lib_.cclfd(fcb_, status);
+  EXPECT_EQ(status, 0) << "cclfd";
+}
+
+}  // namespace test_support

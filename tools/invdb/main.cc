@@ -1,0 +1,2 @@
+// Placeholder entry until the tool is built.
+int main() { return 0; }
