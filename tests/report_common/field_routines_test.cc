@@ -9,51 +9,40 @@
 namespace report {
 namespace {
 
-// Each helper starts from a field of "?" so that a position the routine
+// A field of `width` "?" handed to `write`, so that a position the routine
 // should have written but did not shows up.
+template <typename Write>
+std::string written(int width, Write write) {
+  std::string s(width, '?');
+  write(std::span<char>(s));
+  return s;
+}
+
 std::string real(float value, int decimals, int width) {
-  std::string s(width, '?');
-  real_to_text(value, decimals, width, s);
-  return s;
+  return written(width, [&](std::span<char> f) { real_to_text(value, decimals, width, f); });
 }
-
 std::string number(std::int32_t value, int width) {
-  std::string s(width, '?');
-  int_to_number_text(value, s, width);
-  return s;
+  return written(width, [&](std::span<char> f) { int_to_number_text(value, f, width); });
 }
-
 std::string digits(std::int16_t value, int length) {
-  std::string s(length, '?');
-  int_to_digits(value, s, length);
-  return s;
+  return written(length, [&](std::span<char> f) { int_to_digits(value, f, length); });
 }
-
 std::string text(std::int16_t value, int length) {
-  std::string s(length, '?');
-  int_to_text(value, s, length);
-  return s;
+  return written(length, [&](std::span<char> f) { int_to_text(value, f, length); });
+}
+std::string integer_col(std::int64_t value, int width) {
+  return written(width, [&](std::span<char> f) { integer_column(value, f, width); });
+}
+std::string decimal_col(std::int64_t scaled, int decimals, int width) {
+  return written(width, [&](std::span<char> f) { decimal_column(scaled, decimals, width, f); });
 }
 
 std::string squeezed(std::string s, int length) {
   squeeze_blanks(s, length);
   return s;
 }
-
 std::string justified(std::string s, int length) {
   right_justify(s, length);
-  return s;
-}
-
-std::string integer_col(std::int64_t value, int width) {
-  std::string s(width, '?');
-  integer_column(value, s, width);
-  return s;
-}
-
-std::string decimal_col(std::int64_t scaled, int decimals, int width) {
-  std::string s(width, '?');
-  decimal_column(scaled, decimals, width, s);
   return s;
 }
 
