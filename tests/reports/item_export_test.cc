@@ -1,74 +1,60 @@
-// Report 15, the item export file.
+// Report 15, the item export file, run as a process over a database.
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "reports/reports.h"
 #include "support/test_support.h"
 
 namespace csv_export_test {  // defined in reorder_export_test.cc
-using Factory = std::unique_ptr<report::Report> (*)(report::RunContext&);
-using Files = std::map<std::string, std::string>;
-Files run_in_process(Factory make, const std::vector<report::ItemArea>& items, std::string* console,
-                     const std::function<void()>& prepare = {});
+test_support::ProcessResult run_over_database(const std::filesystem::path& dir,
+                                              const std::vector<report::ItemArea>& items, const std::string& report);
 std::string record(const std::string& file, int n);
-std::string commas_with(const std::vector<std::pair<int, std::string>>& fields);
+report::ItemArea priced(std::string_view sku, std::int32_t price, std::int32_t cost, std::int32_t qoh,
+                        std::int32_t qos);
 }  // namespace csv_export_test
 
 namespace {
 
-using namespace csv_export_test;
+using csv_export_test::priced;
 using report::ItemArea;
 using report::set_i32;
-using report::set_text;
 namespace item = report::item;
 
-TEST(ItemExport, WritesItsOwnFileAndLeavesTheWorkFileAlone) {
-  ItemArea a = test_support::make_item("E1");
-  set_text(a, item::LongName, "Garden hose, 25 ft");
-  set_text(a, item::Vendor, "HOSECO");
-  set_text(a, item::Alternate, "UPC1");
-  set_i32(a, item::Price, 15000);
-  set_i32(a, item::UntCost, 10000);
-  set_i32(a, item::QOH, 100000);
-  set_i32(a, item::QOS, -3);
+// Expected file rpt15_items.csv, checked column by column by hand:
+//   record 1  the heading: 14 names in cols 1-97, three blanks, "CycSold,
+//             YTDSold" in cols 101-115, blanks to col 126.
+//   Every item record: cols 1-87 as report 6's, 89-94 mark-up, 96-102
+//   inventory value, 104-108 QOH, 110-114 QOS, 116-120 CycSold, 122-126
+//   YTDSold, commas in 13, 38, 51, 64, 72, 80, 88, 95, 103, 109, 115, 121,
+//   CR LF.
+//   record 2  X-A "Hammer, claw 16 oz", TOOLCO, 071234500012: "  15.00",
+//             "  10.00", "   5.00", "150.00" (fills its six columns); QOH 7
+//             -> "  70.00", "    7"; QOS 2 -> "    2"; sold "   12", "  340".
+//   record 3  X-B: "   2.00", "   2.50", "   -.50", " 80.00"; QOH 40 at 2.5
+//             -> " 100.00", "   40"; QOS and sold counts blank.
+//   record 4  X-C: 500 / 100 -> "    .50", "    .10", "    .40", "500.00";
+//             QOH 100000 at 0.1 -> "0000.00" and "00000", the last seven
+//             and five characters of 10000.00 and 100000; QOS -3 -> "   -3".
+// The work file that was there before keeps its bytes.
+TEST(ItemExportRun, GoldenFileAndWorkFileUntouched) {
+  test_support::TempDir dir;
+  const std::string old_work = std::string(126, 'w') + "\r\n";
+  test_support::write_file(dir / "OUTF21.DAT", old_work);
+  ItemArea a = priced("X-A", 15000, 10000, 7, 2);
+  report::set_text(a, item::LongName, "Hammer, claw 16 oz");
+  report::set_text(a, item::Vendor, "TOOLCO");
+  report::set_text(a, item::Alternate, "071234500012");
   set_i32(a, item::CycSold, 12);
   set_i32(a, item::YTDSold, 340);
-  ItemArea b = test_support::make_item("E2");
-  set_i32(b, item::Price, 1000);
-  set_i32(b, item::UntCost, 2500);
-  set_i32(b, item::QOH, 40);
-  std::string console;
-  Files files = run_in_process(report::make_item_export, {a, b}, &console,
-                               [] { std::ofstream("OUTF21.DAT") << "old work file"; });
-  EXPECT_EQ(files["OUTF21.DAT"], "old work file");
-  const std::string file = files["KOROt15.csv"];
-  ASSERT_EQ(file.size(), 3u * 128);
-  const std::string heading =
-      "StockIndex,LongName,Vendor Id,Alternate,UntPrice,UntCost,Margin,MarkUp,InvValue,QOH,QOS,Shortage,"
-      "   CycSold,YTDSold" + std::string(11, ' ');
-  EXPECT_EQ(record(file, 1), heading);
-  EXPECT_EQ(console, heading + "\n");
-  // The mark-up 150.00 fills its six columns; 100000 x 10 = 1000000.00 and
-  // 100000 itself keep their last seven and five characters; the units sold
-  // are right-aligned in 116-120 and 122-126.
-  EXPECT_EQ(record(file, 2),
-            commas_with({{1, "E1          "}, {14, "Garden hose, 25 ft      "}, {39, "HOSECO      "},
-                         {52, "UPC1        "}, {65, "  15.00"}, {73, "  10.00"}, {81, "   5.00"},
-                         {89, "150.00"}, {96, "0000.00"}, {104, "00000"}, {110, "   -3"}, {116, "   12"},
-                         {122, "  340"}}));
-  // 1.00 on 2.50: margin -1.50, mark-up 40 %, 40 x 2.5 = 100.00 in stock;
-  // the zero counts are blank.
-  EXPECT_EQ(record(file, 3),
-            commas_with({{1, "E2          "}, {14, std::string(24, ' ')}, {39, std::string(12, ' ')},
-                         {52, std::string(12, ' ')}, {65, "   1.00"}, {73, "   2.50"}, {81, "  -1.50"},
-                         {89, " 40.00"}, {96, " 100.00"}, {104, "   40"}, {110, "     "}, {116, "     "},
-                         {122, "     "}}));
+  const auto r = csv_export_test::run_over_database(
+      dir.path(), {a, priced("X-B", 2000, 2500, 40, 0), priced("X-C", 500, 100, 100000, -3)}, "15");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string file = test_support::read_file(dir / "KOROt15.csv");
+  test_support::expect_golden(file, "reports/golden/rpt15_items.csv");
+  EXPECT_NE(r.out.find(csv_export_test::record(file, 1) + "\n"), std::string::npos);
+  EXPECT_EQ(test_support::read_file(dir / "OUTF21.DAT"), old_work);
 }
 
 }  // namespace

@@ -1,90 +1,62 @@
-// Report 6, the margin and value export.
+// Report 6, the margin and value export, run as a process over a database.
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "reports/reports.h"
 #include "support/test_support.h"
 
 namespace csv_export_test {  // defined in reorder_export_test.cc
-using Factory = std::unique_ptr<report::Report> (*)(report::RunContext&);
-using Files = std::map<std::string, std::string>;
-Files run_in_process(Factory make, const std::vector<report::ItemArea>& items, std::string* console,
-                     const std::function<void()>& prepare = {});
+test_support::ProcessResult run_over_database(const std::filesystem::path& dir,
+                                              const std::vector<report::ItemArea>& items, const std::string& report);
 std::string record(const std::string& file, int n);
-std::string cols(const std::string& text, int from, int to);
-std::string commas_with(const std::vector<std::pair<int, std::string>>& fields);
+report::ItemArea priced(std::string_view sku, std::int32_t price, std::int32_t cost, std::int32_t qoh,
+                        std::int32_t qos);
 }  // namespace csv_export_test
 
 namespace {
 
-using namespace csv_export_test;
+using csv_export_test::priced;
 using report::ItemArea;
 using report::set_i32;
-using report::set_text;
 namespace item = report::item;
 
-ItemArea priced(std::string_view sku, std::int32_t price, std::int32_t cost, std::int32_t qoh, std::int32_t qos) {
-  ItemArea it = test_support::make_item(sku);
-  set_i32(it, item::Price, price);
-  set_i32(it, item::UntCost, cost);
-  set_i32(it, item::QOH, qoh);
-  set_i32(it, item::QOS, qos);
-  return it;
-}
-
-std::string run_file(const std::vector<ItemArea>& items, std::string* console = nullptr) {
-  return run_in_process(report::make_margin_export, items, console)["OUTF21.DAT"];
-}
-
-TEST(MarginExport, HeadingThenEveryItemWithItsFigures) {
-  ItemArea a = priced("M1", 15000, 10000, 40, 3);
-  set_text(a, item::LongName, "Big, red widget");
-  set_text(a, item::Vendor, "V1");
-  set_text(a, item::Alternate, "012345678905");
-  const ItemArea b = priced("M2", 2000, 2500, 40, 400);
-  std::string console;
-  const std::string file = run_file({a, b}, &console);
-  ASSERT_EQ(file.size(), 3u * 128);
-  const std::string heading =
-      "StockIndex,ShortName,Price,AvgCost,Margin,%MarkUp,InvValue,QOH,QOS,Shortage,Vendor," + std::string(43, ' ');
-  EXPECT_EQ(record(file, 1), heading);
-  EXPECT_EQ(console, heading + "\n");
-  // 15.000 and 10.000: margin 5, mark-up 150 %, 40 x 10 = 400 in stock, 3 x
-  // 10 = 30 short.  The description's own comma stays as it is.
-  EXPECT_EQ(record(file, 2),
-            commas_with({{1, "M1          "}, {14, "Big, red widget         "}, {39, "V1          "},
-                         {52, "012345678905"}, {65, "  15.00"}, {73, "  10.00"}, {81, "   5.00"},
-                         {89, " 150.00"}, {97, "  400.00"}, {106, "    40"}, {113, "     3"}, {120, "  30.00"}}));
-  // Below cost: margin -0.5 with its sign before the point; 40 x 2.5 =
-  // 100; the shortage value 400 x 2.5 = 1000.00 keeps both decimals in its
-  // seven columns and CR LF stays in bytes 127-128 (record() checks).
-  EXPECT_EQ(record(file, 3),
-            commas_with({{1, "M2          "}, {14, std::string(24, ' ')}, {39, std::string(12, ' ')},
-                         {52, std::string(12, ' ')}, {65, "   2.00"}, {73, "   2.50"}, {81, "   -.50"},
-                         {89, "  80.00"}, {97, "  100.00"}, {106, "    40"}, {113, "   400"}, {120, "1000.00"}}));
-}
-
-TEST(MarginExport, ZeroFiguresAreBlank) {
-  const std::string file = run_file({priced("NOCOST", 1999, 0, 5, 2), priced("EVEN", 5000, 5000, 0, 0)});
-  // No cost: cost, mark-up, inventory value and shortage value blank.
-  const std::string r = record(file, 2);
-  EXPECT_EQ(cols(r, 65, 126), "   2.00,       ,   2.00,       ,        ,     5,     2,       ");
-  // Price equal to cost: blank margin; zero quantities blank.
-  EXPECT_EQ(cols(record(file, 3), 65, 126), "   5.00,   5.00,       , 100.00,        ,      ,      ,       ");
-}
-
-TEST(MarginExport, MarkUpDividesTheThousandthsInSinglePrecision) {
-  // 556892 / 249677 rounds to the float 2.2304497, x 100 to 223.04497:
-  // 223.04.  Dividing 556.892 by 249.677 first would give 223.04500 and so
-  // 223.05.  A mark-up of 10000 % or more loses its leading digits.
-  const std::string file = run_file({priced("P", 556892, 249677, 0, 0), priced("Q", 150000, 10, 0, 0)});
-  EXPECT_EQ(cols(record(file, 2), 89, 95), " 223.04");
-  EXPECT_EQ(cols(record(file, 3), 89, 95), "0000.00");
+// Expected file rpt06_margin.dat, checked column by column by hand:
+//   record 1  the heading: the 11 names in cols 1-83, blanks to col 126.
+//   Every item record: cols 1-12 StockIndex, 14-37 LongName, 39-50 Vendor,
+//   52-63 Alternate, 65-71 price, 73-79 cost, 81-87 margin, 89-95 mark-up,
+//   97-104 inventory value, 106-111 QOH, 113-118 QOS, 120-126 shortage
+//   value, commas in 13, 38, 51, 64, 72, 80, 88, 96, 105, 112, 119, CR LF.
+//   record 2  M-A "Hammer, claw 16 oz" (its comma as stored), TOOLCO,
+//             071234500012: 15000 / 10000 -> "  15.00", "  10.00",
+//             "   5.00", " 150.00"; QOH 7 -> "   70.00", "     7"; QOS 2
+//             -> "     2" and 2 x 10 -> "  20.00".
+//   record 3  M-B: 2000 / 2500 -> "   2.00", "   2.50", "   -.50",
+//             "  80.00"; QOH 40 at 2.5 -> "  100.00", "    40"; QOS 400 ->
+//             "   400" and 400 x 2.5 -> "1000.00", both decimals kept.
+//   record 4  M-C: 1250 without cost -> "   1.25", blank cost, margin
+//             "   1.25", blank mark-up and inventory value; QOH 3 ->
+//             "     3"; QOS -4 -> "    -4", shortage value blank.
+//   record 5  M-D: 556892 / 249677 -> " 556.89", " 249.68", " 307.22";
+//             the mark-up divides the thousandths in single precision:
+//             2.2304497 x 100 = 223.04497 -> " 223.04" (dividing 556.892
+//             by 249.677 first would give 223.04500 and so 223.05).
+TEST(MarginExportRun, GoldenFile) {
+  test_support::TempDir dir;
+  ItemArea a = priced("M-A", 15000, 10000, 7, 2);
+  report::set_text(a, item::LongName, "Hammer, claw 16 oz");
+  report::set_text(a, item::ShortName, "Hammer");
+  report::set_text(a, item::Vendor, "TOOLCO");
+  report::set_text(a, item::Alternate, "071234500012");
+  const auto r = csv_export_test::run_over_database(
+      dir.path(),
+      {a, priced("M-B", 2000, 2500, 40, 400), priced("M-C", 1250, 0, 3, -4), priced("M-D", 556892, 249677, 0, 0)},
+      "06");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string file = test_support::read_file(dir / "OUTF21.DAT");
+  test_support::expect_golden(file, "reports/golden/rpt06_margin.dat");
+  EXPECT_NE(r.out.find(csv_export_test::record(file, 1) + "\n"), std::string::npos);
 }
 
 }  // namespace
