@@ -48,6 +48,25 @@ TEST(InvreportDatabase, TheFileNamesEndAtTheFirstBlankOrReplacedCharacter) {
   EXPECT_EQ(r.out, std::string(kCompletionTitle) + " STO CKS9   \n");
 }
 
+// Bytes 8-9 of a database file's header: 1 while open, 0 after a close.
+int open_mark(const fs::path& file) {
+  const std::string bytes = test_support::read_file(file);
+  if (bytes.size() < 10) return -1;
+  return static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+}
+
+TEST(InvreportDatabase, BothFilesAreClosedAfterTheRun) {
+  test_support::TempDir dir;
+  {
+    test_support::DbBuilder db(dir.path(), "STOCK");
+    db.add(test_support::make_item("A"));
+  }
+  const auto r = run_invreport({"-RPT", "01", "-F", "STOCK"}, dir.path());
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(open_mark(dir / "STOCK.XXX"), 0);
+  EXPECT_EQ(open_mark(dir / "STOCK"), 0);
+}
+
 TEST(InvreportDatabase, MissingRecordFileGivesTheCompletionLinesAndFails) {
   test_support::TempDir dir;
   build_empty(dir.path(), "STOCK");
@@ -56,6 +75,7 @@ TEST(InvreportDatabase, MissingRecordFileGivesTheCompletionLinesAndFails) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, std::string(kCompletionTitle) + " STOCK      \n");
   EXPECT_NE(r.err.find("STOCK"), std::string::npos);
+  EXPECT_EQ(open_mark(dir / "STOCK.XXX"), 0) << "the index file is closed all the same";
 }
 
 }  // namespace
