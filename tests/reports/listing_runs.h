@@ -1,6 +1,6 @@
-// Runs one report routine in-process, as the driver would, over items built
-// by the test: first call with mode 0, then mode 1 for each further item,
-// then the finishing call with mode 2.  Needs no database.
+// Two ways to run a listing report over items built by a test: in-process,
+// calling the report routine as the driver would (needs no database), and
+// as the invreport program over a database built through the library.
 #pragma once
 
 #include <cstdio>
@@ -30,7 +30,8 @@ struct Listing {
 };
 
 // Runs the report made by `make` in a fresh directory (the work file is
-// created there) and returns what it wrote.
+// created there): first call with mode 0, then mode 1 for each further item,
+// then the finishing call with mode 2.
 inline Listing run_in_process(std::unique_ptr<report::Report> (*make)(report::RunContext&),
                               const std::vector<report::ItemArea>& items) {
   test_support::TempDir dir;
@@ -61,12 +62,38 @@ inline Listing run_in_process(std::unique_ptr<report::Report> (*make)(report::Ru
   return out;
 }
 
+// Builds the database STOCK in a fresh directory from the page-header texts
+// below and `items`, runs invreport -RPT `number` -F STOCK -DT 030424 there
+// and returns the work file.  The page headers then show:
+//   left  WESTSIDE GROCERY / 12 HARBOR ROAD / LAKETOWN / 555-0100
+//   right BACK OFFICE / INVENTORY LISTINGS / WEEKLY RUN / STORE 07
+//   period "MARCH     24", run date 03-04-24.
+inline std::string run_as_process(std::string_view number, const std::vector<ItemArea>& items) {
+  test_support::TempDir dir;
+  {
+    test_support::DbBuilder db(dir.path(), "STOCK");
+    db.add_headings(test_support::heading_text({"WESTSIDE GROCERY", "12 HARBOR ROAD", "LAKETOWN", "555-0100"}),
+                    test_support::heading_text({"BACK OFFICE", "INVENTORY LISTINGS", "WEEKLY RUN", "STORE 07"}));
+    for (const ItemArea& it : items) db.add(it);
+  }
+  const auto run = test_support::run_invreport({"-RPT", std::string(number), "-F", "STOCK", "-DT", "030424"},
+                                               dir.path());
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  return test_support::read_file(dir / "OUTF21.DAT");
+}
+
 // An item record with the given 32-bit fields set, everything else as
 // make_item leaves it.
 inline ItemArea item_with(std::string_view index,
                           std::initializer_list<std::pair<report::Field, std::int32_t>> values) {
   ItemArea a = test_support::make_item(index);
   for (const auto& [field, value] : values) report::set_i32(a, field, value);
+  return a;
+}
+
+// `a` with the given text fields set, each blank-padded or cut to its width.
+inline ItemArea with_text(ItemArea a, std::initializer_list<std::pair<report::Field, std::string_view>> values) {
+  for (const auto& [field, value] : values) report::set_text(a, field, value);
   return a;
 }
 
