@@ -13,8 +13,9 @@ using report::ItemArea;
 using namespace sales_by_harness;
 namespace item = report::item;
 
-ItemArea department_item(std::string_view index, std::int16_t dept, std::string_view name) {
-  ItemArea it = test_support::make_item(index);
+ItemArea department_item(std::string_view index, std::int16_t dept, std::string_view name,
+                         const Figures& f = {}) {
+  ItemArea it = sales_item(index, f);
   report::set_i16(it, item::Dept, dept);
   report::set_text(it, item::LongName, name);
   return it;
@@ -22,23 +23,17 @@ ItemArea department_item(std::string_view index, std::int16_t dept, std::string_
 
 TEST(SalesByDepartment, GroupsLabelsAndFigures) {
   InProcessRun run;
-  std::vector<ItemArea> items = {
-      department_item("A1", 5, "APPLES"), department_item("A2", 0, "ZERO"),
-      department_item("A3", 1000, "THOUSAND"), department_item("A4", 5, "PEARS"),
-      department_item("A5", -3, "NEGATIVE"), department_item("A6", 7, "ABCDEFGHIJKLMNOPQRSTUVWX")};
-  // Department 5: 5.00 sold as 2 units, an average of 2.50; no unit cost.
-  report::set_i32(items[0], item::YTDSalesAmt, 300);
-  report::set_i32(items[0], item::YTDSold, 1);
-  report::set_i32(items[3], item::YTDSalesAmt, 200);
-  report::set_i32(items[3], item::YTDSold, 1);
-  // Department 7: no unit cost (cost of sales 60 % of the sales, no cost
-  // value), no units sold (no average), 4 short at 2.50 each.
-  ItemArea& d7 = items[5];
-  report::set_i32(d7, item::CycSalesAmt, 20000);
-  report::set_i32(d7, item::YTDSalesAmt, 1000);
-  report::set_i32(d7, item::YTDPurchQty, 6);
-  report::set_i32(d7, item::Price, 2500);
-  report::set_i32(d7, item::QOH, -4);
+  const std::vector<ItemArea> items = {
+      // Department 5: 5.00 sold as 2 units, an average of 2.50; no unit cost.
+      department_item("A1", 5, "APPLES", {.ytd_sales = 300, .ytd_sold = 1}),
+      department_item("A2", 0, "ZERO"),
+      department_item("A3", 1000, "THOUSAND"),
+      department_item("A4", 5, "PEARS", {.ytd_sales = 200, .ytd_sold = 1}),
+      department_item("A5", -3, "NEGATIVE"),
+      // Department 7: no unit cost (cost of sales 60 % of the sales, no cost
+      // value), no units sold (no average), 4 short at 2.50 each.
+      department_item("A6", 7, "ABCDEFGHIJKLMNOPQRSTUVWX",
+                      {.cyc_sales = 20000, .ytd_sales = 1000, .price = 2500, .on_hand = -4, .ytd_bought = 6})};
   run.run(report::make_sales_by_department, items);
 
   const auto records = run.records();
@@ -56,6 +51,38 @@ TEST(SalesByDepartment, GroupsLabelsAndFigures) {
   EXPECT_EQ(cols(totals, 1, 19), std::string(19, ' '));
   EXPECT_EQ(cols(totals, 58, 88), "   15.00    9.00    6.00   40.0");
   EXPECT_EQ(cols(totals, 89, 132), std::string(20, ' ') + "   -10.00             -4");
+}
+
+// Expected lines of the listing, checked by hand (header as in the category
+// listing, with this report's title and column heads):
+//    5 PEARS (APPLES then PEARS fell into it): 10.00 + 5.00 = 15.00 sold;
+//      10 x .40 + .6 x 5.00 = 7.00 cost; 8.00; 53.3.  YTD 35.00; 30 x .40 +
+//      .6 x 5.00 = 15.00; 20.00; 57.1.  30 sold, 50 bought, 35 / 30 = 1.17
+//      each; retail 1.00 x 20 + 2.00 x -5 = 10.00; cost .40 x 20 = 8.00; QOH
+//      20 - 5 = 15.
+//    7 NO COST ITEM: 200.00, 120.00, 80.00, 40.0; YTD 150.00, 90.00, 60.00,
+//      40.0; no units sold: blank average; no price, cost or stock: blanks.
+//  998 MINUS DEPT (Dept 0, then -2 in key order): 2 x 1.00 sold at 2 x .25:
+//      2.00 1.00 1.00 50.0; retail 2 x 1.50 x 3 = 9.00, cost 2 x .25 x 3 =
+//      1.50, QOH 6.
+//  999 BIG DEPT NUMBE (Dept 1000; 14 characters show): YTD 10.00, 6.00, 4.00,
+//      40.0; 4 sold at 2.50.
+//  Totals: 217.00 128.00 89.00 41.0; 195.00 111.00 84.00 43.1; units and
+//      average blank; 19.00 9.50 21.
+TEST(SalesByDepartment, ListingOverADatabase) {
+  test_support::TempDir dir;
+  const std::vector<ItemArea> items = {
+      department_item("D001", 5, "APPLES", {.cyc_sales = 1000, .ytd_sales = 3000, .unit_cost = 400,
+                                            .price = 1000, .cyc_sold = 10, .ytd_sold = 30, .on_hand = 20,
+                                            .ytd_bought = 50}),
+      department_item("D002", 5, "PEARS", {.cyc_sales = 500, .ytd_sales = 500, .price = 2000, .on_hand = -5}),
+      department_item("D003", 0, "ZERO DEPT",
+                      {.cyc_sales = 100, .unit_cost = 250, .price = 1500, .cyc_sold = 2, .on_hand = 3}),
+      department_item("D004", -2, "MINUS DEPT",
+                      {.cyc_sales = 100, .unit_cost = 250, .price = 1500, .cyc_sold = 2, .on_hand = 3}),
+      department_item("D005", 1000, "BIG DEPT NUMBER LONG", {.ytd_sales = 1000, .ytd_sold = 4}),
+      department_item("D006", 7, "NO COST ITEM", {.cyc_sales = 20000, .ytd_sales = 15000})};
+  test_support::expect_golden(run_process(dir, "13", "STOCK", items), "reports/golden/rpt13_departments.txt");
 }
 
 }  // namespace

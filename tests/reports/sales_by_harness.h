@@ -1,6 +1,7 @@
-// Runs one of the grouped sales listings in-process over a list of items, in
-// a fresh directory made the current one for the test's duration, and reads
-// back the work file and the console echo.
+// Runs one of the grouped sales listings over a list of items, in-process in
+// a fresh directory made the current one for the test's duration, or as a
+// process over a database built through the library, and reads back the
+// work file (and, in-process, the console echo).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,6 +21,56 @@ namespace sales_by_harness {
 
 inline constexpr report::RunDate kRunDate{'0', '3', '-', '1', '5', '-', '2', '4'};
 inline constexpr std::size_t kRecord = 134;
+
+// The figures the sales listings read, as stored (cents, thousandths, units).
+struct Figures {
+  std::int32_t cyc_sales = 0;      // CycSalesAmt
+  std::int32_t ytd_sales = 0;      // YTDSalesAmt
+  std::int32_t unit_cost = 0;      // UntCost
+  std::int32_t price = 0;          // Price
+  std::int32_t cyc_sold = 0;       // CycSold
+  std::int32_t ytd_sold = 0;       // YTDSold
+  std::int32_t on_hand = 0;        // QOH
+  std::int32_t ytd_bought = 0;     // YTDPurchQty
+  std::int32_t cyc_purchases = 0;  // CycPurchAmt
+  std::int32_t ytd_purchases = 0;  // YTDPurchAmt
+};
+
+inline report::ItemArea sales_item(std::string_view index, const Figures& f) {
+  namespace item = report::item;
+  report::ItemArea it = test_support::make_item(index);
+  report::set_i32(it, item::CycSalesAmt, f.cyc_sales);
+  report::set_i32(it, item::YTDSalesAmt, f.ytd_sales);
+  report::set_i32(it, item::UntCost, f.unit_cost);
+  report::set_i32(it, item::Price, f.price);
+  report::set_i32(it, item::CycSold, f.cyc_sold);
+  report::set_i32(it, item::YTDSold, f.ytd_sold);
+  report::set_i32(it, item::QOH, f.on_hand);
+  report::set_i32(it, item::YTDPurchQty, f.ytd_bought);
+  report::set_i32(it, item::CycPurchAmt, f.cyc_purchases);
+  report::set_i32(it, item::YTDPurchAmt, f.ytd_purchases);
+  return it;
+}
+
+// Builds the database `name` in `dir` with heading control records and the
+// items, runs report `number` over it as a process with the run date
+// 03-15-24 and returns the work file.  The run must succeed quietly.
+inline std::string run_process(const test_support::TempDir& dir, std::string_view number,
+                               std::string_view name, const std::vector<report::ItemArea>& items) {
+  {
+    test_support::DbBuilder db(dir.path(), name);
+    db.add_headings(test_support::heading_text({"SAMPLE STORE", "12 MAIN STREET", "SPRINGFIELD",
+                                                "BACK OFFICE", "LEFT FIVE", "LEFT SIX"}),
+                    test_support::heading_text({"INVENTORY DEPT", "REGION 4", "STORE 0017", "WEEKLY RUN",
+                                                "RIGHT FIVE", "RIGHT SIX"}));
+    for (const auto& item : items) db.add(item);
+  }
+  const auto result = test_support::run_invreport(
+      {"-RPT", std::string(number), "-F", std::string(name), "-DT", "031524"}, dir.path());
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  return test_support::read_file(dir / "OUTF21.DAT");
+}
 
 class InProcessRun {
  public:
