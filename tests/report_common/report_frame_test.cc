@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "report_common/framed_report.h"
 #include "support/test_support.h"
 
 namespace report {
@@ -217,6 +218,59 @@ TEST_F(FrameTest, WriteFailureStopsRecordsAndEcho) {
   EXPECT_EQ(std::count(diag.begin(), diag.end(), '\n'), 1) << diag;
   EXPECT_NE(diag.find("OUTF21.DAT"), std::string::npos) << diag;
   EXPECT_TRUE(ctx_.output_failed);
+}
+
+
+// The call protocol: which hooks run on which call, and a failed open.
+class ProbeReport final : public FramedReport {
+ public:
+  ProbeReport(RunContext& ctx, const FrameLayout& layout) : FramedReport(ctx, layout) {}
+  std::string calls;  // P prepare (P+ when the file already existed), T take, F finish
+
+ private:
+  void prepare() override { calls += fs::exists("OUTF21.DAT") ? "P+" : "P"; }
+  void take_item(const ItemArea& it) override {
+    calls += "T";
+    write_line(text(it, item::StockIndex));
+  }
+  void finish() override {
+    calls += "F";
+    write_line("END");
+  }
+  void write_line(std::string_view s) {
+    frame_.clear_line();
+    frame_.put_text(2, s);
+    frame_.write_record();
+  }
+};
+
+std::string probe_run(RunContext& ctx, const FrameLayout& layout, std::int16_t& mode) {
+  ProbeReport probe(ctx, layout);
+  for (std::string_view sku : {"A", "B"}) {
+    ctx.item = test_support::make_item(sku);
+    probe.call(kRunDate, mode);
+    EXPECT_EQ(mode, 1);
+  }
+  mode = 2;
+  probe.call(kRunDate, mode);
+  return probe.calls;
+}
+
+TEST_F(FrameTest, ProtocolPreparesBeforeOpenAndFinishesBeforeClose) {
+  std::int16_t mode = -3;
+  EXPECT_EQ(probe_run(ctx_, layout_, mode), "PTTF");
+  EXPECT_EQ(read_file("OUTF21.DAT"), line({{2, "A"}}) + line({{2, "B"}}) + line({{2, "END"}}));
+  EXPECT_EQ(diagnostics(), "");
+}
+
+TEST_F(FrameTest, ProtocolSkipsTheFirstItemWhenTheOpenFails) {
+  fs::create_directory("OUTF21.DAT");
+  std::int16_t mode = 0;
+  EXPECT_EQ(probe_run(ctx_, layout_, mode), "P+TF");
+  EXPECT_TRUE(ctx_.output_failed);
+  EXPECT_EQ(console(), "");
+  const std::string diag = diagnostics();
+  EXPECT_EQ(std::count(diag.begin(), diag.end(), '\n'), 1) << diag;
 }
 
 }  // namespace
