@@ -74,19 +74,19 @@ class InventoryValue final : public TotalledListing {
  private:
   void take_item(const ItemArea& area) override {
     const ValueFigures f = compute(area);
-    frame().clear_line();
-    frame().put_text(1, text(area, item::StockIndex));
-    frame().put_text(14, text(area, item::ShortName));
-    frame().put_real(26, 8, 2, f.unit_price);
-    frame().put_real(34, 8, 2, f.unit_cost);
-    frame().put_real(42, 9, 2, f.sales_value);
-    frame().put_real(51, 9, 2, f.purchase_value);
-    frame().put_real(60, 9, 2, f.markup_amount);
-    frame().put_real(69, 9, 2, f.markup_percent);
-    frame().put_real(78, 9, 2, f.margin_percent);
-    frame().put_number(88, 6, i32(area, item::QOH));
-    frame().put_text(96, text(area, item::LongName));
-    frame().put_text(121, text(area, item::Vendor));
+    frame_.clear_line();
+    frame_.put_text(1, text(area, item::StockIndex));
+    frame_.put_text(14, text(area, item::ShortName));
+    frame_.put_real(26, 8, 2, f.unit_price);
+    frame_.put_real(34, 8, 2, f.unit_cost);
+    frame_.put_real(42, 9, 2, f.sales_value);
+    frame_.put_real(51, 9, 2, f.purchase_value);
+    frame_.put_real(60, 9, 2, f.markup_amount);
+    frame_.put_real(69, 9, 2, f.markup_percent);
+    frame_.put_real(78, 9, 2, f.margin_percent);
+    frame_.put_number(88, 6, i32(area, item::QOH));
+    frame_.put_text(96, text(area, item::LongName));
+    frame_.put_text(121, text(area, item::Vendor));
     write_item_line(f.sales_value, f.purchase_value);
   }
 };
