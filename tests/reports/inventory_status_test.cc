@@ -224,7 +224,7 @@ TEST(InventoryStatusProgram, BlankHeadingsAndMonth13) {
 TEST(InventoryStatusProgram, EdgeCases) {
   std::vector<ItemArea> items;
   for (int n = 1; n <= 10; ++n) {
-    char name[8];
+    char name[16];
     std::snprintf(name, sizeof name, "E%02d", n);
     items.push_back(make_item(name));
     set_i16(items.back(), item::QtyPkg, 1);

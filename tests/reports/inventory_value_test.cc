@@ -62,7 +62,7 @@ TEST(InventoryValueRun, TwentyEightItemsWithTotals) {
       named(value_item("C005", 1000, 500, -2), "OVERSOLD", "NEGATIVE STOCK", "LOCAL"),
   };
   for (int i = 1; i <= 23; ++i) {
-    char index[8], short_name[16], name[24];
+    char index[16], short_name[24], name[32];
     std::snprintf(index, sizeof index, "D%03d", i);
     std::snprintf(short_name, sizeof short_name, "ITEM %02d", i);
     std::snprintf(name, sizeof name, "ORDINARY ITEM %02d", i);

@@ -71,7 +71,7 @@ TEST(SalesByVendor, ListingOverADatabase) {
 TEST(SalesByVendor, VendorsBeyondTheTableGoToOther) {
   test_support::TempDir dir;
   std::vector<ItemArea> items;
-  char id[8];
+  char id[16];
   for (int v = 1; v <= 1000; ++v) {
     std::snprintf(id, sizeof id, "X%04d", v);
     items.push_back(vendor_item(std::string("W") + (id + 1), id, {.cyc_sales = 100}));
