@@ -1,8 +1,191 @@
-// Placeholder until the driver is built.
 #include "driver/driver.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/console.h"
+#include "driver/period_calendar.h"
+#include "report_common/field_routines.h"
+#include "reports/reports.h"
 
 namespace driver {
 
-int run(int, const char* const*, std::FILE*, std::FILE*, std::FILE*) { return 0; }
+namespace {
+
+constexpr std::int16_t kIndexSlot = 1;
+constexpr std::uint8_t kSkippedType = 9;  // entries of this type byte are not items
+
+// The walk starts after this key; every item key begins with "12".
+constexpr std::string_view kItemClass = "12";
+constexpr std::string_view kLowKey = "12                    ";
+static_assert(kLowKey.size() == report::kKeyLength);
+
+constexpr std::string_view kSyntaxError = " Syntax error";
+constexpr std::string_view kUnableToOpen = " Unable to open data base";
+constexpr std::string_view kCompletion = "1      Korvane   INVENTORY REPORTS        COMPLETION";
+
+void diagnostic(std::FILE* err, std::string_view text) {
+  std::fputs("invreport: ", err);
+  write_line(err, text);
+}
+
+// A key as diagnostic text: bytes outside the printable range shown as "?".
+std::string printable(std::span<const std::uint8_t> bytes) {
+  std::string text;
+  for (const std::uint8_t b : bytes) text += (b >= 32 && b < 127) ? static_cast<char>(b) : '?';
+  return text;
+}
+
+// A file's name for a diagnostic: the file name without the trailing point
+// of a blank extension.
+std::string shown_name(const isam::NameField& field) {
+  std::string name = isam::file_name_of(field);
+  if (name.ends_with('.')) name.pop_back();
+  return name;
+}
+
+// The report number from "-RPT": exactly 2 characters spelling 1 to 15.
+// 0 when the option is missing or its value is not such a number.
+std::int16_t report_number(Words words) {
+  ValueArea value;
+  value.fill(' ');
+  if (find_option(words, "-RPT", value) != 2) return 0;
+  const std::int32_t number = report::text_to_int(std::string_view(value.data(), 2), 2);
+  return (number >= 1 && number <= 15) ? static_cast<std::int16_t>(number) : 0;
+}
+
+void unable_to_open(std::FILE* out) {
+  write_line(out, "");
+  write_line(out, "");
+  write_line(out, kUnableToOpen);
+}
+
+// The completion lines: the title line, then one blank and the 11-character
+// name field (the database name with a blank extension).
+void completion(std::FILE* out, const DatabaseName& name) {
+  write_line(out, kCompletion);
+  const isam::NameField field = isam::make_name_field(std::string_view(name.data(), name.size()), "");
+  std::string line = " ";
+  line.append(field.begin(), field.end());
+  write_line(out, line);
+}
+
+// Start-up after the options, the walk and the completion lines; the caller
+// closes the files.
+int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, Words words,
+                  const DatabaseName& name, const report::RunDate& run_date, const ReportFactory& make_report) {
+  std::FILE* const out = ctx.console;
+  const std::int16_t number = report_number(words);
+  if (number == 0) {
+    diagnostic(ctx.diagnostics, "-RPT needs a report number of two characters, 01 to 15");
+    write_line(out, kSyntaxError);
+    unable_to_open(out);
+    return kExitSyntax;
+  }
+
+  const std::string_view base(name.data(), name.size());
+  std::int16_t status = 1;
+  const isam::NameField index_name = isam::make_name_field(base, "XXX");
+  lib.copfx(kIndexSlot, index_name, status);
+  if (status != 0) {
+    diagnostic(ctx.diagnostics, "cannot open the index file " + shown_name(index_name));
+    unable_to_open(out);
+    return kExitFailure;
+  }
+  const isam::NameField record_name = isam::make_name_field(base, "");
+  lib.copfd(record_name, fcb, status);
+  if (status != 0) {
+    diagnostic(ctx.diagnostics, "cannot open the record file " + shown_name(record_name));
+    completion(out, name);
+    return kExitFailure;
+  }
+
+  prepare_calendar(lib, fcb, ctx, run_date);
+  ctx.current_report = number;
+  WalkResult result;
+  if (const std::unique_ptr<report::Report> rep = make_report(number, ctx)) {
+    result = walk(lib, fcb, ctx, *rep, run_date);
+  }
+  completion(out, name);
+  return (result.unreadable > 0 || ctx.output_failed) ? kExitFailure : kExitOk;
+}
+
+}  // namespace
+
+WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, report::Report& rep,
+                const report::RunDate& run_date) {
+  // The first 22 bytes of the item area are the key buffer: every find
+  // writes the key it reached there, and the block read then fills the whole
+  // area beginning with the same key.
+  const std::span<std::uint8_t> key(ctx.item.data(), report::kKeyLength);
+  WalkResult result;
+  std::int16_t mode = 0;
+  std::uint16_t address = 0;
+  std::uint8_t type = 0;
+  bool found = false;
+
+  // Position at the greatest live key not above the low key: a control
+  // record, the sentinel or the low key itself -- never an item handed over.
+  std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
+  lib.cfind(kIndexSlot, 2, key, address, type, found);
+  while (found) {
+    lib.cfind(kIndexSlot, 3, key, address, type, found);
+    if (!found) break;
+    if (type == kSkippedType) continue;
+    if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items
+    std::array<std::uint8_t, report::kKeyLength> item_key;
+    std::copy(key.begin(), key.end(), item_key.begin());
+    std::int16_t status = 1;
+    lib.crdbk(fcb, address, ctx.item, status);
+    if (status != 0) {
+      // Handing the area over would give the report the previous item's
+      // figures under this key: skip the item and fail the run.
+      ++result.unreadable;
+      diagnostic(ctx.diagnostics, "cannot read the item \"" + printable(item_key) + "\" (block " +
+                                      std::to_string(address) + "); item skipped");
+      continue;
+    }
+    ++result.items;
+    rep.call(run_date, mode);
+  }
+
+  if (result.items > 0) {
+    mode = 2;
+    rep.call(run_date, mode);
+  }
+  return result;
+}
+
+int run(Words words, const Console& console, const std::tm& today, const ReportFactory& make_report) {
+  report::RunContext ctx;
+  ctx.console = console.out;
+  ctx.diagnostics = console.err;
+
+  const report::RunDate run_date = run_date_text(words, today);
+  const DatabaseName name = database_name(words, console.in, console.out);
+
+  isam::Library lib;
+  isam::Fcb fcb{};
+  const int exit_status = open_and_walk(lib, fcb, ctx, words, name, run_date, make_report);
+
+  // Both files are closed whether or not they were opened; closing a file
+  // that is not open only fails.
+  std::int16_t status = 0;
+  lib.cclfx(kIndexSlot, status);
+  lib.cclfd(fcb, status);
+  std::fflush(console.out);
+  return exit_status;
+}
+
+int run(int argc, const char* const* argv, std::FILE* in, std::FILE* out, std::FILE* err) {
+  std::vector<std::string_view> words;
+  for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+  return run(words, Console{in, out, err}, local_today(),
+             [](std::int16_t number, report::RunContext& ctx) { return report::make_report(number, ctx); });
+}
 
 }  // namespace driver

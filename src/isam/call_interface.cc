@@ -1,9 +1,40 @@
-// Placeholder until the library is built: every operation fails.
+// The sixteen operations of the call interface over the library core.
+//
+// Each operation checks its handle (an index slot 1..3, or an fcb naming an
+// entry of the five-entry fcb table), runs one core operation and turns its
+// result into a status word (0 success, 1 failure) or a true/false result.
+// Failures with a message go to the error hook with the operation's tag.
+// Failures the core meets inside a successful call (the end of the keys, no
+// free block) are not reported.
 #include "isam/call_interface.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "isam/index.h"
+#include "isam/record_file.h"
 
 namespace isam {
 
-struct Library::State {};
+struct Library::State {
+  core::Core core;
+  std::array<std::unique_ptr<core::OpenIndex>, kIndexSlots> slots;
+  core::FcbTable fcbs;
+  ErrorHook hook;
+
+  void report(std::string_view tag, std::string_view message) const {
+    if (hook) hook(tag, message);
+  }
+  // The open index in a slot, or null.
+  core::OpenIndex* index(std::int16_t slot) const {
+    if (slot < 1 || slot > kIndexSlots) return nullptr;
+    return slots[slot - 1].get();
+  }
+  core::RecordFile* record_file(const Fcb& fcb) {
+    core::FcbEntry* entry = core::find_fcb(fcbs, fcb);
+    return entry ? entry->file.get() : nullptr;
+  }
+};
 
 NameField make_name_field(std::string_view name, std::string_view extension) {
   NameField f;
@@ -23,23 +54,220 @@ std::string file_name_of(const NameField& field) {
 
 Library::Library() : state_(std::make_unique<State>()) {}
 Library::~Library() = default;
-void Library::set_error_hook(ErrorHook) {}
-void Library::copfx(std::int16_t, const NameField&, std::int16_t& s) { s = 1; }
-void Library::copfd(const NameField&, Fcb&, std::int16_t& s) { s = 1; }
-void Library::cfind(std::int16_t, std::int16_t, std::span<std::uint8_t>, std::uint16_t&, std::uint8_t&, bool& f) { f = false; }
-void Library::crdbk(const Fcb&, std::uint16_t, std::span<std::uint8_t, kBlockSize>, std::int16_t& s) { s = 1; }
-void Library::cclfx(std::int16_t, std::int16_t& s) { s = 1; }
-void Library::cclfd(const Fcb&, std::int16_t& s) { s = 1; }
-void Library::ccrfx(const NameField&, std::int16_t, std::uint16_t, std::int16_t& s) { s = 1; }
-void Library::ccrfd(const NameField&, std::uint16_t, std::int16_t& s) { s = 1; }
-void Library::caddk(std::int16_t, std::span<const std::uint8_t>, std::uint16_t, std::uint8_t, std::int16_t& s) { s = 1; }
-void Library::cmdky(std::int16_t, std::span<const std::uint8_t>, std::uint16_t, std::uint8_t, bool& d) { d = false; }
-void Library::cgetr(const Fcb&, std::uint16_t& a, std::uint8_t&) { a = 0; }
-void Library::cgivr(const Fcb&, std::uint16_t) {}
-void Library::csmap(const Fcb&, std::uint16_t, std::int16_t) {}
-void Library::cckrc(const Fcb&, std::uint16_t, bool& u) { u = false; }
-void Library::cwrbk(const Fcb&, std::uint16_t, std::span<const std::uint8_t, kBlockSize>, std::int16_t& s) { s = 1; }
-void Library::cwtbk(const Fcb&, std::uint16_t, std::span<const std::uint8_t, kBlockSize>, std::int16_t& s) { s = 1; }
-std::int16_t Library::core_error() const { return 0; }
+
+void Library::set_error_hook(ErrorHook hook) { state_->hook = std::move(hook); }
+
+std::int16_t Library::core_error() const { return state_->core.code; }
+
+// ---- reader side ----
+
+void Library::copfx(std::int16_t slot, const NameField& name, std::int16_t& status) {
+  State& s = *state_;
+  if (slot < 1 || slot > kIndexSlots || s.slots[slot - 1]) {
+    status = 1;
+    s.report("copfx", "table overflow ");
+    return;
+  }
+  s.slots[slot - 1] = core::opfile(s.core, file_name_of(name));
+  if (!s.slots[slot - 1]) {
+    status = 1;
+    s.report("copfx", "error in opfile");
+    return;
+  }
+  status = 0;
+}
+
+void Library::copfd(const NameField& name, Fcb& fcb, std::int16_t& status) {
+  State& s = *state_;
+  // The name is copied as characters: a zero byte ends it and the rest of
+  // the fcb is zero-filled.
+  fcb[0] = 1;
+  auto end = std::find(name.begin(), name.end(), '\0');
+  std::fill(fcb.begin() + 1, fcb.end(), 0);
+  std::copy(name.begin(), end, fcb.begin() + 1);
+  auto free_entry = std::find_if(s.fcbs.begin(), s.fcbs.end(), [](const core::FcbEntry& e) { return !e.in_use(); });
+  if (free_entry == s.fcbs.end()) {
+    status = 1;
+    s.report("copfd", "table overflow ");
+    return;
+  }
+  auto file = core::opfild(s.core, file_name_of(name));
+  if (!file) {
+    status = 1;
+    s.report("copfd", "error in opfild");
+    return;
+  }
+  free_entry->fcb = fcb;
+  free_entry->file = std::move(file);
+  status = 0;
+}
+
+void Library::cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t> key, std::uint16_t& address,
+                    std::uint8_t& type, bool& found) {
+  State& s = *state_;
+  core::OpenIndex* index = s.index(slot);
+  if (!index) {
+    found = false;
+    s.report("cfind", "not open");
+    return;
+  }
+  found = core::find(s.core, *index, mode, key, address, type);
+}
+
+void Library::crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer,
+                    std::int16_t& status) {
+  State& s = *state_;
+  core::RecordFile* file = s.record_file(fcb);
+  if (!file) {
+    status = 1;
+    s.report("crdbk", "no fcb match ");
+    return;
+  }
+  if (!core::rdblkd(s.core, *file, address, buffer)) {
+    status = 1;
+    s.report("crdbk", "error in rdblkd");
+    return;
+  }
+  status = 0;
+}
+
+void Library::cclfx(std::int16_t slot, std::int16_t& status) {
+  State& s = *state_;
+  core::OpenIndex* index = s.index(slot);
+  if (!index) {
+    status = 1;
+    s.report("cclfx", "not open");
+    return;
+  }
+  bool ok = core::clfile(s.core, *index);
+  // The slot is emptied whatever the close did; a record whose close failed
+  // is released without writing anything more.
+  s.slots[slot - 1].reset();
+  status = ok ? 0 : 1;
+  if (!ok) s.report("cclfx", "error in clfile");
+}
+
+void Library::cclfd(const Fcb& fcb, std::int16_t& status) {
+  State& s = *state_;
+  if (fcb[0] == 0) return;
+  auto entry = std::find_if(s.fcbs.begin(), s.fcbs.end(),
+                            [&](const core::FcbEntry& e) { return e.in_use() && e.fcb == fcb; });
+  if (entry == s.fcbs.end()) {
+    status = 1;
+    s.report("cclfd", "not open");
+    return;
+  }
+  bool ok = core::clfild(s.core, std::move(entry->file));
+  entry->fcb.fill(0);
+  status = ok ? 0 : 1;
+  if (!ok) s.report("cclfd", "error return from clfild");
+}
+
+// ---- writer side ----
+
+void Library::ccrfx(const NameField& name, std::int16_t key_length, std::uint16_t capacity, std::int16_t& status) {
+  State& s = *state_;
+  if (!core::crfile(s.core, file_name_of(name), key_length, capacity)) {
+    status = 1;
+    s.report("ccrfx", "error in crfile");
+    return;
+  }
+  status = 0;
+}
+
+void Library::ccrfd(const NameField& name, std::uint16_t capacity, std::int16_t& status) {
+  status = core::create_record_file(state_->core, file_name_of(name), capacity) ? 0 : 1;
+}
+
+void Library::caddk(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type,
+                    std::int16_t& status) {
+  State& s = *state_;
+  core::OpenIndex* index = s.index(slot);
+  if (!index) {
+    status = 1;
+    s.report("caddk", "not open");
+    return;
+  }
+  status = core::addkey(s.core, *index, key, address, type) ? 0 : 1;
+}
+
+void Library::cmdky(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type,
+                    bool& done) {
+  State& s = *state_;
+  core::OpenIndex* index = s.index(slot);
+  if (!index) {
+    done = false;
+    s.report("cmdky", "file not open");
+    return;
+  }
+  done = core::modify_key(s.core, *index, key, address, type);
+}
+
+void Library::cgetr(const Fcb& fcb, std::uint16_t& address, std::uint8_t& flag) {
+  State& s = *state_;
+  core::RecordFile* file = s.record_file(fcb);
+  if (!file) {
+    address = 0;
+    s.report("cgetr", "error in finddp");
+    return;
+  }
+  flag = 0;
+  address = core::finddp(s.core, *file);
+}
+
+void Library::cgivr(const Fcb& fcb, std::uint16_t address) { csmap_as(fcb, address, 0, "cgivr"); }
+
+void Library::csmap(const Fcb& fcb, std::uint16_t address, std::int16_t value) {
+  csmap_as(fcb, address, value, "csmap");
+}
+
+void Library::csmap_as(const Fcb& fcb, std::uint16_t address, std::int16_t value, std::string_view tag) {
+  State& s = *state_;
+  core::RecordFile* file = s.record_file(fcb);
+  if (!file) {
+    s.report(tag, "record not assigned");
+    return;
+  }
+  core::set_map_bit(s.core, *file, address, value != 0);
+}
+
+void Library::cckrc(const Fcb& fcb, std::uint16_t address, bool& in_use) {
+  State& s = *state_;
+  core::RecordFile* file = s.record_file(fcb);
+  if (!file) {
+    in_use = false;
+    s.report("cckrc", "not open");
+    return;
+  }
+  in_use = core::test_map_bit(s.core, *file, address);
+}
+
+void Library::cwrbk(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
+                    std::int16_t& status) {
+  write_block_as(fcb, address, buffer, status, "cwrbk", "no fcb match   ", "error in wrblkd");
+}
+
+void Library::cwtbk(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
+                    std::int16_t& status) {
+  write_block_as(fcb, address, buffer, status, "cwtbk", "no fcb match  ", "error in wrtblkd");
+}
+
+void Library::write_block_as(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
+                             std::int16_t& status, std::string_view tag, std::string_view no_match,
+                             std::string_view failed) {
+  State& s = *state_;
+  core::RecordFile* file = s.record_file(fcb);
+  if (!file) {
+    status = 1;
+    s.report(tag, no_match);
+    return;
+  }
+  if (!core::wrblkd(s.core, *file, address, buffer)) {
+    status = 1;
+    s.report(tag, failed);
+    return;
+  }
+  status = 0;
+}
 
 }  // namespace isam

@@ -98,6 +98,13 @@ class Library {
   std::int16_t core_error() const;
 
  private:
+  // cgivr and csmap: set (value non-zero) or clear a map bit.
+  void csmap_as(const Fcb& fcb, std::uint16_t address, std::int16_t value, std::string_view tag);
+  // cwrbk and cwtbk: the guarded write with each one's messages.
+  void write_block_as(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
+                      std::int16_t& status, std::string_view tag, std::string_view no_match,
+                      std::string_view failed);
+
   struct State;
   std::unique_ptr<State> state_;
 };

@@ -1,5 +1,7 @@
 #include "report_common/field_routines.h"
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -7,9 +9,40 @@
 namespace report {
 namespace {
 
-std::string real(float value, int decimals, int width) {
+// A field of `width` "?" handed to `write`, so that a position the routine
+// should have written but did not shows up.
+template <typename Write>
+std::string written(int width, Write write) {
   std::string s(width, '?');
-  real_to_text(value, decimals, width, s);
+  write(std::span<char>(s));
+  return s;
+}
+
+std::string real(float value, int decimals, int width) {
+  return written(width, [&](std::span<char> f) { real_to_text(value, decimals, width, f); });
+}
+std::string number(std::int32_t value, int width) {
+  return written(width, [&](std::span<char> f) { int_to_number_text(value, f, width); });
+}
+std::string digits(std::int16_t value, int length) {
+  return written(length, [&](std::span<char> f) { int_to_digits(value, f, length); });
+}
+std::string text(std::int16_t value, int length) {
+  return written(length, [&](std::span<char> f) { int_to_text(value, f, length); });
+}
+std::string integer_col(std::int64_t value, int width) {
+  return written(width, [&](std::span<char> f) { integer_column(value, f, width); });
+}
+std::string decimal_col(std::int64_t scaled, int decimals, int width) {
+  return written(width, [&](std::span<char> f) { decimal_column(scaled, decimals, width, f); });
+}
+
+std::string squeezed(std::string s, int length) {
+  squeeze_blanks(s, length);
+  return s;
+}
+std::string justified(std::string s, int length) {
+  right_justify(s, length);
   return s;
 }
 
@@ -25,6 +58,189 @@ TEST(RealToText, WorkedExamples) {
   EXPECT_EQ(real(10000000.0f, 2, 8), "     .00");
   EXPECT_EQ(real(10000000.0f, 0, 8), "        ");
   EXPECT_EQ(real(-9999999.0f, 0, 8), "       -");
+}
+
+TEST(RealToText, RoundsByPointFiveOhOneOfTheLastDigit) {
+  // 0.501 rounds 0.5 up, but 0.499 (just under half plus the 0.001) stays.
+  EXPECT_EQ(real(2.5f, 0, 4), "   3");
+  EXPECT_EQ(real(2.499f, 0, 4), "   3");
+  EXPECT_EQ(real(2.498f, 0, 4), "   2");
+  EXPECT_EQ(real(-2.5f, 0, 4), "  -3");
+  EXPECT_EQ(real(0.4f, 0, 4), "    ") << "rounds to an integer part of 0: no digit";
+  EXPECT_EQ(real(0.995f, 2, 6), "  1.00");
+  // Fraction digits beyond those asked for are cut off, not rounded again.
+  EXPECT_EQ(real(1.2849f, 1, 5), "  1.3");
+  EXPECT_EQ(real(1.2449f, 1, 5), "  1.2");
+}
+
+TEST(RealToText, RoundingTermIsSingleDivisionsAndTheSumIsDouble) {
+  // Each case prints differently when the rounding term is formed in double
+  // precision or in one division, or when the addition is done in single
+  // precision.
+  EXPECT_EQ(real(4.72498989f, 2, 7), "   4.72");
+  EXPECT_EQ(real(81.894989f, 2, 7), "  81.89");
+  EXPECT_EQ(real(66.0924988f, 3, 8), "  66.092");
+  EXPECT_EQ(real(0.109499f, 3, 8), "    .109");
+  EXPECT_EQ(real(0.0484499f, 4, 8), "   .0484");
+  EXPECT_EQ(real(13.9075499f, 4, 9), "  13.9075");
+  // Near the bound a single-precision sum would carry into an eighth digit.
+  EXPECT_EQ(real(9999999.0f, 0, 8), " 9999999");
+  EXPECT_EQ(real(9999999.0f, 2, 10), "9999999.00");
+  EXPECT_EQ(real(9999998.0f, 0, 8), " 9999998");
+  EXPECT_EQ(real(-9999998.0f, 0, 8), "-9999998");
+}
+
+TEST(RealToText, BoundsKeepTheSign) {
+  EXPECT_EQ(real(10000000.0f, 0, 10), "          ");
+  EXPECT_EQ(real(1.0e30f, 2, 7), "    .00");
+  EXPECT_EQ(real(std::numeric_limits<float>::infinity(), 2, 7), "    .00");
+  EXPECT_EQ(real(-9999999.0f, 2, 7), "   -.00");
+  EXPECT_EQ(real(-12345678.0f, 0, 5), "    -");
+  EXPECT_EQ(real(-std::numeric_limits<float>::infinity(), 0, 3), "  -");
+  EXPECT_EQ(real(std::numeric_limits<float>::quiet_NaN(), 2, 7), "       ");
+}
+
+TEST(RealToText, NegativeWithoutIntegerDigitsPutsTheSignBeforeThePoint) {
+  EXPECT_EQ(real(-0.5f, 2, 7), "   -.50");
+  EXPECT_EQ(real(-0.004f, 2, 7), "   -.00");
+  EXPECT_EQ(real(-0.0001f, 4, 6), "-.0001");
+  EXPECT_EQ(real(-0.4f, 0, 3), "  -") << "only the sign is left in the window";
+  EXPECT_EQ(real(-7.0f, 0, 1), "7") << "the window cuts the sign off";
+}
+
+TEST(RealToText, WindowForEachNumberOfDecimals) {
+  const float v = 1234567.125f;
+  EXPECT_EQ(real(v, 0, 10), "   1234567");
+  EXPECT_EQ(real(v, 1, 11), "  1234567.1");
+  EXPECT_EQ(real(v, 2, 12), "  1234567.13");
+  EXPECT_EQ(real(v, 3, 13), "  1234567.125");
+  EXPECT_EQ(real(v, 4, 14), "  1234567.1250");
+  EXPECT_EQ(real(-v, 4, 14), " -1234567.1250");
+  // A narrow window keeps the right end: leading digits are cut off.
+  EXPECT_EQ(real(v, 2, 6), "567.13");
+  EXPECT_EQ(real(12.5f, 4, 5), ".5000");
+  EXPECT_EQ(real(3.0f, 0, 0), "");
+}
+
+TEST(RealToText, IntegerNumberText) {
+  EXPECT_EQ(number(0, 6), "      ");
+  EXPECT_EQ(number(1234, 6), "  1234");
+  EXPECT_EQ(number(-1234, 6), " -1234");
+  EXPECT_EQ(number(9999999, 8), " 9999999");
+  EXPECT_EQ(number(10000000, 8), "        ");
+  EXPECT_EQ(number(-9999999, 8), "       -");
+  // Converted to single precision first: 16777217 becomes 16777216.
+  EXPECT_EQ(number(16777217, 8), "        ");
+}
+
+TEST(IntToDigits, LastDigitsWithLeadingZerosAndSign) {
+  EXPECT_EQ(digits(8, 2), "08");
+  EXPECT_EQ(digits(2008, 2), "08");
+  EXPECT_EQ(digits(0, 4), "0000");
+  EXPECT_EQ(digits(-5, 3), "-05");
+  EXPECT_EQ(digits(-5, 1), "-");
+  EXPECT_EQ(digits(32767, 5), "32767");
+  EXPECT_EQ(digits(-32768, 6), "-32768");
+  EXPECT_EQ(digits(-32768, 5), "-2768");
+  EXPECT_EQ(digits(12, 0), "");
+}
+
+TEST(IntToText, RightJustifiedWithTheSignBeforeTheFirstDigit) {
+  EXPECT_EQ(text(0, 5), "    0");
+  EXPECT_EQ(text(-12, 5), "  -12");
+  EXPECT_EQ(text(7, 1), "7");
+  EXPECT_EQ(text(-5, 2), "-5");
+  // Digits that fill the field: the sign replaces the first one.
+  EXPECT_EQ(text(-123, 3), "-23");
+  EXPECT_EQ(text(-1, 1), "-");
+  // More digits than positions keep the last ones.
+  EXPECT_EQ(text(12345, 3), "345");
+  EXPECT_EQ(text(-32768, 7), " -32768");
+  EXPECT_EQ(text(-32768, 6), "-32768");
+  EXPECT_EQ(text(-32768, 5), "-2768");
+  EXPECT_EQ(text(32767, 5), "32767");
+}
+
+TEST(TextToInt, LeadingBlanksSignAndDigitsUpToTheFirstNonDigit) {
+  EXPECT_EQ(text_to_int("07", 2), 7);
+  EXPECT_EQ(text_to_int("7x", 2), 7);
+  EXPECT_EQ(text_to_int(" 7", 2), 7);
+  EXPECT_EQ(text_to_int("\t7", 2), 7);
+  EXPECT_EQ(text_to_int("x7", 2), 0);
+  EXPECT_EQ(text_to_int("+7", 2), 7);
+  EXPECT_EQ(text_to_int("-1", 2), -1);
+  EXPECT_EQ(text_to_int("--1", 3), 0);
+  EXPECT_EQ(text_to_int("- 1", 3), 0);
+  EXPECT_EQ(text_to_int("  ", 2), 0);
+  EXPECT_EQ(text_to_int("123", 2), 12) << "only the given length is read";
+  EXPECT_EQ(text_to_int("123", 0), 0);
+  EXPECT_EQ(text_to_int("12", 5), 12) << "a field shorter than the length";
+  // At most nine characters are read.
+  EXPECT_EQ(text_to_int("1234567890", 10), 123456789);
+  EXPECT_EQ(text_to_int("-999999999", 10), -99999999);
+}
+
+TEST(CharFields, CopyFillCompareIndex) {
+  std::string dst = "abcdef";
+  copy_chars("XYZ", dst, 2);
+  fill_chars(std::span(dst).subspan(3), '*', 2);
+  EXPECT_EQ(dst, "XYc**f");
+  copy_chars("XYZ", dst, 0);
+  fill_chars(dst, '-', -1);
+  EXPECT_EQ(dst, "XYc**f");
+
+  EXPECT_EQ(compare_chars("ABC", "ABC", 3), 0);
+  EXPECT_EQ(compare_chars("ABC", "ABD", 2), 0);
+  EXPECT_EQ(compare_chars("ABC", "XYZ", 0), 0);
+  EXPECT_LT(compare_chars("ABC", "ABD", 3), 0);
+  // Bytes compare as unsigned: 255 sorts after "A".
+  EXPECT_EQ(compare_chars("\xFF", "A", 1), 255 - 65);
+
+  EXPECT_EQ(char_index("A,B,C", ',', 5), 2);
+  EXPECT_EQ(char_index("ABC,", ',', 3), 0) << "only the first length characters";
+  EXPECT_EQ(char_index("ABC", ',', 3), 0);
+}
+
+TEST(SqueezeBlanks, MovesTheOtherCharactersToTheFront) {
+  EXPECT_EQ(squeezed(" A B  C ", 8), "ABC     ");
+  EXPECT_EQ(squeezed("    ", 4), "    ");
+  EXPECT_EQ(squeezed("A B C", 3), "AB  C") << "only the first length characters";
+  EXPECT_EQ(squeezed("A B", 0), "A B");
+  // Never more than 20 characters.
+  EXPECT_EQ(squeezed("1 2 3 4 5 6 7 8 9 0 ABC", 23), "1234567890          ABC");
+}
+
+TEST(RightJustify, MovesTheTextOverItsTrailingBlanks) {
+  EXPECT_EQ(justified("AB  ", 4), "  AB");
+  EXPECT_EQ(justified("A B ", 4), " A B");
+  EXPECT_EQ(justified("ABCD", 4), "ABCD");
+  EXPECT_EQ(justified("    ", 4), "    ");
+  EXPECT_EQ(justified("AB  XY", 4), "  ABXY") << "only the first length characters";
+  EXPECT_EQ(justified("AB", 0), "AB");
+}
+
+TEST(NumberColumns, IntegerColumn) {
+  EXPECT_EQ(integer_col(0, 5), "    0");
+  EXPECT_EQ(integer_col(42, 5), "   42");
+  EXPECT_EQ(integer_col(-42, 5), "  -42");
+  EXPECT_EQ(integer_col(99999, 5), "99999");
+  EXPECT_EQ(integer_col(100000, 5), "*****");
+  EXPECT_EQ(integer_col(-9999, 5), "-9999");
+  EXPECT_EQ(integer_col(-10000, 5), "*****") << "the sign counts against the width";
+  EXPECT_EQ(integer_col(std::numeric_limits<std::int64_t>::min(), 4), "****");
+}
+
+TEST(NumberColumns, DecimalColumn) {
+  EXPECT_EQ(decimal_col(12345, 3, 7), " 12.345");
+  EXPECT_EQ(decimal_col(5, 2, 6), "  0.05");
+  EXPECT_EQ(decimal_col(-5, 2, 6), " -0.05");
+  EXPECT_EQ(decimal_col(0, 2, 6), "  0.00");
+  EXPECT_EQ(decimal_col(-100, 2, 6), " -1.00");
+  EXPECT_EQ(decimal_col(7, 0, 3), "  7");
+  EXPECT_EQ(decimal_col(99999, 2, 6), "999.99");
+  EXPECT_EQ(decimal_col(100000, 2, 6), "******");
+  EXPECT_EQ(decimal_col(-10000, 2, 6), "******");
+  EXPECT_EQ(decimal_col(std::numeric_limits<std::int64_t>::min(), 2, 5), "*****");
 }
 
 }  // namespace

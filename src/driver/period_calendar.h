@@ -1,0 +1,33 @@
+// The period calendar: the page-header texts stored in the database as two
+// control records, and the period label of the run date.
+//
+// Control records share the index and record file with the items; their
+// keys sort before the item keys ("12..."):
+//   "001600" + 16 blanks   right heading text
+//   "001601" + 16 blanks   left heading text
+// Each text is six lines of 24 characters at record offset 22, directly
+// after the key.  A record is found only by its exact 22-character key; a
+// missing or unreadable record leaves its text blank.
+//
+// Period label: the run date's month name padded to 10, then the run date's
+// two year characters ("DECEMBER  08").  A month part that is not 1 to 12
+// names January.
+#pragma once
+
+#include <array>
+
+#include "isam/call_interface.h"
+#include "report_common/run_context.h"
+
+namespace driver {
+
+// The 12-character period label for a run date text MM-DD-YY.
+std::array<char, 12> period_label(const report::RunDate& run_date);
+
+// Fills ctx.headings from the control records (through index slot 1 and the
+// open record file `fcb`) and the run date.  The item area serves as the key
+// buffer and record area; it is left holding the last record read.
+void prepare_calendar(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx,
+                      const report::RunDate& run_date);
+
+}  // namespace driver

@@ -1,0 +1,310 @@
+// The index file: create, open, close, the node cache and the search.
+#include "isam/index.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "isam/coding.h"
+
+namespace isam::core {
+namespace {
+
+int compare_keys(const std::uint8_t* a, const std::uint8_t* b, int length) { return std::memcmp(a, b, length); }
+
+// A node read from disk is only taken when its entries fit the node.
+bool node_is_sound(const OpenIndex& index, const Block& node) {
+  int count = node[kNodeCount];
+  return count >= 1 && count <= index.capacity;
+}
+
+// Node numbers are odd addresses at or after the first node block.
+bool is_node_number(const OpenIndex& index, std::uint16_t n) { return (n & 1) == 1 && n >= index.data_start(); }
+
+bool header_is_sound(const Block& header) {
+  int key_length = decode_u16(header.data() + kHeaderKeyLength);
+  int capacity = decode_u16(header.data() + kHeaderNodeCapacity);
+  int nb = decode_u16(header.data() + kHeaderMapBlocks);
+  std::uint16_t root = decode_u16(header.data() + kHeaderRoot);
+  return key_length >= 1 && key_length <= kMaxKeyLength && capacity == node_capacity_for(key_length) && nb >= 1 &&
+         nb <= kMaxMapBlocks && (root & 1) == 1 && root >= data_start_for(static_cast<std::uint16_t>(nb));
+}
+
+}  // namespace
+
+void ChainGuard::begin(int direction, std::uint16_t from) {
+  if (direction == direction_) return;
+  direction_ = direction;
+  if (seen_.empty()) seen_.assign(32768, 0);
+  if (++epoch_ == 0) {
+    std::fill(seen_.begin(), seen_.end(), 0);
+    epoch_ = 1;
+  }
+  seen_[from >> 1] = epoch_;
+}
+
+bool ChainGuard::enter(std::uint16_t node) {
+  std::uint16_t& stamp = seen_[node >> 1];
+  if (stamp == epoch_) return false;
+  stamp = epoch_;
+  return true;
+}
+
+bool crfile(Core& core, std::string_view name, int key_length, std::uint16_t capacity) {
+  if (key_length < 1 || key_length > kMaxKeyLength) {
+    core.code = kOpenFailed;
+    return false;
+  }
+  std::uint16_t nb = map_blocks_for(capacity);
+  std::uint16_t root = data_start_for(nb);
+  Block& header = core.header;
+  header.fill(0);
+  encode_u16(header.data() + kHeaderRoot, root);
+  encode_u16(header.data() + kHeaderKeyLength, static_cast<std::uint16_t>(key_length));
+  encode_u16(header.data() + kHeaderNodeCapacity, static_cast<std::uint16_t>(node_capacity_for(key_length)));
+  encode_u16(header.data() + kHeaderMapBlocks, nb);
+  // The root leaf holds the sentinel: an all-zero key, type 0, pointer 0.
+  Block node{};
+  node[kNodeFlag] = kLeafFlag;
+  node[kNodeCount] = 1;
+  // Bits 0 .. nb + 1: the header, the map blocks and the root.
+  return create_block_file(core, name, header, nb + 2, node);
+}
+
+std::unique_ptr<OpenIndex> opfile(Core& core, std::string_view name) {
+  auto index = open_file_record<OpenIndex>(core, name);
+  if (!index) return nullptr;
+  Block& header = core.header;
+  if (!index->file.read(core, kHeaderAddress, header.data()) || !header_is_sound(header)) {
+    core.code = kHeaderRead;
+    return nullptr;
+  }
+  index->root = decode_u16(header.data() + kHeaderRoot);
+  index->key_length = decode_u16(header.data() + kHeaderKeyLength);
+  index->capacity = decode_u16(header.data() + kHeaderNodeCapacity);
+  index->map_blocks = decode_u16(header.data() + kHeaderMapBlocks);
+  index->level = 0;
+  index->path[0] = index->root;
+  index->work_number = index->root;
+  index->position = 1;
+
+  auto mark = set_open_mark(core, index->file);
+  if (!mark) return nullptr;
+  // The root goes straight into the work node, not through the cache.
+  bool ok = index->file.read(core, index->root, index->work.data()) && node_is_sound(*index, index->work);
+  index->path_count[0] = index->work[kNodeCount];
+  ok = ok && load_map(core, index->file, index->map, kFirstMapAddress);
+  if (!ok) {
+    restore_open_mark(core, index->file, *mark);
+    core.code = kHeaderRead;
+    return nullptr;
+  }
+  return index;
+}
+
+bool clfile(Core& core, OpenIndex& index) {
+  write_back(core, index.file, index.map);
+  for (CacheSlot& slot : index.cache) {
+    if (slot.dirty) {
+      if (!index.file.write(core, slot.node, slot.buffer.data())) {
+        core.code = kHeaderWrite;
+        return false;
+      }
+      slot.dirty = 0;
+    }
+    slot.node = 0;
+  }
+  bool ok = clear_open_mark(core, index.file);
+  if (ok) index.file.close();
+  return ok;
+}
+
+bool read_node(Core& core, OpenIndex& index, std::uint16_t n) {
+  CacheSlot* hit = nullptr;
+  for (CacheSlot& slot : index.cache) {
+    if (slot.node == n && n != 0) {
+      hit = &slot;
+    } else if (slot.node != 0 && slot.age < 0xFFFF) {
+      ++slot.age;
+    }
+  }
+  if (hit) {
+    index.work = hit->buffer;
+    index.work_number = n;
+    return true;
+  }
+  Block fresh;
+  if (!is_node_number(index, n) || !index.file.read(core, n, fresh.data()) || !node_is_sound(index, fresh)) {
+    core.code = kIoFailed;
+    return false;
+  }
+  index.work = fresh;
+  index.work_number = n;
+  return store_node(core, index, false);
+}
+
+bool store_node(Core& core, OpenIndex& index, bool dirty) {
+  CacheSlot* chosen = nullptr;
+  for (CacheSlot& slot : index.cache) {
+    if (slot.node == index.work_number) {
+      slot.buffer = index.work;
+      slot.age = 0;
+      slot.dirty = dirty;
+      return true;
+    }
+    if (!chosen && slot.node == 0) chosen = &slot;
+  }
+  if (!chosen) {
+    chosen = &index.cache[0];
+    for (CacheSlot& slot : index.cache) {
+      if (slot.age > chosen->age) chosen = &slot;
+    }
+  }
+  if (chosen->dirty && chosen->node != 0) {
+    if (!index.file.write(core, chosen->node, chosen->buffer.data())) {
+      core.code = kIoFailed;
+      return false;
+    }
+  }
+  chosen->buffer = index.work;
+  chosen->node = index.work_number;
+  chosen->dirty = dirty;
+  chosen->age = 0;
+  return true;
+}
+
+Located locate(OpenIndex& index, const std::uint8_t* key) {
+  int count = index.count();
+  if (count == 0) {
+    index.position = 0;
+    return {};
+  }
+  int pos = 1;
+  int order = -1;
+  for (; pos <= count; ++pos) {
+    order = compare_keys(index.entry(pos), key, index.key_length);
+    if (order >= 0) break;
+  }
+  Located result;
+  if (pos <= count && order == 0) {
+    result.exact = true;
+  } else {
+    pos = pos > count ? count : std::max(pos - 1, 1);
+  }
+  index.position = static_cast<std::uint16_t>(pos);
+  const std::uint8_t* e = index.entry(pos);
+  result.type = e[index.key_length];
+  result.pointer = decode_u16(e + index.key_length + 1);
+  return result;
+}
+
+namespace {
+
+// Modes 1 and 2: from the root down to the leaf whose range holds `key`,
+// recording the path.
+bool descend(Core& core, OpenIndex& index, const std::uint8_t* key) {
+  index.chain.reset();
+  std::uint16_t node = index.root;
+  for (int level = 0; level <= kMaxLevel; ++level) {
+    if (!read_node(core, index, node)) return false;
+    index.level = static_cast<std::uint16_t>(level);
+    index.path[level] = node;
+    index.path_count[level] = static_cast<std::uint8_t>(index.count());
+    if (index.is_leaf()) return true;
+    node = locate(index, key).pointer;
+  }
+  core.code = kIoFailed;
+  return false;
+}
+
+// Hands out the current entry: its key into the key area, its pointer and
+// type byte.
+void take_current(OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type) {
+  const std::uint8_t* e = index.current();
+  std::memcpy(key.data(), e, index.key_length);
+  type = e[index.key_length];
+  address = decode_u16(e + index.key_length + 1);
+}
+
+// Modes 3 (direction +1) and 4 (-1): the next live entry along the chain.
+bool step(Core& core, OpenIndex& index, int direction, std::span<std::uint8_t> key, std::uint16_t& address,
+          std::uint8_t& type) {
+  index.chain.begin(direction, index.work_number);
+  for (;;) {
+    int count = index.count();
+    int pos = std::clamp<int>(index.position, 0, count + 1) + direction;
+    if (pos < 1 || pos > count) {
+      int field = direction > 0 ? kNodeNext : kNodePrevious;
+      std::uint16_t link = decode_u16(index.work.data() + field);
+      index.position = static_cast<std::uint16_t>(direction > 0 ? count + 1 : 0);
+      if (link == 0) return false;
+      if (!index.chain.enter(link)) {
+        core.code = kIoFailed;
+        return false;
+      }
+      if (!read_node(core, index, link)) return false;
+      pos = direction > 0 ? 1 : index.count();
+    }
+    index.position = static_cast<std::uint16_t>(pos);
+    take_current(index, key, address, type);
+    index.path[index.level] = index.work_number;
+    if (type != kDeleted) return true;
+  }
+}
+
+}  // namespace
+
+bool find(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key, std::uint16_t& address,
+          std::uint8_t& type) {
+  core.code = kNoError;
+  if (mode < 1 || mode > 4) {
+    core.code = kBadMode;
+    return false;
+  }
+  if (key.size() < index.key_length) return false;
+  if (mode == 3) return step(core, index, +1, key, address, type);
+  if (mode == 4) return step(core, index, -1, key, address, type);
+
+  if (!descend(core, index, key.data())) return false;
+  Located at = locate(index, key.data());
+  address = at.pointer;
+  type = at.type;
+  if (mode == 1) return at.exact && at.type != kDeleted;
+  if (at.type != kDeleted) {
+    std::memcpy(key.data(), index.current(), index.key_length);
+    return true;
+  }
+  return step(core, index, -1, key, address, type);
+}
+
+bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address,
+                std::uint8_t& type) {
+  if (key.size() < index.key_length) return false;
+  std::fill_n(key.begin(), index.key_length, 0);
+  if (!find(core, index, 2, key, address, type)) return false;
+  if (std::any_of(key.begin(), key.begin() + index.key_length, [](std::uint8_t b) { return b != 0; })) return true;
+  return find(core, index, 3, key, address, type);
+}
+
+bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address,
+               std::uint8_t& type) {
+  if (key.size() < index.key_length) return false;
+  std::fill_n(key.begin(), index.key_length, 0xFF);
+  return find(core, index, 2, key, address, type);
+}
+
+void dump_node(const Core& core, const OpenIndex& index) {
+  const Block& w = index.work;
+  std::fprintf(core.out, "\nNode: %4d", index.work_number);
+  std::fprintf(core.out, "\tlflag: %02x %6d %6d %6d", w[kNodeFlag], decode_u16(w.data() + kNodeNext),
+               decode_u16(w.data() + kNodePrevious), w[kNodeCount]);
+  int count = std::min<int>(w[kNodeCount], index.capacity);
+  for (int pos = 1; pos <= count; ++pos) {
+    const std::uint8_t* e = w.data() + kNodeEntries + (pos - 1) * index.entry_size();
+    std::fprintf(core.out, "\n\t%6d%5d", static_cast<std::int16_t>(decode_u16(e + index.key_length + 1)),
+                 e[index.key_length]);
+    std::fputc('\t', core.out);
+    std::fwrite(e, 1, index.key_length, core.out);
+  }
+}
+
+}  // namespace isam::core

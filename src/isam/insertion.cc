@@ -1,0 +1,246 @@
+// The writer's side of the index: insert, split with its cascade and root
+// growth, node allocation, modify and delete.
+//
+// Entries are never removed: a deleted entry keeps its place with type 0xFF
+// and is revived when its key is added again.  A split keeps the lower half
+// of a full node and moves the upper half to a new right neighbour, which
+// needs one new parent entry (its lowest key); the left node's parent entry
+// stays valid because the sentinel keeps every added key above a node's
+// first key.  When the root splits, a new internal root takes the old
+// root's first key and the new node's lowest key.
+//
+// Before anything changes, addkey checks that the free-node map still holds
+// a node for every split the insertion will cause plus the new root, and
+// that the tree would not need a tenth level, so a failed insertion never
+// leaves a node half split.
+#include <cstring>
+#include <optional>
+
+#include "isam/coding.h"
+#include "isam/index.h"
+
+namespace isam::core {
+namespace {
+
+void put_entry(OpenIndex& index, int pos, const std::uint8_t* key, std::uint16_t pointer, std::uint8_t type) {
+  std::uint8_t* e = index.entry(pos);
+  std::memcpy(e, key, index.key_length);
+  e[index.key_length] = type;
+  encode_u16(e + index.key_length + 1, pointer);
+}
+
+struct Separator {
+  Key key{};
+  std::uint16_t node = 0;
+};
+
+// Splits the full work node and inserts (key, pointer, type) into the half
+// where it belongs.  The left node keeps entries 1..h, where h is half the
+// count plus one when the located position lies above the half; the rest
+// move to a new node N chained in to the right.  Output: N and its lowest
+// key.
+bool split(Core& core, OpenIndex& index, const std::uint8_t* key, std::uint16_t pointer, std::uint8_t type,
+           Separator& out) {
+  std::uint16_t left = index.work_number;
+  std::uint16_t next = decode_u16(index.work.data() + kNodeNext);
+  std::uint16_t fresh = allocate_node(core, index);
+  if (fresh == 0) {
+    core.code = kNoFreeNode;
+    return false;
+  }
+  Block& right = core.scratch;
+  right.fill(0);
+  right[kNodeFlag] = index.work[kNodeFlag];
+  encode_u16(right.data() + kNodeNext, next);
+  encode_u16(right.data() + kNodePrevious, left);
+  encode_u16(index.work.data() + kNodeNext, fresh);
+
+  int count = index.count();
+  int keep = count / 2;
+  if (index.position > keep) ++keep;
+  std::size_t moved_bytes = static_cast<std::size_t>(count - keep) * index.entry_size();
+  std::memcpy(right.data() + kNodeEntries, index.entry(keep + 1), moved_bytes);
+  std::memset(index.entry(keep + 1), 0, moved_bytes);
+  right[kNodeCount] = static_cast<std::uint8_t>(count - keep);
+  index.work[kNodeCount] = static_cast<std::uint8_t>(keep);
+  std::memcpy(out.key.data(), right.data() + kNodeEntries, index.key_length);
+  out.node = fresh;
+
+  if (std::memcmp(key, out.key.data(), index.key_length) < 0) {
+    insert(index, key, pointer, type);
+    index.path[index.level] = left;
+    if (!store_node(core, index, true)) return false;
+    index.work = right;
+    index.work_number = fresh;
+    if (!store_node(core, index, true) || !read_node(core, index, left)) return false;
+  } else {
+    if (!store_node(core, index, true)) return false;
+    index.work = right;
+    index.work_number = fresh;
+    insert(index, key, pointer, type);
+    index.path[index.level] = fresh;
+    if (!store_node(core, index, true)) return false;
+  }
+  if (next != 0) {
+    if (!read_node(core, index, next)) return false;
+    encode_u16(index.work.data() + kNodePrevious, fresh);
+    if (!store_node(core, index, true)) return false;
+  }
+  return true;
+}
+
+// The old root split into `old_root` (first key `first`) and the separator's
+// node: a new internal root above both.
+bool grow_root(Core& core, OpenIndex& index, const Key& first, std::uint16_t old_root, const Separator& split) {
+  std::uint16_t root = allocate_node(core, index);
+  if (root == 0) {
+    core.code = kNoFreeNode;
+    return false;
+  }
+  index.work_number = root;
+  index.work.fill(0);
+  insert(index, first.data(), old_root, 0);
+  insert(index, split.key.data(), split.node, 0);
+  if (!store_node(core, index, true)) return false;
+  index.level = 0;
+  index.root = root;
+  index.path[0] = root;
+  Block& header = core.scratch;
+  if (!index.file.read(core, kHeaderAddress, header.data())) {
+    core.code = kHeaderRead;
+    return false;
+  }
+  encode_u16(header.data() + kHeaderRoot, root);
+  return index.file.write(core, kHeaderAddress, header.data());
+}
+
+// Whether the insertion into the located leaf can run to the end: enough
+// free nodes for every split it causes and, when the root splits, the new
+// root; and no tenth level.
+bool insertion_can_finish(Core& core, OpenIndex& index) {
+  if (index.count() + 1 <= index.capacity) return true;
+  std::uint32_t needed = 1;
+  int level = index.level;
+  while (level > 0 && index.path_count[level - 1] + 1 > index.capacity) {
+    ++needed;
+    --level;
+  }
+  if (level == 0) {
+    if (index.level >= kMaxLevel) {
+      core.code = kTooDeep;
+      return false;
+    }
+    ++needed;
+  }
+  auto available = count_free(core, index.file, index.map, index.data_start(), needed);
+  if (!available) return false;
+  if (*available < needed) {
+    core.code = kNoFreeNode;
+    return false;
+  }
+  return true;
+}
+
+// The first steps of add and modify: clear the code, copy the index's key
+// length of `key` into a private key and search it exactly.  Empty when the
+// key is shorter than the key length.
+std::optional<bool> find_exact(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, Key& copy) {
+  core.code = kNoError;
+  if (key.size() < index.key_length) return std::nullopt;
+  std::memcpy(copy.data(), key.data(), index.key_length);
+  Key probe = copy;
+  std::uint16_t address = 0;
+  std::uint8_t type = 0;
+  return find(core, index, 1, probe, address, type);
+}
+
+}  // namespace
+
+std::uint16_t allocate_node(Core& core, OpenIndex& index) {
+  return allocate(core, index.file, index.map, index.data_start());
+}
+
+bool insert(OpenIndex& index, const std::uint8_t* key, std::uint16_t pointer, std::uint8_t type) {
+  int count = index.count();
+  int pos = 1;
+  int order = 1;
+  for (; pos <= count; ++pos) {
+    order = std::memcmp(index.entry(pos), key, index.key_length);
+    if (order >= 0) break;
+  }
+  bool grows = pos > count || order != 0;
+  if (grows && count >= index.capacity) return false;  // no room: never write past the node
+  if (pos <= count && order > 0) {
+    std::memmove(index.entry(pos + 1), index.entry(pos), static_cast<std::size_t>(count - pos + 1) * index.entry_size());
+  }
+  if (grows) index.work[kNodeCount] = static_cast<std::uint8_t>(count + 1);
+  index.position = static_cast<std::uint16_t>(pos);
+  put_entry(index, pos, key, pointer, type);
+  return pos == 1;
+}
+
+bool addkey(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std::uint16_t address,
+            std::uint8_t type) {
+  Key entry_key{};
+  auto found = find_exact(core, index, key, entry_key);
+  if (!found) return false;
+  if (*found) {
+    core.code = kKeyPresent;
+    return false;
+  }
+  if (core.code != kNoError) return false;
+  if (index.level > kMaxLevel) {
+    core.code = kTooDeep;
+    return false;
+  }
+  if (index.work_number != index.path[index.level]) {
+    std::fprintf(core.out, "\nfind level error: %d %d %d %p %p %d", index.work_number, index.level,
+                 index.path[index.level], static_cast<const void*>(&index), static_cast<const void*>(&index.cache),
+                 index.cache[0].node);
+    return false;
+  }
+  std::uint8_t* located = index.current();
+  if (located[index.key_length] == kDeleted && std::memcmp(located, entry_key.data(), index.key_length) == 0) {
+    located[index.key_length] = type;
+    encode_u16(located + index.key_length + 1, address);
+    return store_node(core, index, true);
+  }
+  if (!insertion_can_finish(core, index)) return false;
+
+  std::uint16_t pointer = address;
+  for (;;) {
+    if (index.count() + 1 <= index.capacity) {
+      insert(index, entry_key.data(), pointer, type);
+      return store_node(core, index, true);
+    }
+    std::uint16_t old_node = index.work_number;
+    Key first{};
+    std::memcpy(first.data(), index.entry(1), index.key_length);
+    Separator separator;
+    if (!split(core, index, entry_key.data(), pointer, type, separator)) return false;
+    if (index.level == 0) return grow_root(core, index, first, old_node, separator);
+    --index.level;
+    if (!read_node(core, index, index.path[index.level])) return false;
+    entry_key = separator.key;
+    locate(index, entry_key.data());
+    pointer = separator.node;
+    type = 0;
+  }
+}
+
+bool modify_key(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std::uint16_t address,
+                std::uint8_t type) {
+  Key copy{};
+  auto found = find_exact(core, index, key, copy);
+  if (!found || !*found || core.code != kNoError || index.level > kMaxLevel) return false;
+  std::uint8_t* e = index.current();
+  e[index.key_length] = type;
+  encode_u16(e + index.key_length + 1, address);
+  return store_node(core, index, true);
+}
+
+bool delete_key(Core& core, OpenIndex& index, std::span<const std::uint8_t> key) {
+  return modify_key(core, index, key, 0, kDeleted);
+}
+
+}  // namespace isam::core

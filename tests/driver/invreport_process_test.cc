@@ -1,0 +1,60 @@
+// The program run as a process: console text and exit status of its exits.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace {
+
+using test_support::run_invreport;
+
+constexpr std::string_view kPrompt = " NNNNNNNN      INPUT   File name \n";
+constexpr std::string_view kUnableToOpen = "\n\n Unable to open data base\n";
+
+std::string syntax_error() { return " Syntax error\n" + std::string(kUnableToOpen); }
+
+TEST(InvreportProcess, ReportNumberOutOfRangeIsASyntaxError) {
+  test_support::TempDir dir;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-RPT", "16", "-F", "X"}, {"-RPT", "00", "-F", "X"}, {"-RPT", "ab", "-F", "X"},
+        {"-RPT", "7", "-F", "X"}, {"-RPT", "007", "-F", "X"}, {"-F", "X"}, {"-F", "X", "-RPT"},
+        {"-RPT", "-F", "X"}, {"-rpt", "07", "-F", "X"}}) {
+    const auto r = run_invreport(args, dir.path());
+    EXPECT_EQ(r.out, syntax_error()) << args[0] << " " << args[1];
+    EXPECT_EQ(r.exit_code, 2) << args[0] << " " << args[1];
+    EXPECT_NE(r.err, "");
+  }
+}
+
+TEST(InvreportProcess, MissingDatabaseCannotBeOpened) {
+  test_support::TempDir dir;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-RPT", "07", "-F", "NOSUCH"}, {"-RPT", "7x", "-F", "NOSUCH"},
+        {"-RPT", "15", "-F", "NOSUCH", "-DT", "123108"}}) {
+    const auto r = run_invreport(args, dir.path());
+    EXPECT_EQ(r.out, kUnableToOpen);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("NOSUCH.XXX"), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing is created";
+}
+
+TEST(InvreportProcess, PromptsForTheNameBeforeCheckingTheReportNumber) {
+  test_support::TempDir dir;
+  auto r = run_invreport({"-RPT", "01"}, dir.path(), "NOSUCH\n");
+  EXPECT_EQ(r.out, std::string(kPrompt) + std::string(kUnableToOpen));
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("NOSUCH.XXX"), std::string::npos) << r.err;
+
+  r = run_invreport({"-RPT", "16"}, dir.path(), "NOSUCH\n");
+  EXPECT_EQ(r.out, std::string(kPrompt) + syntax_error());
+  EXPECT_EQ(r.exit_code, 2);
+}
+
+TEST(InvreportProcess, InputEndingAtThePromptIsAnEmptyName) {
+  test_support::TempDir dir;
+  const auto r = run_invreport({"-RPT", "01"}, dir.path());
+  EXPECT_EQ(r.out, std::string(kPrompt) + std::string(kUnableToOpen));
+  EXPECT_EQ(r.exit_code, 1);
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+// Byte-level checks of the files the library creates and changes.
+#include "isam_fixture.h"
+
+namespace isam_test {
+namespace {
+
+using isam::make_name_field;
+
+class FileFormat : public InTempDir {
+ protected:
+  isam::Library lib;
+  std::int16_t status = -1;
+};
+
+TEST_F(FileFormat, NewIndexHasHeaderMapAndSentinelRoot) {
+  lib.ccrfx(make_name_field("IX", "XXX"), 22, 0, status);
+  ASSERT_EQ(status, 0);
+  std::string bytes = file_bytes("IX.XXX");
+  ASSERT_EQ(bytes.size(), 768u);  // header, one map block, the root
+  std::string header = block_at(bytes, 1);
+  EXPECT_EQ(u16_at(header, 0), 5);   // root
+  EXPECT_EQ(u16_at(header, 2), 22);  // key length
+  EXPECT_EQ(u16_at(header, 4), 10);  // node capacity 250 / 25
+  EXPECT_EQ(u16_at(header, 6), 1);   // map blocks
+  EXPECT_EQ(u16_at(header, 8), 0);   // open mark
+  EXPECT_EQ(header.substr(10), std::string(246, '\0'));
+  std::string map = block_at(bytes, 3);
+  EXPECT_EQ(u8_at(map, 0), 0xE0);  // header, map block, root
+  EXPECT_EQ(map.substr(1), std::string(255, '\0'));
+  std::string root = block_at(bytes, 5);
+  EXPECT_EQ(u8_at(root, 0), 0xFF);
+  EXPECT_EQ(root.substr(1, 4), std::string(4, '\0'));
+  EXPECT_EQ(u8_at(root, 5), 1);
+  EXPECT_EQ(root.substr(6), std::string(250, '\0'));  // the all-zero sentinel entry
+}
+
+TEST_F(FileFormat, IndexMapGrowsWithCapacityAndKeyLengthSetsNodeCapacity) {
+  lib.ccrfx(make_name_field("A", "XXX"), 32, 2048, status);
+  ASSERT_EQ(status, 0);
+  std::string bytes = file_bytes("A.XXX");
+  ASSERT_EQ(bytes.size(), 4u * 256);
+  EXPECT_EQ(u16_at(block_at(bytes, 1), 0), 7);
+  EXPECT_EQ(u16_at(block_at(bytes, 1), 4), 7);
+  EXPECT_EQ(u16_at(block_at(bytes, 1), 6), 2);
+  EXPECT_EQ(u8_at(block_at(bytes, 3), 0), 0xF0);
+  EXPECT_EQ(block_at(bytes, 5), std::string(256, '\0'));
+
+  lib.ccrfx(make_name_field("B", "XXX"), 1, 65535, status);
+  ASSERT_EQ(status, 0);
+  std::string header = block_at(file_bytes("B.XXX"), 1);
+  EXPECT_EQ(u16_at(header, 4), 62);
+  EXPECT_EQ(u16_at(header, 6), 32);
+  EXPECT_EQ(u16_at(header, 0), 67);
+}
+
+TEST_F(FileFormat, IndexCreateRefusesBadKeyLengthsAndExistingFiles) {
+  for (std::int16_t length : {0, 33, -1}) {
+    lib.ccrfx(make_name_field("BAD", "XXX"), length, 0, status);
+    EXPECT_EQ(status, 1) << length;
+    EXPECT_FALSE(std::filesystem::exists("BAD.XXX"));
+  }
+  test_support::write_file("OLD.XXX", "keep");
+  lib.ccrfx(make_name_field("OLD", "XXX"), 22, 0, status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(file_bytes("OLD.XXX"), "keep");
+}
+
+TEST_F(FileFormat, NewRecordFileLayout) {
+  lib.ccrfd(make_name_field("R0", ""), 0, status);
+  ASSERT_EQ(status, 0);
+  std::string bytes = file_bytes("R0");  // a blank extension names the bare file
+  ASSERT_EQ(bytes.size(), 768u);
+  std::string header = block_at(bytes, 1);
+  EXPECT_EQ(header.substr(0, 6), std::string(6, '\0'));
+  EXPECT_EQ(u16_at(header, 6), 1);
+  EXPECT_EQ(u16_at(header, 8), 0);
+  EXPECT_EQ(u8_at(block_at(bytes, 3), 0), 0xC0);
+  EXPECT_EQ(block_at(bytes, 5), std::string(256, '\0'));
+
+  lib.ccrfd(make_name_field("R1", ""), 2047, status);
+  EXPECT_EQ(file_bytes("R1").size(), 768u);
+  lib.ccrfd(make_name_field("R2", ""), 2048, status);
+  bytes = file_bytes("R2");
+  ASSERT_EQ(bytes.size(), 1024u);
+  EXPECT_EQ(u16_at(block_at(bytes, 1), 6), 2);
+  EXPECT_EQ(u8_at(block_at(bytes, 3), 0), 0xE0);
+
+  test_support::write_file("R3", "keep");
+  lib.ccrfd(make_name_field("R3", ""), 0, status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(file_bytes("R3"), "keep");
+}
+
+TEST_F(FileFormat, FirstAllocationsFollowTheMap) {
+  for (auto [name, capacity, first] : {std::tuple{"S", 0, 5}, std::tuple{"T", 2048, 7}}) {
+    lib.ccrfd(make_name_field(name, ""), static_cast<std::uint16_t>(capacity), status);
+    isam::Fcb fcb{};
+    lib.copfd(make_name_field(name, ""), fcb, status);
+    ASSERT_EQ(status, 0);
+    std::uint16_t address = 0;
+    std::uint8_t flag = 9;
+    lib.cgetr(fcb, address, flag);
+    EXPECT_EQ(address, first);
+    EXPECT_EQ(flag, 0);
+    lib.cgetr(fcb, address, flag);
+    EXPECT_EQ(address, first + 2);
+    lib.cclfd(fcb, status);
+    EXPECT_EQ(status, 0);
+  }
+  // The allocations reached the map on close.
+  EXPECT_EQ(u8_at(block_at(file_bytes("S"), 3), 0), 0xF0);
+}
+
+TEST_F(FileFormat, OpenMarksBothFilesAndCloseClearsTheMarks) {
+  Db db(lib);
+  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 8), 1);
+  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK"), 1), 8), 1);
+  db.close();
+  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 8), 0);
+  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK"), 1), 8), 0);
+
+  // A file left marked open opens normally; only the core code tells.
+  patch_file("STOCK.XXX", 8, std::string("\1\0", 2));
+  lib.copfx(1, make_name_field("STOCK", "XXX"), status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(lib.core_error(), 10);
+  lib.cclfx(1, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 8), 0);
+}
+
+TEST_F(FileFormat, AscendingLoadSplitsTheRootLeafSixToFive) {
+  Db db(lib, 0, 100);
+  std::vector<std::uint16_t> addresses;
+  for (int i = 1; i <= 10; ++i) addresses.push_back(db.add(numbered_key(i)));
+  db.close();
+  std::string bytes = file_bytes("STOCK.XXX");
+  std::string header = block_at(bytes, 1);
+  // The old root leaf 5 split into 5 and 7; the new internal root is 9.
+  EXPECT_EQ(u16_at(header, 0), 9);
+  EXPECT_EQ(u8_at(block_at(bytes, 3), 0), 0xF8);
+  std::string left = block_at(bytes, 5);
+  std::string right = block_at(bytes, 7);
+  std::string root = block_at(bytes, 9);
+  // Left leaf: the sentinel and keys 1-5, next link 7.
+  EXPECT_EQ(u8_at(left, 0), 0xFF);
+  EXPECT_EQ(u16_at(left, 1), 7);
+  EXPECT_EQ(u16_at(left, 3), 0);
+  EXPECT_EQ(u8_at(left, 5), 6);
+  EXPECT_EQ(left.substr(6, 25), std::string(25, '\0'));
+  for (int i = 1; i <= 5; ++i) {
+    std::string e = left.substr(6 + i * 25, 25);
+    EXPECT_EQ(e.substr(0, 22), key_text(numbered_key(i)));
+    EXPECT_EQ(u8_at(e, 22), 0);
+    EXPECT_EQ(u16_at(e, 23), addresses[i - 1]);
+  }
+  EXPECT_EQ(left.substr(6 + 6 * 25), std::string(256 - 6 - 150, '\0'));
+  // Right leaf: keys 6-10, previous link 5.
+  EXPECT_EQ(u8_at(right, 0), 0xFF);
+  EXPECT_EQ(u16_at(right, 1), 0);
+  EXPECT_EQ(u16_at(right, 3), 5);
+  EXPECT_EQ(u8_at(right, 5), 5);
+  for (int i = 6; i <= 10; ++i) {
+    EXPECT_EQ(right.substr(6 + (i - 6) * 25, 22), key_text(numbered_key(i)));
+  }
+  EXPECT_EQ(right.substr(6 + 5 * 25), std::string(256 - 6 - 125, '\0'));
+  // Internal root: the sentinel key -> 5, key 6 -> 7.
+  EXPECT_EQ(u8_at(root, 0), 0);
+  EXPECT_EQ(u16_at(root, 1), 0);
+  EXPECT_EQ(u16_at(root, 3), 0);
+  EXPECT_EQ(u8_at(root, 5), 2);
+  EXPECT_EQ(root.substr(6, 23), std::string(23, '\0'));
+  EXPECT_EQ(u16_at(root, 6 + 23), 5);
+  EXPECT_EQ(root.substr(31, 22), key_text(numbered_key(6)));
+  EXPECT_EQ(u8_at(root, 31 + 22), 0);
+  EXPECT_EQ(u16_at(root, 31 + 23), 7);
+  EXPECT_EQ(root.substr(56), std::string(200, '\0'));
+}
+
+TEST_F(FileFormat, LowKeySplitKeepsHalfAndRelinksTheFormerNextNode) {
+  Db db(lib, 0, 100);
+  // Fill two leaves, then split the left one with a key in its lower half.
+  for (int i = 1; i <= 10; ++i) db.add(numbered_key(i * 10));
+  // Leaves: 5 = sentinel,10..50 (6 entries), 7 = 60..100.  Fill 5 to 10.
+  for (int i = 11; i <= 14; ++i) db.add(numbered_key(i));
+  db.add(numbered_key(1));  // located at position 1 of 10: the left keeps 5
+  db.close();
+  std::string bytes = file_bytes("STOCK.XXX");
+  std::string left = block_at(bytes, 5);
+  std::string fresh = block_at(bytes, 11);
+  std::string former_next = block_at(bytes, 7);
+  EXPECT_EQ(u8_at(left, 5), 6);  // 5 kept + the new key
+  EXPECT_EQ(left.substr(6 + 25, 22), key_text(numbered_key(1)));
+  EXPECT_EQ(u16_at(left, 1), 11);
+  EXPECT_EQ(u8_at(fresh, 5), 5);
+  EXPECT_EQ(u16_at(fresh, 1), 7);
+  EXPECT_EQ(u16_at(fresh, 3), 5);
+  EXPECT_EQ(u16_at(former_next, 3), 11);
+  std::string root = block_at(bytes, u16_at(block_at(bytes, 1), 0));
+  EXPECT_EQ(u8_at(root, 5), 3);
+  EXPECT_EQ(u16_at(root, 6 + 25 + 23), 11);
+  EXPECT_EQ(u16_at(root, 6 + 50 + 23), 7);
+}
+
+}  // namespace
+}  // namespace isam_test
