@@ -184,6 +184,50 @@ TEST(Check, EachKindOfDamageIsFound) {
   }
 }
 
+// The same damage to a store that the library wrote.
+TEST(Check, DamageToASampleStoreIsFound) {
+  TempDir dir;
+  ASSERT_EQ(run_invdb({"sample", "S", "--items", "300"}, dir.path()).exit_code, 0);
+  auto r = run_invdb({"check", "S"}, dir.path());
+  ASSERT_EQ(r.exit_code, 0) << r.out;
+  const std::string clean_index = test_support::read_file(dir / "S.XXX");
+  const Bytes index(clean_index.begin(), clean_index.end());
+  const std::vector<std::pair<std::function<void(Bytes&)>, const char*>> damages = {
+      {[](Bytes& b) { set_map_bit(b, leaves(b)[1], false); }, "in the tree but free in the map"},
+      {[](Bytes& b) { put16(b, at(leaves(b)[2]) + 3, leaves(b)[4]); }, "links to previous"},
+      {[](Bytes& b) {
+         const std::uint32_t leaf = leaves(b)[3];
+         std::swap_ranges(b.begin() + static_cast<long>(entry_offset(leaf, 0)),
+                          b.begin() + static_cast<long>(entry_offset(leaf, 0) + kKeyLength),
+                          b.begin() + static_cast<long>(entry_offset(leaf, 1)));
+       },
+       "out of order"},
+      // Sample stores use 16 map blocks: the data blocks start at 35, and
+      // 300 items with their headings end well below 1001.
+      {[](Bytes& b) { put16(b, entry_offset(leaves(b)[5], 1) + kKeyLength + 1, 1001); },
+       "points at block 1001, not a data block inside the file"},
+  };
+  for (const auto& [change, finding] : damages) {
+    SCOPED_TRACE(finding);
+    Bytes copy = index;
+    change(copy);
+    test_support::write_file(dir / "S.XXX", {reinterpret_cast<const char*>(copy.data()), copy.size()});
+    r = run_invdb({"check", "S"}, dir.path());
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.out.find(finding), std::string::npos) << r.out;
+  }
+  // A block freed in the record file's map while its key still points at it.
+  test_support::write_file(dir / "S.XXX", clean_index);
+  damage(dir / "S", [&](Bytes& b) {
+    const auto leaf = node_at(index, leaves(index)[2]);
+    const std::uint32_t block = leaf.pointer(1);
+    b[at(3 + 2 * ((block - 1) / 4096)) + ((block - 1) / 2 % 2048) / 8] &= ~(0x80 >> ((block - 1) / 2 % 8));
+  });
+  r = run_invdb({"check", "S"}, dir.path());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.out.find("which is free in the map"), std::string::npos) << r.out;
+}
+
 TEST(Check, UnreadableDatabasesAreErrors) {
   TempDir dir;
   auto r = run_invdb({"check", "NONE"}, dir.path());

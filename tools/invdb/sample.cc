@@ -84,10 +84,12 @@ const std::vector<Category>& categories() {
   return table;
 }
 
-const std::vector<std::string_view> kVendors = {
-    "BRISTLECONE", "HALDEN TOOL", "OAKMERE SUP", "PRAIRIE SEED", "KESTREL ELEC", "TIDEWATER",
-    "COPPERLINE",  "GRANITE HW",  "LUMEN WORKS", "FIELDSTONE",   "REDFERN PNT",  "SILVERBIRCH",
-    "NORTHGATE",   "WILLOW CREEK", "IRONWOOD",   "BLUE HERON",   "MAPLETON",     "CEDAR RIDGE"};
+// Vendors by department (1 to 11); most items come from their department's.
+const std::vector<std::vector<std::string_view>> kVendors = {
+    {"HALDEN TOOL", "GRANITE HW", "IRONWOOD"}, {"COPPERLINE", "TIDEWATER"},  {"KESTREL ELEC", "LUMEN WORKS"},
+    {"REDFERN PNT", "BRISTLECONE"},           {"PRAIRIE SEED", "FIELDSTONE", "WILLOW CREEK"},
+    {"MAPLETON", "SILVERBIRCH"},               {"CEDAR RIDGE", "OAKMERE SUP"}, {"NORTHGATE", "BLUE HERON"},
+    {"HALDEN TOOL"},                           {"GRANITE HW", "IRONWOOD"},   {"NORTHGATE"}};
 
 const std::vector<std::string_view> kSizes = {"SMALL", "MEDIUM", "LARGE", "1/4 IN", "3/8 IN", "1/2 IN",
                                               "3/4 IN", "1 IN",  "2 PK",  "4 PK",   "10 PK",  "WHITE",
@@ -179,7 +181,8 @@ report::ItemArea make_item(Random& r, const std::string& stock_index) {
   report::set_text(a, item::StockIndex, stock_index);
   report::set_text(a, item::LongName, std::string(noun) + " " + std::string(size));
   report::set_text(a, item::ShortName, short_name(noun, size));
-  report::set_text(a, item::Vendor, kVendors[(c.number + (r.chance(70) ? 0 : r.between(1, 17))) % kVendors.size()]);
+  const auto& vendors = kVendors[r.chance(85) ? c.dept - 1 : r.next() % kVendors.size()];
+  report::set_text(a, item::Vendor, r.pick(vendors));
   report::set_text(a, item::PLU, digits(r, 5));
   if (r.chance(80)) report::set_text(a, item::Alternate, "0" + digits(r, 11));
   const int price_cents = r.between(c.price_lo, c.price_hi);

@@ -52,9 +52,10 @@ int cmd_import(const Args& args, const Io& io) {
   if (!read_text_file(csv_path, text, error)) return io.fail(error);
   std::vector<ItemRow> rows;
   if (!parse_item_csv(text, rows, error)) return io.fail(csv_path.string() + ": " + error);
-  const long free = free_blocks(*path, error);
   Database db;
-  if (free < 0 || !db.open(*path, error)) return io.fail(error);
+  if (!db.open(*path, error)) return io.fail(error);
+  const long free = free_blocks(*path, error);
+  if (free < 0) return io.fail(error);
   // The new keys must all find a block before the first one is written.
   std::set<std::string> new_keys;
   for (const ItemRow& row : rows)
