@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times every report over a 32,000-item sample store: the median, fastest
-# and slowest of RUNS runs (default 7) and the peak resident memory, one
-# table.  Called by `make bench` after the build.
+# and slowest wall-clock time of RUNS runs (default 7), the median processor
+# time (user + system: what the run costs when the machine is shared) and the
+# peak resident memory, one table.  Called by `make bench` after the build.
 #   ITEMS=32000 RUNS=7 BUILD=build bash bench/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,13 +28,13 @@ built_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 
 cd "$work"
 echo "$items items (sample store built in $built_ms ms); $runs timed runs per report after one untimed run"
-echo "$(nproc) cores: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+echo "$(nproc) cores: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-printf '%-6s %10s %10s %10s %12s  %s\n' report "median ms" "min ms" "max ms" "peak KiB" output
+printf '%-6s %10s %8s %8s %8s %9s  %s\n' report "median ms" "min ms" "max ms" "cpu ms" "peak KiB" output
 placeholders=()
 for n in 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15; do
   rm -f OUTF21.DAT KOROt15.csv
-  read -r median min max rss status < <("$measure" "$runs" "$invreport" -RPT "$n" -F STOCK -DT 123108)
+  read -r median min max cpu rss status < <("$measure" "$runs" "$invreport" -RPT "$n" -F STOCK -DT 123108)
   out=OUTF21.DAT
   [[ $n == 15 ]] && out=KOROt15.csv
   if [[ -s $out ]]; then
@@ -43,7 +44,7 @@ for n in 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15; do
     placeholders+=("$n")
   fi
   [[ $status == 0 ]] || what="$what, exit status $status"
-  printf '%-6s %10s %10s %10s %12s  %s\n' "$n" "$median" "$min" "$max" "$rss" "$what"
+  printf '%-6s %10s %8s %8s %8s %9s  %s\n' "$n" "$median" "$min" "$max" "$cpu" "$rss" "$what"
 done
 if ((${#placeholders[@]})); then
   echo
