@@ -211,7 +211,9 @@ bool ReportFrame::write_page_header() {
 }
 
 void ReportFrame::echo(int columns) {
-  if (fd_ < 0) return;
+  // An echoed line must be in the file: hand the buffered records over
+  // first, so that a failing write is seen before anything is echoed.
+  if (fd_ < 0 || !flush()) return;
   std::fwrite(ctx_.line.data(), 1, static_cast<std::size_t>(columns), ctx_.console);
   std::fputc('\n', ctx_.console);
 }
@@ -223,7 +225,7 @@ void ReportFrame::echo_if_due() {
 bool ReportFrame::write_detail() {
   if (!write_record()) return false;
   echo_if_due();
-  return true;
+  return is_open();
 }
 
 }  // namespace report

@@ -96,12 +96,15 @@ class ReportFrame {
   bool write_page_header();
   // The line buffer as the next record.  False when nothing could be written.
   bool write_record();
-  // Echoes the first `columns` text columns of the line buffer as one line.
+  // Echoes the first `columns` text columns of the line buffer as one line,
+  // once the records written so far have reached the file (nothing when
+  // that write fails).
   void echo(int columns);
   // The common rule: echo all text columns when the record number just
   // written leaves remainder 1 on division by 10.
   void echo_if_due();
-  // write_record() then echo_if_due().
+  // write_record() then echo_if_due().  False when a write failed: the call
+  // must end.
   bool write_detail();
 
   int line_count() const { return line_count_; }

@@ -1,20 +1,48 @@
-// Placeholder until the report is built: takes every item and writes nothing.
+// Report 15, the item export file: one comma-separated record per item into
+// its own file "KOROt15.csv" (the work file OUTF21.DAT is not touched).  The
+// record is the near twin of the margin and value export's.
+//
+// Item record (126 commas, then):
+//   1-87 as the margin and value export: StockIndex, LongName, Vendor,
+//        Alternate, price, cost, margin
+//   89-94 mark-up % (2 decimals)  96-102 inventory value (2 decimals)
+//   104-108 QOH  110-114 QOS  116-120 CycSold  122-126 YTDSold
+// Numbers are right-aligned and blank when zero.
+#include "reports/csv_export.h"
+#include "reports/margin_export.h"
 #include "reports/reports.h"
 
 namespace report {
 
 namespace {
-class NotBuilt final : public Report {
+
+// 14 names over the 13 values: there is a "Shortage" name but no such value.
+constexpr std::string_view kHeading =
+    "StockIndex,LongName,Vendor Id,Alternate,UntPrice,U"
+    "ntCost,Margin,MarkUp,InvValue,QOH,QOS,Shortage,"
+    "   "
+    "CycSold,YTDSold";
+static_assert(kHeading.size() == 115);
+
+class ItemExport final : public CsvExport {
  public:
-  void call(const RunDate&, std::int16_t& mode) override {
-    if (mode <= 0) mode = 1;
+  explicit ItemExport(RunContext& ctx) : CsvExport(ctx, "KOROt15.csv", kHeading) {}
+
+ private:
+  void place_fields(const ItemArea& it, ReportFrame& f) override {
+    const MarginFigures m = margin_figures(it);
+    place_identity_and_margin(it, m, f);
+    f.put_real(89, 6, 2, m.mark_up);
+    f.put_real(96, 7, 2, m.inventory);
+    f.put_number(104, 5, i32(it, item::QOH));
+    f.put_number(110, 5, i32(it, item::QOS));
+    f.put_number(116, 5, i32(it, item::CycSold));
+    f.put_number(122, 5, i32(it, item::YTDSold));
   }
 };
+
 }  // namespace
 
-std::unique_ptr<Report> make_item_export(RunContext& ctx) {
-  (void)ctx;
-  return std::make_unique<NotBuilt>();
-}
+std::unique_ptr<Report> make_item_export(RunContext& ctx) { return std::make_unique<ItemExport>(ctx); }
 
 }  // namespace report

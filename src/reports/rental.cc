@@ -1,20 +1,106 @@
-// Placeholder until the report is built: takes every item and writes nothing.
+// Reports 7 and 8: the rental items (category 81).  Report 7 lists all of
+// them; report 8 only those out on rent, that is whose out date and out time
+// (12 characters together) are not all blank.  One routine serves both and
+// tells them apart by the current report number: 7 is the full listing, any
+// other number the rented one.
+//
+// The line count is set back to 0 after every line, so the listing has one
+// page header at its top and never breaks, however many items it holds.
+//
+// Detail line, from column 1 (the first character of the stock index takes
+// the carriage-control column):
+//    1- 12  StockIndex        14- 25  ShortName        27- 50  LongName
+//   52- 58  Price / 1000, real_to_text, 2 decimals (blank when zero)
+//   60- 65  PLU               66      Tx, its last decimal digit ("-" when negative)
+//   68- 75  RenterPhone with its blanks squeezed out, first 8 characters
+//   77- 82  OutDate           84- 89  OutTime
+#include <array>
+#include <optional>
+
+#include "report_common/field_routines.h"
+#include "report_common/report_frame.h"
 #include "reports/reports.h"
 
 namespace report {
 
 namespace {
-class NotBuilt final : public Report {
+
+constexpr std::int16_t kAllRentals = 7;
+constexpr std::string_view kTitleAll = "------ Rental  Inventory Status -----";
+constexpr std::string_view kTitleRented = "--- Rented Inventory Stock Status ---";
+
+// Column-heading lines; the frame blanks the columns after them.
+constexpr std::string_view kHeading1 =
+    "Item Index   Short Name   Long Description          $/Unit C"
+    "ross x Renter    Out    Out";
+constexpr std::string_view kHeading2 =
+    "                                                    Price  P"
+    "LU-X T Phone#   Date   Time";
+
+// OutDate and OutTime stand next to each other: 12 characters from 82.
+constexpr Field kOutDateTime{"OutDateTime", 82, 12, FieldKind::kText};
+constexpr std::string_view kBlank12 = "            ";
+
+class Rental final : public Report {
  public:
-  void call(const RunDate&, std::int16_t& mode) override {
-    if (mode <= 0) mode = 1;
+  explicit Rental(RunContext& ctx) : ctx_(ctx) {}
+
+  void call(const RunDate& run_date, std::int16_t& mode) override {
+    if (mode >= 2) {
+      if (frame_) frame_->close();
+      return;
+    }
+    if (mode <= 0 || !frame_) {
+      // The report number is known by the first call; it picks the title.
+      all_rentals_ = ctx_.current_report == kAllRentals;
+      frame_.emplace(ctx_, FrameLayout{.title = all_rentals_ ? kTitleAll : kTitleRented,
+                                       .heading1 = kHeading1,
+                                       .heading2 = kHeading2});
+      frame_->open(run_date);
+      mode = 1;
+    }
+    list_item();
   }
+
+ private:
+  bool selected() const {
+    const ItemArea& it = ctx_.item;
+    if (i16(it, item::Cat) != item::kRentalCategory) return false;
+    return all_rentals_ || compare_chars(text(it, kOutDateTime), kBlank12, 12) != 0;
+  }
+
+  void list_item() {
+    if (!selected()) return;
+    ReportFrame& frame = *frame_;
+    if (!frame.start_page_if_due()) return;
+
+    const ItemArea& it = ctx_.item;
+    frame.clear_line();
+    frame.put_text(1, text(it, item::StockIndex));
+    frame.put_text(14, text(it, item::ShortName));
+    frame.put_text(27, text(it, item::LongName));
+    frame.put_real(52, 7, 2, static_cast<float>(i32(it, item::Price)) / 1000.0f);
+    frame.put_text(60, text(it, item::PLU));
+    int_to_digits(i16(it, item::Tx), frame.columns(66, 1), 1);
+    // The phone is squeezed in a copy; the record keeps its blanks.
+    std::array<char, 12> phone;
+    copy_chars(text(it, item::RenterPhone), phone, 12);
+    squeeze_blanks(phone, 12);
+    frame.put_text(68, std::string_view(phone.data(), 8));
+    frame.put_text(77, text(it, item::OutDate));
+    frame.put_text(84, text(it, item::OutTime));
+
+    frame.write_detail();
+    frame.set_line_count(0);
+  }
+
+  RunContext& ctx_;
+  bool all_rentals_ = true;
+  std::optional<ReportFrame> frame_;
 };
+
 }  // namespace
 
-std::unique_ptr<Report> make_rental(RunContext& ctx) {
-  (void)ctx;
-  return std::make_unique<NotBuilt>();
-}
+std::unique_ptr<Report> make_rental(RunContext& ctx) { return std::make_unique<Rental>(ctx); }
 
 }  // namespace report

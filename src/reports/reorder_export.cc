@@ -1,20 +1,59 @@
-// Placeholder until the report is built: takes every item and writes nothing.
+// Report 2, the re-order quantity export: one comma-separated record per
+// item into "OUTF21.DAT" with the item's identifiers, price and stock
+// quantities and a re-order quantity worked out from them.
+//
+// Item record (126 commas, then):
+//   1-12 StockIndex   14-25 ShortName   27-33 price, 3 decimals
+//   35-39 QOH  41-45 QOO  47-51 MOQ  53-57 ROQ (computed)  59-63 ROP
+//   65-69 POI  71-75 QOS  77-81 CPQ   83-94 Vendor
+// Numbers are right-aligned and blank when zero; a quantity too wide for its
+// five columns shows its last five characters.
+#include "reports/csv_export.h"
 #include "reports/reports.h"
 
 namespace report {
 
 namespace {
-class NotBuilt final : public Report {
+
+constexpr std::string_view kHeading =
+    "StockIndex,ShortName,Price,QOH,QOO,MOQ,ROQ,ROP,POI"
+    ",QOS,CPQ,Vendor,";
+static_assert(kHeading.size() == 66);
+
+// CPQ is the low-order half of YTDPurchQty: the two bytes at offset 166,
+// read as a signed 16-bit number.
+constexpr Field kCpq{"CPQ", item::YTDPurchQty.offset, 2, FieldKind::kInt16};
+
+// The re-order quantity: MOQ when the stock on hand has fallen to the
+// re-order point and less than MOQ is on order; otherwise 0.
+std::int32_t reorder_quantity(const ItemArea& it) {
+  const std::int32_t moq = i32(it, item::MOQ);
+  return i32(it, item::QOH) <= i32(it, item::ROP) && i32(it, item::QOO) < moq ? moq : 0;
+}
+
+class ReorderExport final : public CsvExport {
  public:
-  void call(const RunDate&, std::int16_t& mode) override {
-    if (mode <= 0) mode = 1;
+  explicit ReorderExport(RunContext& ctx) : CsvExport(ctx, "OUTF21.DAT", kHeading) {}
+
+ private:
+  void place_fields(const ItemArea& it, ReportFrame& f) override {
+    f.put_text(1, text(it, item::StockIndex));
+    f.put_text(14, text(it, item::ShortName));
+    f.put_real(27, 7, 3, static_cast<float>(i32(it, item::Price)) / 1000.0f);
+    f.put_number(35, 5, i32(it, item::QOH));
+    f.put_number(41, 5, i32(it, item::QOO));
+    f.put_number(47, 5, i32(it, item::MOQ));
+    f.put_number(53, 5, reorder_quantity(it));
+    f.put_number(59, 5, i32(it, item::ROP));
+    f.put_number(65, 5, i32(it, item::POI));
+    f.put_number(71, 5, i32(it, item::QOS));
+    f.put_number(77, 5, i16(it, kCpq));
+    f.put_text(83, text(it, item::Vendor));
   }
 };
+
 }  // namespace
 
-std::unique_ptr<Report> make_reorder_export(RunContext& ctx) {
-  (void)ctx;
-  return std::make_unique<NotBuilt>();
-}
+std::unique_ptr<Report> make_reorder_export(RunContext& ctx) { return std::make_unique<ReorderExport>(ctx); }
 
 }  // namespace report

@@ -1,21 +1,129 @@
-// Placeholder until the report is built: takes every item and writes nothing.
+// Reports 4 and 5: current inventory status (variant 1, every item) and
+// below-minimum stock status (variant 2, only the items for which an order is
+// suggested).  Each line shows the item's prices, package data and stock
+// quantities, with a suggested order quantity in place of the recorded
+// re-order quantity.  No totals.
+//
+// Suggested order quantity: the base is MOQ when MOQ is at least 1, else the
+// re-order point; when QOH is above the re-order point the base is the
+// recorded ROQ instead.  With a positive quantity on order the suggestion is
+// the base when QOO is below it and 0 otherwise; without one it is the base.
+// The suggestion is written into the item area's ROQ field and printed from
+// there.
+//
+// Paging: every detail line counts two lines against the page length of 54,
+// and a header is due when the count plus one exceeds 54, so a page holds at
+// most 27 detail lines.  Report 5 passes over an item without a suggestion
+// before the page test, leaving the count as it was.
+//
+// Detail line (columns not named are blank):
+//    2- 21  the 20 key characters after "12"   22- 26  PLU, first 5 characters
+//   28- 51  LongName                           53- 60  ShortName, first 8
+//   61- 68  Price / 1000   } decimal columns,  77- 82  quantity per package
+//   69- 76  UntCost / 1000 } 3 decimals        84- 87  UnitDscp, first 4
+//   89- 92  OutDate, first 4
+//   93- 98 QOH   99-104 QOO   105-110 MOQ   111-116 suggestion (ROQ field)
+//  117-122 ROP  123-127 POI   128-132 QOS   (integer columns)
+#include "report_common/report_frame.h"
 #include "reports/reports.h"
 
 namespace report {
 
 namespace {
-class NotBuilt final : public Report {
+
+constexpr std::string_view kTitleAll = "------ Current Inventory Status -----";
+constexpr std::string_view kTitleBelowMinimum = "----- Below Minimum Stock Status ----";
+constexpr std::int16_t kBelowMinimum = 2;
+
+// 132 columns each, split every 44 columns.
+constexpr std::string_view kHeading1 =
+    "      SKU             OPEN    LONG          "   // 1-44
+    "          Short     Unit     Unit  Qty Unit "   // 45-88
+    " Pkg |--- U n i t s   I n v e n t o r y ---|";  // 89-132
+constexpr std::string_view kHeading2 =
+    " Stock Index #        Dept# Description     "   // 1-44
+    "         Dscprtn    Price    Cost /Pkg Dscp "   // 45-88
+    "Dscp   QOH   QOO   MOQ   ROQ   ROP  Phy  Shr";  // 89-132
+
+constexpr Field kKeyTail{"KeyTail", 2, 20, FieldKind::kText};
+
+// Each detail line counts this many lines against the page length.
+constexpr int kLinesPerDetail = 2;
+
+std::int32_t suggested_order(const ItemArea& it) {
+  const std::int32_t moq = i32(it, item::MOQ);
+  const std::int32_t rop = i32(it, item::ROP);
+  std::int32_t base = moq >= 1 ? moq : rop;
+  if (i32(it, item::QOH) > rop) base = i32(it, item::ROQ);
+  const std::int32_t qoo = i32(it, item::QOO);
+  if (qoo > 0) return qoo < base ? base : 0;
+  return base;
+}
+
+class StockStatus final : public Report {
  public:
-  void call(const RunDate&, std::int16_t& mode) override {
-    if (mode <= 0) mode = 1;
+  StockStatus(RunContext& ctx, std::int16_t variant)
+      : ctx_(ctx),
+        below_minimum_(variant == kBelowMinimum),
+        frame_(ctx, FrameLayout{.title = below_minimum_ ? kTitleBelowMinimum : kTitleAll,
+                                .heading1 = kHeading1,
+                                .heading2 = kHeading2}) {}
+
+  void call(const RunDate& run_date, std::int16_t& mode) override {
+    if (mode >= 2) {
+      frame_.close();
+      return;
+    }
+    if (mode <= 0) {
+      frame_.open(run_date);
+      mode = 1;
+    }
+    list_item();
   }
+
+ private:
+  void list_item() {
+    ItemArea& it = ctx_.item;
+    const std::int32_t suggestion = suggested_order(it);
+    if (below_minimum_ && suggestion <= 0) return;
+
+    if (frame_.line_count() + 1 > frame_.page_length()) {
+      if (!frame_.write_page_header()) return;
+      frame_.set_line_count(0);
+    }
+    set_i32(it, item::ROQ, suggestion);
+
+    frame_.clear_line();
+    frame_.put_text(2, text(it, kKeyTail));
+    frame_.put_text(22, text(it, item::PLU).substr(0, 5));
+    frame_.put_text(28, text(it, item::LongName));
+    frame_.put_text(53, text(it, item::ShortName).substr(0, 8));
+    frame_.put_decimal(61, 8, 3, i32(it, item::Price));
+    frame_.put_decimal(69, 8, 3, i32(it, item::UntCost));
+    frame_.put_integer(77, 6, i32(it, item::PkgQty));
+    frame_.put_text(84, text(it, item::UnitDscp).substr(0, 4));
+    frame_.put_text(89, text(it, item::OutDate).substr(0, 4));
+    frame_.put_integer(93, 6, i32(it, item::QOH));
+    frame_.put_integer(99, 6, i32(it, item::QOO));
+    frame_.put_integer(105, 6, i32(it, item::MOQ));
+    frame_.put_integer(111, 6, i32(it, item::ROQ));
+    frame_.put_integer(117, 6, i32(it, item::ROP));
+    frame_.put_integer(123, 5, i32(it, item::POI));
+    frame_.put_integer(128, 5, i32(it, item::QOS));
+
+    frame_.set_line_count(frame_.line_count() + kLinesPerDetail);
+    frame_.write_detail();
+  }
+
+  RunContext& ctx_;
+  bool below_minimum_;
+  ReportFrame frame_;
 };
+
 }  // namespace
 
 std::unique_ptr<Report> make_stock_status(RunContext& ctx, std::int16_t variant) {
-  (void)ctx;
-  (void)variant;
-  return std::make_unique<NotBuilt>();
+  return std::make_unique<StockStatus>(ctx, variant);
 }
 
 }  // namespace report

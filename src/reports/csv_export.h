@@ -1,0 +1,52 @@
+// The comma-separated export layout shared by the re-order export (2), the
+// margin and value export (6) and the item export file (15).
+//
+// Records are 128 bytes: 126 text columns, CR LF.  The file holds one
+// heading record and then one record per item, every item, in key order; no
+// page header and no totals.
+//
+//   heading record  126 blanks with the report's column-name text from
+//                   column 1; written as record 1 on the first item and
+//                   echoed to the console.  It is due while the line count
+//                   still stands at its starting value, the page length;
+//                   each item record sets the count to 0, so it is written
+//                   once.
+//   item record     126 commas with each field at its fixed columns: text as
+//                   stored (blank-padded, never quoted or escaped), numbers
+//                   right-aligned and blank when zero.  Columns no field
+//                   covers keep their comma, so every record carries the
+//                   same commas at the same positions (a text that itself
+//                   holds a comma is still written unchanged).  Echoed when
+//                   its record number leaves remainder 1 on division by 10.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "report_common/report_frame.h"
+#include "report_common/run_context.h"
+
+namespace report {
+
+class CsvExport : public Report {
+ public:
+  // Mode 0 or less: open the file, set the mode to 1 and take the item;
+  // mode 1: take the item; mode 2 or more: close the file.
+  void call(const RunDate& run_date, std::int16_t& mode) final;
+
+ protected:
+  // `file_name` is the output file in the current directory; `heading` the
+  // column-name text of the heading record (at most 126 characters).
+  CsvExport(RunContext& ctx, std::string_view file_name, std::string_view heading);
+
+  // Places the item's fields into the line buffer, which holds 126 commas.
+  virtual void place_fields(const ItemArea& item, ReportFrame& frame) = 0;
+
+ private:
+  void take_item();
+
+  ReportFrame frame_;
+  std::string_view heading_;
+};
+
+}  // namespace report

@@ -1,0 +1,91 @@
+// The frame shared by the item listings that count every item line twice
+// against the page and end with a rule line and a line of two totals (the
+// inventory value, current sales and current purchases listings).
+//
+// Calls: the first call (mode 0 or less) sets the mode word to 1, opens the
+// work file and takes the item; later calls with mode 1 take their item; the
+// finishing call (mode 2 or more) writes the closing lines and closes the
+// work file.  When the open fails the first item is not taken; later writes
+// quietly fail.
+//
+// Paging: the line count goes up by 1 before an item line (the page header
+// is written when it passes the page length) and by 1 more after it, so a
+// page of 54 lines holds at most 27 item lines.
+//
+// Closing lines: a rule record (a blank, then 131 hyphens) and a totals
+// record of 132 blanks carrying two single-precision sums as amount fields:
+// the first in columns 40-49 (width 10, 2 decimals), the second in columns
+// 51-59 (width 9, 2 decimals).  The sums add each listed item's two figures
+// in the order the items are listed.  Neither line is counted against the
+// page, checked for a page break or echoed.
+#pragma once
+
+#include "report_common/field_routines.h"
+#include "report_common/report_frame.h"
+
+namespace report {
+
+class TotalledListing : public Report {
+ public:
+  // When the closing lines are written.
+  enum class Closing {
+    kAlways,         // even when no item was listed
+    kAfterARecord,  // only when the listing wrote at least one record
+  };
+
+  void call(const RunDate& run_date, std::int16_t& mode) final {
+    if (mode >= 2) {
+      finish();
+      return;
+    }
+    if (mode <= 0) {
+      mode = 1;
+      if (!frame_.open(run_date)) return;
+    }
+    take_item(ctx_.item);
+  }
+
+ protected:
+  TotalledListing(RunContext& ctx, const FrameLayout& layout, Closing closing)
+      : ctx_(ctx), frame_(ctx, layout), closing_(closing) {}
+
+  // Selects the item or not and, when selected, builds its line and hands
+  // it to write_item_line().
+  virtual void take_item(const ItemArea& area) = 0;
+
+  ReportFrame& frame() { return frame_; }
+
+  // Adds the item's two figures to the totals and writes the item line now
+  // in the line buffer as the next record, with a page header first when
+  // one is due; echoes it by the common rule and counts it twice.
+  void write_item_line(float first_total, float second_total) {
+    first_total_ += first_total;
+    second_total_ += second_total;
+    if (!frame_.start_page_if_due() || !frame_.write_detail()) return;
+    frame_.set_line_count(frame_.line_count() + 1);
+  }
+
+ private:
+  void finish() {
+    if (closing_ == Closing::kAlways || frame_.record_number() > 0) write_closing_lines();
+    frame_.close();
+  }
+
+  void write_closing_lines() {
+    frame_.clear_line();
+    fill_chars(frame_.columns(2, kPrintColumns - 1), '-', kPrintColumns - 1);
+    if (!frame_.write_record()) return;
+    frame_.clear_line();
+    frame_.put_real(40, 10, 2, first_total_);
+    frame_.put_real(51, 9, 2, second_total_);
+    frame_.write_record();
+  }
+
+  RunContext& ctx_;
+  ReportFrame frame_;
+  Closing closing_;
+  float first_total_ = 0.0f;
+  float second_total_ = 0.0f;
+};
+
+}  // namespace report
