@@ -42,6 +42,7 @@ enum class Kind { kEach, kBulk, kRental };
 
 struct Category {
   int number;
+  int weight;  // how many of the store's items, relatively
   int dept;
   std::string_view name;  // at most 18 characters: the report takes it whole
   Kind kind;
@@ -51,35 +52,35 @@ struct Category {
 
 const std::vector<Category>& categories() {
   static const std::vector<Category> table = {
-      {1, 1, "Fasteners", Kind::kEach, 8, 900, {"WOOD SCREW", "MACHINE BOLT", "HEX NUT", "FLAT WASHER", "WALL ANCHOR", "LAG SCREW"}},
-      {2, 1, "Hand Tools", Kind::kEach, 400, 4500, {"CLAW HAMMER", "SCREWDRIVER", "PLIERS", "TAPE MEASURE", "UTILITY KNIFE", "HAND SAW"}},
-      {3, 1, "Power Tools", Kind::kEach, 3900, 24900, {"CORDLESS DRILL", "CIRCULAR SAW", "ORBITAL SANDER", "JIG SAW", "ROUTER"}},
-      {4, 1, "Locks & Keys", Kind::kEach, 250, 6900, {"PADLOCK", "DEADBOLT", "KEY BLANK", "DOOR KNOB", "HASP"}},
-      {10, 2, "Pipe & Fittings", Kind::kEach, 60, 2400, {"COPPER ELBOW", "PVC PIPE", "BALL VALVE", "COUPLING", "PIPE TEE"}},
-      {11, 2, "Faucets", Kind::kEach, 1900, 18900, {"KITCHEN FAUCET", "BATH FAUCET", "SHOWER HEAD", "HOSE BIBB"}},
-      {12, 2, "Water Heaters", Kind::kEach, 29900, 89900, {"GAS WATER HEATER", "ELEC WATER HEATER", "HEATER ELEMENT"}},
-      {20, 3, "Wire & Cable", Kind::kBulk, 25, 390, {"ROMEX WIRE", "SPEAKER WIRE", "COAX CABLE", "THHN WIRE"}},
-      {21, 3, "Lighting", Kind::kEach, 300, 12900, {"LED BULB", "CEILING FIXTURE", "WORK LIGHT", "NIGHT LIGHT"}},
-      {22, 3, "Batteries", Kind::kEach, 199, 2499, {"ALKALINE AA", "ALKALINE AAA", "9 VOLT", "LANTERN BATTERY"}},
-      {30, 4, "Interior Paint", Kind::kEach, 1299, 4599, {"FLAT LATEX", "EGGSHELL LATEX", "SEMI-GLOSS", "PRIMER"}},
-      {31, 4, "Exterior Paint", Kind::kEach, 1599, 5299, {"HOUSE PAINT", "DECK STAIN", "PORCH ENAMEL", "MASONRY PAINT"}},
-      {32, 4, "Brushes Rollers", Kind::kEach, 149, 2499, {"ANGLE BRUSH", "ROLLER COVER", "ROLLER FRAME", "PAINT TRAY"}},
-      {40, 5, "Seeds & Bulbs", Kind::kEach, 129, 1299, {"TOMATO SEED", "TULIP BULB", "BEAN SEED", "SQUASH SEED"}},
-      {41, 5, "Fertilizer", Kind::kEach, 599, 4999, {"LAWN FOOD", "ROSE FOOD", "BONE MEAL", "LIME"}},
-      {42, 5, "Garden Tools", Kind::kEach, 699, 5999, {"GARDEN RAKE", "SPADE", "HOE", "PRUNER", "HOSE NOZZLE"}},
-      {43, 5, "Grass Seed", Kind::kBulk, 199, 899, {"BLUEGRASS SEED", "FESCUE SEED", "RYE GRASS SEED"}},
-      {50, 6, "Cleaning", Kind::kEach, 199, 2999, {"MOP", "BROOM", "SPONGE", "GLASS CLEANER", "BUCKET"}},
-      {51, 6, "Kitchen", Kind::kEach, 299, 7999, {"SKILLET", "MIXING BOWL", "CAN OPENER", "DISH RACK"}},
-      {52, 6, "Storage", Kind::kEach, 399, 5999, {"STORAGE BIN", "SHELF BRACKET", "HOOK", "TOTE"}},
-      {60, 7, "Lumber", Kind::kEach, 299, 3999, {"STUD 2X4", "BOARD 1X6", "POST 4X4", "JOIST 2X8"}},
-      {61, 7, "Plywood", Kind::kEach, 1899, 6599, {"PLYWOOD 1/2", "PLYWOOD 3/4", "OSB 7/16", "HARDBOARD"}},
-      {62, 7, "Moulding", Kind::kBulk, 59, 499, {"BASE MOULDING", "CROWN MOULDING", "QUARTER ROUND"}},
-      {70, 8, "Holiday", Kind::kEach, 199, 8999, {"LIGHT STRING", "WREATH", "TREE STAND", "GARLAND"}},
-      {71, 8, "Outdoor Living", Kind::kEach, 999, 29999, {"PATIO CHAIR", "GRILL COVER", "CHARCOAL", "PLANTER"}},
-      {81, 9, "Rentals", Kind::kRental, 1500, 9500, {"CARPET CLEANER", "TILE SAW", "POST HOLE DIGGER", "PRESSURE WASHER", "FLOOR SANDER"}},
-      {90, 10, "Bulk Nails", Kind::kBulk, 149, 399, {"COMMON NAIL", "FINISH NAIL", "ROOFING NAIL", "DECK NAIL"}},
-      {91, 10, "Rope & Chain", Kind::kBulk, 29, 599, {"MANILA ROPE", "NYLON ROPE", "PROOF COIL CHAIN"}},
-      {98, 11, "Miscellaneous", Kind::kEach, 99, 1999, {"GIFT CARD HOLDER", "KEY RING", "FLASHLIGHT", "GLUE"}},
+      {1, 12, 1, "Fasteners", Kind::kEach, 8, 900, {"WOOD SCREW", "MACHINE BOLT", "HEX NUT", "FLAT WASHER", "WALL ANCHOR", "LAG SCREW"}},
+      {2, 6, 1, "Hand Tools", Kind::kEach, 400, 4500, {"CLAW HAMMER", "SCREWDRIVER", "PLIERS", "TAPE MEASURE", "UTILITY KNIFE", "HAND SAW"}},
+      {3, 2, 1, "Power Tools", Kind::kEach, 3900, 24900, {"CORDLESS DRILL", "CIRCULAR SAW", "ORBITAL SANDER", "JIG SAW", "ROUTER"}},
+      {4, 3, 1, "Locks & Keys", Kind::kEach, 250, 6900, {"PADLOCK", "DEADBOLT", "KEY BLANK", "DOOR KNOB", "HASP"}},
+      {10, 8, 2, "Pipe & Fittings", Kind::kEach, 60, 2400, {"COPPER ELBOW", "PVC PIPE", "BALL VALVE", "COUPLING", "PIPE TEE"}},
+      {11, 2, 2, "Faucets", Kind::kEach, 1900, 18900, {"KITCHEN FAUCET", "BATH FAUCET", "SHOWER HEAD", "HOSE BIBB"}},
+      {12, 1, 2, "Water Heaters", Kind::kEach, 29900, 89900, {"GAS WATER HEATER", "ELEC WATER HEATER", "HEATER ELEMENT"}},
+      {20, 3, 3, "Wire & Cable", Kind::kBulk, 25, 390, {"ROMEX WIRE", "SPEAKER WIRE", "COAX CABLE", "THHN WIRE"}},
+      {21, 5, 3, "Lighting", Kind::kEach, 300, 12900, {"LED BULB", "CEILING FIXTURE", "WORK LIGHT", "NIGHT LIGHT"}},
+      {22, 2, 3, "Batteries", Kind::kEach, 199, 2499, {"ALKALINE AA", "ALKALINE AAA", "9 VOLT", "LANTERN BATTERY"}},
+      {30, 4, 4, "Interior Paint", Kind::kEach, 1299, 4599, {"FLAT LATEX", "EGGSHELL LATEX", "SEMI-GLOSS", "PRIMER"}},
+      {31, 3, 4, "Exterior Paint", Kind::kEach, 1599, 5299, {"HOUSE PAINT", "DECK STAIN", "PORCH ENAMEL", "MASONRY PAINT"}},
+      {32, 3, 4, "Brushes Rollers", Kind::kEach, 149, 2499, {"ANGLE BRUSH", "ROLLER COVER", "ROLLER FRAME", "PAINT TRAY"}},
+      {40, 4, 5, "Seeds & Bulbs", Kind::kEach, 129, 1299, {"TOMATO SEED", "TULIP BULB", "BEAN SEED", "SQUASH SEED"}},
+      {41, 3, 5, "Fertilizer", Kind::kEach, 599, 4999, {"LAWN FOOD", "ROSE FOOD", "BONE MEAL", "LIME"}},
+      {42, 4, 5, "Garden Tools", Kind::kEach, 699, 5999, {"GARDEN RAKE", "SPADE", "HOE", "PRUNER", "HOSE NOZZLE"}},
+      {43, 1, 5, "Grass Seed", Kind::kBulk, 199, 899, {"BLUEGRASS SEED", "FESCUE SEED", "RYE GRASS SEED"}},
+      {50, 4, 6, "Cleaning", Kind::kEach, 199, 2999, {"MOP", "BROOM", "SPONGE", "GLASS CLEANER", "BUCKET"}},
+      {51, 4, 6, "Kitchen", Kind::kEach, 299, 7999, {"SKILLET", "MIXING BOWL", "CAN OPENER", "DISH RACK"}},
+      {52, 3, 6, "Storage", Kind::kEach, 399, 5999, {"STORAGE BIN", "SHELF BRACKET", "HOOK", "TOTE"}},
+      {60, 3, 7, "Lumber", Kind::kEach, 299, 3999, {"STUD 2X4", "BOARD 1X6", "POST 4X4", "JOIST 2X8"}},
+      {61, 2, 7, "Plywood", Kind::kEach, 1899, 6599, {"PLYWOOD 1/2", "PLYWOOD 3/4", "OSB 7/16", "HARDBOARD"}},
+      {62, 2, 7, "Moulding", Kind::kBulk, 59, 499, {"BASE MOULDING", "CROWN MOULDING", "QUARTER ROUND"}},
+      {70, 3, 8, "Holiday", Kind::kEach, 199, 8999, {"LIGHT STRING", "WREATH", "TREE STAND", "GARLAND"}},
+      {71, 2, 8, "Outdoor Living", Kind::kEach, 999, 29999, {"PATIO CHAIR", "GRILL COVER", "CHARCOAL", "PLANTER"}},
+      {81, 0, 9, "Rentals", Kind::kRental, 1500, 9500, {"CARPET CLEANER", "TILE SAW", "POST HOLE DIGGER", "PRESSURE WASHER", "FLOOR SANDER"}},
+      {90, 2, 10, "Bulk Nails", Kind::kBulk, 149, 399, {"COMMON NAIL", "FINISH NAIL", "ROOFING NAIL", "DECK NAIL"}},
+      {91, 2, 10, "Rope & Chain", Kind::kBulk, 29, 599, {"MANILA ROPE", "NYLON ROPE", "PROOF COIL CHAIN"}},
+      {98, 3, 11, "Miscellaneous", Kind::kEach, 99, 1999, {"GIFT CARD HOLDER", "KEY RING", "FLASHLIGHT", "GLUE"}},
   };
   return table;
 }
@@ -112,7 +113,7 @@ std::string short_name(std::string_view noun, std::string_view size) {
 
 void fill_rental(Random& r, report::ItemArea& a, int price_cents) {
   report::set_i32(a, item::Price, price_cents * 10);  // the daily rate
-  report::set_i32(a, item::UntCost, r.between(20, 60) * price_cents * 10);
+  report::set_i32(a, item::UntCost, r.between(25, 45) * price_cents / 10);  // upkeep per rental
   report::set_i32(a, item::QOH, 1);
   report::set_i32(a, item::POI, 1);
   const int rentals = r.between(0, 12);
@@ -138,8 +139,10 @@ void fill_stock(Random& r, report::ItemArea& a, const Category& c, int price_cen
   const int price = price_cents * 10;
   const int cost = r.chance(4) ? 0 : price * r.between(45, 75) / 100;
   const int pack = bulk ? 1 : std::vector<int>{1, 1, 1, 6, 12, 24, 50, 100}[r.next() % 8];
-  const int rop = r.between(2, 40);
-  const int onhand = r.chance(3) ? -r.between(1, 5) : r.between(0, 6 * rop);
+  // Cheap goods turn over by the dozen, dear ones one or two at a time.
+  const int rop = price_cents < 1000 ? r.between(10, 40) : price_cents < 5000 ? r.between(3, 12)
+                  : price_cents < 20000 ? r.between(1, 4) : r.between(1, 2);
+  const int onhand = r.chance(3) ? -r.between(1, 5) : r.between(0, (bulk ? 2 : 4) * rop);
   report::set_i32(a, item::Price, price);
   report::set_i32(a, item::UntCost, cost);
   report::set_i32(a, item::PkgQty, pack);
@@ -151,11 +154,11 @@ void fill_stock(Random& r, report::ItemArea& a, const Category& c, int price_cen
   report::set_i32(a, item::QOO, onhand <= rop && r.chance(60) ? std::max(pack, 2 * rop) : 0);
   report::set_i32(a, item::POI, r.chance(70) ? std::max(onhand + r.between(-2, 1), 0) : 0);
   report::set_i32(a, item::QOS, r.chance(10) ? r.between(1, 3) * scale : 0);
-  int sold = r.between(0, 4 * rop);
-  if (r.chance(3)) sold = -r.between(1, 4);  // more returned than sold this cycle
-  const int ytd_sold = std::max(sold, 0) + r.between(0, 30 * rop);
-  const int bought = r.chance(40) ? std::max(pack, 2 * rop) : 0;
-  const int ytd_bought = bought + r.between(0, 20) * pack;
+  int sold = r.chance(30) ? 0 : r.between(0, rop);
+  if (r.chance(3)) sold = -r.between(1, 3);  // more returned than sold this cycle
+  const int ytd_sold = std::max(sold, 0) + r.between(0, 2 * rop);
+  const int bought = r.chance(30) ? std::max(pack, rop) : 0;
+  const int ytd_bought = bought + r.between(0, 3) * std::max(pack, rop);
   report::set_i32(a, item::CycSold, sold);
   report::set_i32(a, item::YTDSold, ytd_sold);
   report::set_i32(a, item::CycSalesAmt, sold * price_cents);
@@ -168,13 +171,32 @@ void fill_stock(Random& r, report::ItemArea& a, const Category& c, int price_cen
   report::set_text(a, item::PkgDscp, pack > 1 ? (pack >= 50 ? "BOX" : "CASE") : "");
 }
 
+report::ItemArea fill_item(Random& r, const std::string& stock_index, const Category& c);
+
 report::ItemArea make_item(Random& r, const std::string& stock_index) {
   const auto& cats = categories();
   // Rentals are few; the other categories share the rest.
   static const Category& rentals = *std::find_if(cats.begin(), cats.end(), [](const Category& k) {
     return k.number == item::kRentalCategory;
   });
-  const Category& c = r.chance(2) ? rentals : cats[r.next() % cats.size()];
+  static const int total = [&] {
+    int sum = 0;
+    for (const Category& k : cats) sum += k.weight;
+    return sum;
+  }();
+  const Category* c = &rentals;
+  if (!r.chance(2)) {
+    int pick = r.between(1, total);
+    for (const Category& k : cats)
+      if ((pick -= k.weight) <= 0) {
+        c = &k;
+        break;
+      }
+  }
+  return fill_item(r, stock_index, *c);
+}
+
+report::ItemArea fill_item(Random& r, const std::string& stock_index, const Category& c) {
   const std::string_view noun = r.pick(c.nouns);
   const std::string_view size = r.pick(kSizes);
   report::ItemArea a = blank_item();
@@ -195,7 +217,7 @@ report::ItemArea make_item(Random& r, const std::string& stock_index) {
   report::set_i16(a, item::Ln, static_cast<std::int16_t>(r.between(0, 3)));
   report::set_i16(a, item::Dept, static_cast<std::int16_t>(c.dept));
   // A few items were never given a category, or carry an old number.
-  const int cat = r.chance(1) ? (r.chance(50) ? 0 : 120) : c.number;
+  const int cat = c.kind != Kind::kRental && r.chance(1) ? (r.chance(50) ? 0 : 120) : c.number;
   report::set_i16(a, item::Cat, static_cast<std::int16_t>(cat));
   report::set_i16(a, item::Sc, static_cast<std::int16_t>(r.between(1, 9)));
   report::set_i16(a, item::UnitType, static_cast<std::int16_t>(c.kind == Kind::kBulk ? 2 : 1));
