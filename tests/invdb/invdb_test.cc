@@ -102,6 +102,9 @@ TEST(Invdb, ImportAddsAndUpdatesInFileOrder) {
   EXPECT_EQ(report::i32(*reinterpret_cast<const report::ItemArea*>(after.at(key_of("100")).data()), report::item::QOH),
             999);
   EXPECT_EQ(run_invdb({"check", "DB"}, dir.path()).exit_code, 0);
+  // "-" reads standard input.
+  r = run_invdb({"import", "DB", "-"}, dir.path(), "StockIndex\n300\n");
+  EXPECT_EQ(r.out, "imported 1 rows: 1 items added, 0 updated\n") << r.err;
 }
 
 TEST(Invdb, BadImportsWriteNothingAndNameLineAndColumn) {

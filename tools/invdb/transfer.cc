@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -16,7 +17,14 @@ namespace invdb {
 
 namespace {
 
+// The whole file, or standard input for "-".
 bool read_text_file(const std::filesystem::path& path, std::string& text, std::string& error) {
+  if (path == "-") {
+    std::ostringstream s;
+    s << std::cin.rdbuf();
+    text = s.str();
+    return true;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = path.string() + ": cannot open: " + std::strerror(errno);
@@ -87,7 +95,8 @@ int cmd_export(const Args& args, const Io& io) {
   if (!path || !db.open(*path, error)) return io.fail(error);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, std::fclose);
   std::FILE* out = io.out;
-  if (args.size() == 2) {
+  const bool to_file = args.size() == 2 && args[1] != "-";
+  if (to_file) {
     file.reset(std::fopen(std::string(args[1]).c_str(), "wb"));
     if (!file) return io.fail(std::string(args[1]) + ": cannot create: " + std::strerror(errno));
     out = file.get();
@@ -111,7 +120,7 @@ int cmd_export(const Args& args, const Io& io) {
   if (!ok) return io.fail(error.empty() ? "cannot write the export" : error);
   if (file && std::fclose(file.release()) != 0) return io.fail(std::string(args[1]) + ": write failed");
   if (!db.close(error)) return io.fail(error);
-  if (args.size() == 2) std::fprintf(io.out, "exported %ld items to %s\n", count, std::string(args[1]).c_str());
+  if (to_file) std::fprintf(io.out, "exported %ld items to %s\n", count, std::string(args[1]).c_str());
   return 0;
 }
 
