@@ -238,6 +238,7 @@ TEST(Check, UnreadableDatabasesAreErrors) {
   r = run_invdb({"check", "DB"}, dir.path());
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.out.find("DB.XXX: header key length 40 is outside 1 to 32"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("no key points at it"), std::string::npos) << r.out;
 }
 
 }  // namespace
