@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstring>
 #include <system_error>
 
 #include "invdb/db_files.h"

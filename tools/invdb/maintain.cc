@@ -1,4 +1,5 @@
 // create, heading, delete, check, stat and dump.
+#include <algorithm>
 #include <string>
 
 #include "invdb/check.h"
@@ -6,7 +7,6 @@
 #include "invdb/database.h"
 #include "invdb/db_files.h"
 #include "invdb/inspect.h"
-#include "report_common/item_record.h"
 
 namespace invdb {
 
