@@ -52,6 +52,55 @@ TEST_F(Insertion, SplitWithoutEnoughFreeNodesChangesNothing) {
   EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 0), 9);  // the new root
 }
 
+TEST_F(Insertion, CascadeNeedsANodeForEveryLevelAndTheNewRoot) {
+  // An ascending load of 63 keys leaves a full internal root over ten
+  // leaves (nodes 5..25), the last one full: key 64 splits the leaf and the
+  // root and grows a new root, three nodes in all.
+  Db db(lib, 0, 100);
+  for (int n = 1; n <= 63; ++n) db.add(numbered_key(n));
+  db.close();
+  std::string bytes = file_bytes("STOCK.XXX");
+  int root = u16_at(block_at(bytes, 1), 0);
+  ASSERT_EQ(u8_at(block_at(bytes, root), 5), 10);
+  ASSERT_EQ(u8_at(block_at(bytes, 3), 1), 0xF8);  // addresses 1..25 in use
+  std::string map(256, '\xFF');
+  map[1] = '\xF9';  // two free nodes: 27 and 29
+  patch_file("STOCK.XXX", 256, map);
+  Db again(lib, 0, 0, false);
+  std::string before = file_bytes("STOCK.XXX");
+  lib.caddk(1, numbered_key(64), 64, 0, status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(lib.core_error(), 4);
+  again.close();
+  EXPECT_EQ(file_bytes("STOCK.XXX"), unmarked(before));
+
+  map[1] = '\xF8';  // 27, 29 and 31
+  patch_file("STOCK.XXX", 256, map);
+  Db third(lib, 0, 0, false);
+  lib.caddk(1, numbered_key(64), 64, 0, status);
+  EXPECT_EQ(status, 0);
+  std::array<std::uint8_t, 22> key{};
+  std::uint16_t address = 0;
+  std::uint8_t type = 0;
+  bool found = false;
+  lib.cfind(1, 2, key, address, type, found);
+  for (int n = 1; n <= 64; ++n) {
+    lib.cfind(1, 3, key, address, type, found);
+    ASSERT_TRUE(found) << n;
+    EXPECT_EQ(key, numbered_key(n));
+  }
+  third.close();
+  bytes = file_bytes("STOCK.XXX");
+  EXPECT_EQ(u16_at(block_at(bytes, 1), 0), 31);
+  std::string new_root = block_at(bytes, 31);
+  EXPECT_EQ(u8_at(new_root, 5), 2);
+  EXPECT_EQ(u16_at(new_root, 6 + 23), root);
+  EXPECT_EQ(u16_at(new_root, 6 + 25 + 23), 29);
+  // The two halves of the old root are chained.
+  EXPECT_EQ(u16_at(block_at(bytes, root), 1), 29);
+  EXPECT_EQ(u16_at(block_at(bytes, 29), 3), root);
+}
+
 // A tree of nine levels (key length 32, seven entries a node) whose path to
 // the lowest leaf is full from the leaf to the root.
 void deep_tree(int leaf_entries) {
