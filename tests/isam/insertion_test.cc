@@ -168,24 +168,6 @@ TEST_F(Insertion, LongestKeysFillSevenEntriesAndLeaveFiveBytes) {
   EXPECT_EQ(root.substr(251), std::string(5, '\0'));
 }
 
-TEST_F(Insertion, OneByteKeysGiveSixtyTwoEntries) {
-  lib.ccrfx(make_name_field("K1", "XXX"), 1, 0, status);
-  lib.copfx(1, make_name_field("K1", "XXX"), status);
-  ASSERT_EQ(status, 0);
-  for (int n = 1; n <= 61; ++n) {
-    std::array<std::uint8_t, 1> key{static_cast<std::uint8_t>(n)};
-    lib.caddk(1, key, static_cast<std::uint16_t>(n), 0, status);
-    ASSERT_EQ(status, 0);
-  }
-  std::array<std::uint8_t, 1> key{200};
-  lib.caddk(1, key, 200, 0, status);  // the 63rd entry splits the root
-  lib.cclfx(1, status);
-  std::string bytes = file_bytes("K1.XXX");
-  EXPECT_EQ(u16_at(block_at(bytes, 1), 0), 9);
-  EXPECT_EQ(u8_at(block_at(bytes, 5), 5), 32);
-  EXPECT_EQ(u8_at(block_at(bytes, 7), 5), 31);
-}
-
 TEST_F(Insertion, RevivalRewritesTheDeletedEntryInPlace) {
   Db db(lib, 0, 100);
   for (int n = 1; n <= 5; ++n) db.add(numbered_key(n));

@@ -169,15 +169,6 @@ TEST_F(Interface, FcbTableHoldsFiveFiles) {
   EXPECT_EQ(last(), "");
 }
 
-TEST_F(Interface, NameFieldsBecomeFileNames) {
-  EXPECT_EQ(isam::file_name_of(make_name_field("AB", "XXX")), "AB.XXX");
-  EXPECT_EQ(isam::file_name_of(make_name_field("STOCK", "")), "STOCK.");
-  EXPECT_EQ(isam::file_name_of(make_name_field(" X", "XXX")), ".XXX");
-  EXPECT_EQ(isam::file_name_of(make_name_field("LONGNAME9", "ABCD")), "LONGNAME.ABC");
-  lib.ccrfd(make_name_field("AB", "DAT"), 0, status);
-  EXPECT_TRUE(std::filesystem::exists("AB.DAT"));
-}
-
 TEST_F(Interface, CloseFailuresStillFreeTheHandles) {
   Db db(lib);
   // Both files lose their headers while open (and have nothing to write

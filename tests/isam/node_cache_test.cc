@@ -1,7 +1,5 @@
-// The open index's node cache, the node dump and find first / find last,
+// The open index's node cache and find first / find last,
 // driven through the library core.
-#include <cstdio>
-
 #include "isam/index.h"
 #include "isam_fixture.h"
 
@@ -80,18 +78,6 @@ TEST_F(NodeCache, DirtyVictimIsWrittenBeforeItsSlotIsReused) {
   EXPECT_TRUE(clfile(core, *ix));
 }
 
-TEST_F(NodeCache, CloseWritesDirtyNodesButNeverTheWorkNode) {
-  build(20);
-  ASSERT_TRUE(read_node(core, *ix, 5));
-  ix->work[254] = 0x42;
-  ASSERT_TRUE(store_node(core, *ix, true));
-  ix->work[253] = 0x43;  // changed but never stored
-  EXPECT_TRUE(clfile(core, *ix));
-  std::string leaf = block_at(file_bytes("IX.XXX"), 5);
-  EXPECT_EQ(u8_at(leaf, 254), 0x42);
-  EXPECT_EQ(u8_at(leaf, 253), 0);
-}
-
 TEST_F(NodeCache, FindFirstAndLast) {
   ASSERT_TRUE(crfile(core, "IX.XXX", 22, 100));
   ix = opfile(core, "IX.XXX");
@@ -109,28 +95,6 @@ TEST_F(NodeCache, FindFirstAndLast) {
   ASSERT_TRUE(delete_key(core, *ix, numbered_key(9)));
   ASSERT_TRUE(find_last(core, *ix, key, address, type));
   EXPECT_EQ(key, numbered_key(7));
-  EXPECT_TRUE(clfile(core, *ix));
-}
-
-TEST_F(NodeCache, NodeDumpFormat) {
-  ASSERT_TRUE(crfile(core, "K4.XXX", 4, 0));
-  ix = opfile(core, "K4.XXX");
-  ASSERT_TRUE(ix);
-  std::array<std::uint8_t, 4> key = {'A', 'B', 'C', 'D'};
-  ASSERT_TRUE(addkey(core, *ix, key, 40000, 9));
-  char* text = nullptr;
-  std::size_t size = 0;
-  core.out = open_memstream(&text, &size);
-  dump_node(core, *ix);
-  std::fclose(core.out);
-  core.out = stdout;
-  std::string printed(text, size);
-  std::free(text);
-  static const char kExpected[] =
-      "\nNode:    5\tlflag: ff      0      0      2"
-      "\n\t     0    0\t\0\0\0\0"
-      "\n\t-25536    9\tABCD";
-  EXPECT_EQ(printed, std::string(kExpected, sizeof kExpected - 1));
   EXPECT_TRUE(clfile(core, *ix));
 }
 
