@@ -126,6 +126,10 @@ std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t 
   if (map.address >= limit) return 0;
   for (;;) {
     for (int bit = 0; bit < kBitsPerMapBlock; ++bit) {
+      if (bit % 8 == 0 && map.bits[bit / 8] == 0xFF) {
+        bit += 7;  // a full byte
+        continue;
+      }
       if (map.test(bit) || !allocatable(map.address, bit, data_start)) continue;
       map.assign(bit, true);
       return static_cast<std::uint16_t>(address_of_bit(map.address, bit));
@@ -201,6 +205,7 @@ std::optional<std::uint16_t> set_open_mark(Core& core, BlockFile& file) {
     core.code = kHeaderWrite;
     return std::nullopt;
   }
+  file.forget_writes();
   return mark;
 }
 

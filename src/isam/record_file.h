@@ -137,6 +137,9 @@ class BlockFile {
   bool read(Core& core, std::uint32_t n, std::uint8_t* buffer) const;
   bool write(Core& core, std::uint32_t n, const std::uint8_t* buffer);
   bool wrote() const { return wrote_; }
+  // Forgets the writes so far (the open mark set by an open is not a
+  // change that close needs to flush).
+  void forget_writes() { wrote_ = false; }
   // Flushes to stable storage; true when nothing was written.
   bool sync();
   void close();

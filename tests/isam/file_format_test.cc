@@ -44,13 +44,6 @@ TEST_F(FileFormat, IndexMapGrowsWithCapacityAndKeyLengthSetsNodeCapacity) {
   EXPECT_EQ(u16_at(block_at(bytes, 1), 6), 2);
   EXPECT_EQ(u8_at(block_at(bytes, 3), 0), 0xF0);
   EXPECT_EQ(block_at(bytes, 5), std::string(256, '\0'));
-
-  lib.ccrfx(make_name_field("B", "XXX"), 1, 65535, status);
-  ASSERT_EQ(status, 0);
-  std::string header = block_at(file_bytes("B.XXX"), 1);
-  EXPECT_EQ(u16_at(header, 4), 62);
-  EXPECT_EQ(u16_at(header, 6), 32);
-  EXPECT_EQ(u16_at(header, 0), 67);
 }
 
 TEST_F(FileFormat, IndexCreateRefusesBadKeyLengthsAndExistingFiles) {
@@ -89,26 +82,6 @@ TEST_F(FileFormat, NewRecordFileLayout) {
   lib.ccrfd(make_name_field("R3", ""), 0, status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(file_bytes("R3"), "keep");
-}
-
-TEST_F(FileFormat, FirstAllocationsFollowTheMap) {
-  for (auto [name, capacity, first] : {std::tuple{"S", 0, 5}, std::tuple{"T", 2048, 7}}) {
-    lib.ccrfd(make_name_field(name, ""), static_cast<std::uint16_t>(capacity), status);
-    isam::Fcb fcb{};
-    lib.copfd(make_name_field(name, ""), fcb, status);
-    ASSERT_EQ(status, 0);
-    std::uint16_t address = 0;
-    std::uint8_t flag = 9;
-    lib.cgetr(fcb, address, flag);
-    EXPECT_EQ(address, first);
-    EXPECT_EQ(flag, 0);
-    lib.cgetr(fcb, address, flag);
-    EXPECT_EQ(address, first + 2);
-    lib.cclfd(fcb, status);
-    EXPECT_EQ(status, 0);
-  }
-  // The allocations reached the map on close.
-  EXPECT_EQ(u8_at(block_at(file_bytes("S"), 3), 0), 0xF0);
 }
 
 TEST_F(FileFormat, OpenMarksBothFilesAndCloseClearsTheMarks) {

@@ -142,7 +142,7 @@ TEST_F(Search, RandomLoadWalksInOrderBothWays) {
     EXPECT_EQ(seen, keys.size());
   };
   check_walk();
-  for (int n : {order[0], order[5000], order[11999]}) {
+  for (int n : order) {
     Key22 key = numbered_key(n);
     Hit h = find(1, key);
     EXPECT_TRUE(h.found);

@@ -1,2 +1,5 @@
-// Placeholder entry until the tool is built.
-int main() { return 0; }
+#include <cstdio>
+
+#include "invdb/invdb.h"
+
+int main(int argc, char** argv) { return invdb::run(argc, argv, stdout, stderr); }

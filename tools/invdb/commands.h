@@ -1,0 +1,44 @@
+// The sub-commands of the tool.  Each takes the arguments after its name,
+// writes its results to `out` and its errors to `err` (one line each, starting
+// "invdb: "), and returns the exit status: 0 success, 1 failure, 2 a command
+// line it cannot use.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace invdb {
+
+using Args = std::vector<std::string_view>;
+
+struct Io {
+  std::FILE* out;
+  std::FILE* err;
+  // Prints "invdb: " + message on the error stream and returns 1.
+  int fail(const std::string& message) const;
+  // Prints the usage line of a command and returns 2.
+  int usage(std::string_view line) const;
+};
+
+int cmd_create(const Args& args, const Io& io);
+int cmd_import(const Args& args, const Io& io);
+int cmd_export(const Args& args, const Io& io);
+int cmd_heading(const Args& args, const Io& io);
+int cmd_delete(const Args& args, const Io& io);
+int cmd_check(const Args& args, const Io& io);
+int cmd_stat(const Args& args, const Io& io);
+int cmd_dump(const Args& args, const Io& io);
+int cmd_sample(const Args& args, const Io& io);
+
+class Database;
+// Writes the left (control key "001601") or right ("001600") page-header
+// text: up to six lines, each blank-padded to 24 characters.
+bool write_heading(Database& db, bool left, const std::vector<std::string_view>& lines, std::string& error);
+
+// Reads "--name VALUE" as a whole number in [lo, hi].
+bool parse_number_option(std::string_view name, std::string_view value, long lo, long hi, long& out,
+                         const Io& io);
+
+}  // namespace invdb

@@ -1,0 +1,260 @@
+#include "invdb/database.h"
+
+#include <unistd.h>
+
+#include <system_error>
+
+#include "invdb/db_files.h"
+
+namespace invdb {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int16_t kSlot = 1;
+
+// Runs with the current directory set to `dir`, then returns to where it was.
+class InDirectory {
+ public:
+  explicit InDirectory(const fs::path& dir) {
+    std::error_code ec;
+    previous_ = fs::current_path(ec);
+    ok_ = !ec && ::chdir(dir.c_str()) == 0;
+  }
+  ~InDirectory() {
+    if (ok_) (void)::chdir(previous_.c_str());
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  fs::path previous_;
+  bool ok_ = false;
+};
+
+std::span<const std::uint8_t> key_span(std::string_view key) {
+  return {reinterpret_cast<const std::uint8_t*>(key.data()), key.size()};
+}
+
+}  // namespace
+
+std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error) {
+  const fs::path path(arg);
+  DbPath db;
+  db.given = std::string(arg);
+  db.name = path.filename().string();
+  if (db.name.empty() || db.name.size() > 8 || db.name.find_first_of(" .") != std::string::npos) {
+    error = "database name \"" + db.name + "\" must be 1 to 8 characters without blanks or points";
+    return std::nullopt;
+  }
+  std::error_code ec;
+  db.dir = fs::absolute(path.has_parent_path() ? path.parent_path() : fs::path("."), ec).lexically_normal();
+  if (ec) {
+    error = std::string(arg) + ": " + ec.message();
+    return std::nullopt;
+  }
+  return db;
+}
+
+bool create_database(const DbPath& db, std::uint16_t capacity, std::string& error) {
+  for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(p, ec))) {
+      error = shown + " already exists; nothing was created";
+      return false;
+    }
+  }
+  InDirectory here(db.dir);
+  if (!here.ok()) {
+    error = db.dir.string() + ": no such directory";
+    return false;
+  }
+  isam::Library lib;
+  std::int16_t status = 1;
+  lib.ccrfx(isam::make_name_field(db.name, "XXX"), kKeyLength, capacity, status);
+  if (status != 0) {
+    error = db.shown_index() + ": cannot create the index file";
+    return false;
+  }
+  lib.ccrfd(isam::make_name_field(db.name, ""), capacity, status);
+  if (status != 0) {
+    std::error_code ec;
+    fs::remove(db.index_file(), ec);
+    error = db.shown_records() + ": cannot create the record file";
+    return false;
+  }
+  return true;
+}
+
+Database::Database() {
+  lib_.set_error_hook([this](std::string_view tag, std::string_view message) {
+    hook_tag_ = tag;
+    hook_message_ = message;
+  });
+}
+
+Database::~Database() {
+  std::string ignored;
+  close(ignored);
+}
+
+std::string Database::last_failure() const {
+  if (hook_tag_.empty()) return "";
+  std::string m = hook_message_;
+  while (!m.empty() && m.back() == ' ') m.pop_back();
+  return " (" + hook_tag_ + ": " + m + ")";
+}
+
+bool Database::open(const DbPath& db, std::string& error) {
+  name_ = db.name;
+  for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
+    std::error_code ec;
+    if (!fs::is_regular_file(p, ec)) {
+      error = shown + ": no such database file";
+      return false;
+    }
+  }
+  // The record file's header gives the first data address, below which the
+  // library must never hand out a block.
+  files::FileImage image;
+  {
+    InDirectory here(db.dir);
+    std::int16_t status = 1;
+    hook_tag_.clear();
+    lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
+    if (!here.ok() || status != 0) {
+      error = db.shown_index() + ": cannot open" + last_failure();
+      return false;
+    }
+    index_open_ = true;
+    lib_.copfd(isam::make_name_field(db.name, ""), fcb_, status);
+    if (status != 0) {
+      error = db.shown_records() + ": cannot open" + last_failure();
+      return false;
+    }
+    records_open_ = true;
+  }
+  isam::Block header{};
+  std::int16_t status = 1;
+  lib_.crdbk(fcb_, 1, header, status);
+  first_data_address_ = static_cast<std::uint16_t>(2 * (header[6] | header[7] << 8) + 3);
+  return true;
+}
+
+bool Database::close(std::string& error) {
+  bool ok = true;
+  std::int16_t status = 0;
+  if (index_open_) {
+    index_open_ = false;
+    lib_.cclfx(kSlot, status);
+    if (status != 0) {
+      error = name_ + ".XXX: close failed" + last_failure();
+      ok = false;
+    }
+  }
+  if (records_open_) {
+    records_open_ = false;
+    status = 0;
+    lib_.cclfd(fcb_, status);
+    if (status != 0) {
+      error = name_ + ": close failed" + last_failure();
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+std::optional<KeyEntry> Database::find(std::string_view key) {
+  std::string area(key);
+  area.resize(kKeyLength, ' ');
+  KeyEntry entry;
+  bool found = false;
+  lib_.cfind(kSlot, 1, std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(area.data()), area.size()),
+             entry.address, entry.type, found);
+  if (!found) return std::nullopt;
+  entry.key = std::move(area);
+  return entry;
+}
+
+void Database::walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit) {
+  std::string area(start);
+  area.resize(kKeyLength, '\0');
+  const std::string first = area;
+  auto key = std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(area.data()), area.size());
+  KeyEntry entry;
+  bool found = false;
+  // Mode 2 stands on the greatest live key not above the start, mode 3 then
+  // steps on; the start key itself is only taken when it is present.
+  lib_.cfind(kSlot, 2, key, entry.address, entry.type, found);
+  if (found && area == first) {
+    entry.key = area;
+    if (!visit(entry)) return;
+  }
+  for (;;) {
+    lib_.cfind(kSlot, 3, key, entry.address, entry.type, found);
+    if (!found) return;
+    entry.key = area;
+    if (!visit(entry)) return;
+  }
+}
+
+bool Database::read_block(std::uint16_t address, isam::Block& block, std::string& error) {
+  std::int16_t status = 1;
+  lib_.crdbk(fcb_, address, block, status);
+  if (status == 0) return true;
+  error = name_ + ": cannot read block " + std::to_string(address) + last_failure();
+  return false;
+}
+
+bool Database::write_block(std::uint16_t address, const isam::Block& block, std::string& error) {
+  std::int16_t status = 1;
+  lib_.cwrbk(fcb_, address, block, status);
+  if (status == 0) return true;
+  error = name_ + ": cannot write block " + std::to_string(address) + last_failure();
+  return false;
+}
+
+bool Database::add_record(const isam::Block& block, std::string& error) {
+  std::uint16_t address = 0;
+  std::uint8_t flag = 1;
+  lib_.cgetr(fcb_, address, flag);
+  if (address == 0) {
+    // The allocator only scans forward from the map block it holds; testing
+    // the first data block's bit moves it back to the first map block, where
+    // blocks given back earlier may be free.
+    bool in_use = false;
+    lib_.cckrc(fcb_, first_data_address_, in_use);
+    lib_.cgetr(fcb_, address, flag);
+  }
+  if (address == 0) {
+    error = name_ + ": no free block left in the record file";
+    return false;
+  }
+  if (!write_block(address, block, error)) {
+    lib_.cgivr(fcb_, address);
+    return false;
+  }
+  std::int16_t status = 1;
+  lib_.caddk(kSlot, std::span<const std::uint8_t>(block.data(), kKeyLength), address, 0, status);
+  if (status != 0) {
+    lib_.cgivr(fcb_, address);
+    error = name_ + ".XXX: cannot add the key " +
+            files::printable_key({reinterpret_cast<const char*>(block.data()), kKeyLength}) +
+            " (no free node left, or the tree is full)";
+    return false;
+  }
+  return true;
+}
+
+bool Database::delete_record(const KeyEntry& entry, std::string& error) {
+  bool done = false;
+  lib_.cmdky(kSlot, key_span(entry.key), 0, kDeletedType, done);
+  if (!done) {
+    error = name_ + ".XXX: cannot delete the key " + files::printable_key(entry.key) + last_failure();
+    return false;
+  }
+  lib_.cgivr(fcb_, entry.address);
+  return true;
+}
+
+}  // namespace invdb

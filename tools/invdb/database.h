@@ -1,0 +1,84 @@
+// A database opened through the library's call interface, with the writer's
+// side wrapped in calls that return readable errors.
+//
+// A database NAME is the index file NAME.XXX and the record file NAME.  The
+// library names files relative to the current directory and keeps at most 8
+// characters of a name, so a name given with a directory ("demo/STOCK") is
+// split: the files are created and opened from inside that directory.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "isam/call_interface.h"
+
+namespace invdb {
+
+inline constexpr int kKeyLength = 22;
+inline constexpr std::uint8_t kDeletedType = 255;
+
+struct DbPath {
+  std::filesystem::path dir;  // absolute
+  std::string name;           // 1 to 8 characters
+  std::string given;          // as the command line wrote it, for messages
+  std::filesystem::path index_file() const { return dir / (name + ".XXX"); }
+  std::filesystem::path record_file() const { return dir / name; }
+  std::string shown_index() const { return given + ".XXX"; }
+  std::string shown_records() const { return given; }
+};
+
+// Splits NAME or DIR/NAME; fails on an empty name, one longer than 8
+// characters, or one holding a blank or a point.
+std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error);
+
+// Creates both files with the given capacity (blocks and nodes the maps
+// cover).  Refuses when either file exists; leaves nothing behind on failure.
+bool create_database(const DbPath& db, std::uint16_t capacity, std::string& error);
+
+struct KeyEntry {
+  std::string key;  // kKeyLength bytes
+  std::uint16_t address = 0;
+  std::uint8_t type = 0;
+};
+
+class Database {
+ public:
+  Database();
+  ~Database();  // closes both files if open
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool open(const DbPath& db, std::string& error);
+  bool close(std::string& error);
+
+  // The live entry with exactly this key.
+  std::optional<KeyEntry> find(std::string_view key);
+  // Calls `visit` for each live key from the first one not below `start`, in
+  // ascending order, while it returns true.
+  void walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit);
+
+  bool read_block(std::uint16_t address, isam::Block& block, std::string& error);
+  bool write_block(std::uint16_t address, const isam::Block& block, std::string& error);
+  // Stores a block under a new key: allocates it, writes it and adds the key
+  // with type byte 0.  The block is given back if the key cannot be added.
+  bool add_record(const isam::Block& block, std::string& error);
+  // Marks the key deleted and gives its block back.
+  bool delete_record(const KeyEntry& entry, std::string& error);
+
+ private:
+  std::string last_failure() const;
+
+  isam::Library lib_;
+  isam::Fcb fcb_{};
+  bool index_open_ = false;
+  bool records_open_ = false;
+  std::uint16_t first_data_address_ = 0;
+  std::string name_;
+  std::string hook_tag_, hook_message_;
+};
+
+}  // namespace invdb

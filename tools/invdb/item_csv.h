@@ -1,0 +1,71 @@
+// The item record as a row of comma-separated text.
+//
+// A header row names the columns.  The columns are the item fields by name
+// (`StockIndex`, `LongName`, `Price`, `QOH` ...), one per field of the item
+// layout after the record class; together they cover bytes 2 to 255 of the
+// block, and the record class (bytes 0-1) of an item is always "12", so every
+// byte of an item can be set:
+//   - text fields hold their text; a shorter text is padded with blanks, and
+//     trailing blanks are dropped on the way out;
+//   - number fields hold a decimal integer in the record's own units
+//     (thousandths for prices and costs, hundredths for amounts);
+//   - the stretches that carry no named meaning (`Opaque64`, `Opaque214`,
+//     `Opaque244`) hold their bytes as hexadecimal, two digits a byte.
+// `RenterPhone` may be given instead of `UnitDscp` and `PkgDscp`: it is the
+// 12-character text that rental items keep in those bytes.
+//
+// Columns may appear in any order and may be left out, except `StockIndex`.
+// An empty cell, or a column left out, gives blanks, zero or zero bytes to a
+// new item and leaves an existing item's bytes as they are.
+#pragma once
+
+#include <bitset>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report_common/item_record.h"
+
+namespace invdb {
+
+// The columns written on export, in block order.
+std::vector<const report::Field*> export_columns();
+// The column of that name, or nullptr (RenterPhone included).
+const report::Field* find_column(std::string_view name);
+
+// One validated row: the bytes its cells set and which bytes those are.
+struct ItemRow {
+  int line = 0;
+  report::ItemArea values{};
+  std::bitset<report::kItemSize> set;
+  // The 22-byte index key: "12", StockIndex, KeyRest.
+  std::string key() const;
+  // Applies the cells over `base` (an existing block, or blank_item()).
+  void apply(report::ItemArea& base) const;
+};
+
+// An item with the record class "12", blank text and zero numbers.
+report::ItemArea blank_item();
+
+// Maps the header row to columns.  Fails on an unknown or repeated column,
+// a missing StockIndex, or RenterPhone given with UnitDscp or PkgDscp.
+class ItemColumns {
+ public:
+  bool set_header(const std::vector<std::string>& header, int line, std::string& error);
+  // Validates one data row; on failure `error` names the line and column.
+  std::optional<ItemRow> parse_row(const std::vector<std::string>& cells, int line,
+                                   std::string& error) const;
+
+ private:
+  std::vector<const report::Field*> columns_;
+};
+
+// The header row and the data row that export writes for an item block.
+std::vector<std::string> export_header();
+std::vector<std::string> export_row(const report::ItemArea& item);
+
+// Reads a whole CSV text into validated rows; stops at the first fault.
+bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error);
+
+}  // namespace invdb
