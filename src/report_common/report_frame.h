@@ -107,6 +107,10 @@ class ReportFrame {
   // must end.
   bool write_detail();
 
+  // Replaces the page-header title (37 characters) for the pages written
+  // from now on; the text must outlive the frame.
+  void set_title(std::string_view title) { layout_.title = title; }
+
   int line_count() const { return line_count_; }
   void set_line_count(int n) { line_count_ = n; }
   int page_length() const { return layout_.page_length; }

@@ -16,23 +16,11 @@ FrameLayout csv_layout(std::string_view file_name) {
 }  // namespace
 
 CsvExport::CsvExport(RunContext& ctx, std::string_view file_name, std::string_view heading)
-    : frame_(ctx, csv_layout(file_name)), heading_(heading) {
+    : FramedReport(ctx, csv_layout(file_name)), heading_(heading) {
   assert(heading_.size() <= static_cast<std::size_t>(kCsvColumns));
 }
 
-void CsvExport::call(const RunDate& run_date, std::int16_t& mode) {
-  if (mode >= 2) {
-    frame_.close();
-    return;
-  }
-  if (mode <= 0) {
-    mode = 1;
-    if (!frame_.open(run_date)) return;
-  }
-  take_item();
-}
-
-void CsvExport::take_item() {
+void CsvExport::take_item(const ItemArea& item) {
   if (frame_.line_count() >= frame_.page_length()) {
     frame_.clear_line_blank();
     frame_.put_text(1, heading_);
@@ -40,7 +28,7 @@ void CsvExport::take_item() {
     frame_.echo(frame_.text_columns());
   }
   frame_.clear_line();
-  place_fields(frame_.context().item, frame_);
+  place_fields(item, frame_);
   if (!frame_.write_detail()) return;
   frame_.set_line_count(0);
 }

@@ -20,20 +20,13 @@
 //                   its record number leaves remainder 1 on division by 10.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 
-#include "report_common/report_frame.h"
-#include "report_common/run_context.h"
+#include "report_common/framed_report.h"
 
 namespace report {
 
-class CsvExport : public Report {
- public:
-  // Mode 0 or less: open the file, set the mode to 1 and take the item;
-  // mode 1: take the item; mode 2 or more: close the file.
-  void call(const RunDate& run_date, std::int16_t& mode) final;
-
+class CsvExport : public FramedReport {
  protected:
   // `file_name` is the output file in the current directory; `heading` the
   // column-name text of the heading record (at most 126 characters).
@@ -43,9 +36,8 @@ class CsvExport : public Report {
   virtual void place_fields(const ItemArea& item, ReportFrame& frame) = 0;
 
  private:
-  void take_item();
+  void take_item(const ItemArea& item) final;
 
-  ReportFrame frame_;
   std::string_view heading_;
 };
 

@@ -25,7 +25,6 @@
 // The rule and totals lines are always written, so a run in which nothing
 // was purchased leaves just those two records.  The totals are the cycle
 // purchases and the year-to-date purchases of the listed items.
-#include "report_common/report_frame.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -74,24 +73,24 @@ class CurrentPurchases final : public TotalledListing {
   void take_item(const ItemArea& area) override {
     if (i32(area, item::CycPurchQty) == 0 && i32(area, item::CycPurchAmt) == 0) return;
     const PurchaseFigures f = compute(area);
-    frame().clear_line();
-    frame().put_text(2, text(area, item::StockIndex));
-    frame().put_text(15, text(area, item::LongName));
-    frame().put_text(40, text(area, item::Vendor).substr(0, 6));
-    frame().put_text(47, text(area, item::UnitDscp).substr(0, 3));
-    frame().put_int_text(51, 3, i16(area, item::Field252));
-    frame().put_int_text(54, 4, i16(area, item::QtyPkg));
-    frame().put_real(58, 7, 2, f.unit_cost);
-    frame().put_real(65, 7, 2, f.unit_price);
-    frame().put_real(72, 7, 2, f.markup_amount);
-    frame().put_real(79, 7, 2, f.markup_percent);
-    frame().put_real(86, 7, 2, f.margin_percent);
-    frame().put_number(93, 6, i32(area, item::CycPurchQty));
-    frame().put_real(99, 8, 2, f.cycle_purchases);
-    frame().put_number(107, 6, i32(area, item::YTDPurchQty));
-    frame().put_real(113, 8, 2, f.year_purchases);
-    frame().put_real(121, 7, 2, f.year_average_cost);
-    frame().put_number(128, 5, i32(area, item::QOH));
+    frame_.clear_line();
+    frame_.put_text(2, text(area, item::StockIndex));
+    frame_.put_text(15, text(area, item::LongName));
+    frame_.put_text(40, text(area, item::Vendor).substr(0, 6));
+    frame_.put_text(47, text(area, item::UnitDscp).substr(0, 3));
+    frame_.put_int_text(51, 3, i16(area, item::Field252));
+    frame_.put_int_text(54, 4, i16(area, item::QtyPkg));
+    frame_.put_real(58, 7, 2, f.unit_cost);
+    frame_.put_real(65, 7, 2, f.unit_price);
+    frame_.put_real(72, 7, 2, f.markup_amount);
+    frame_.put_real(79, 7, 2, f.markup_percent);
+    frame_.put_real(86, 7, 2, f.margin_percent);
+    frame_.put_number(93, 6, i32(area, item::CycPurchQty));
+    frame_.put_real(99, 8, 2, f.cycle_purchases);
+    frame_.put_number(107, 6, i32(area, item::YTDPurchQty));
+    frame_.put_real(113, 8, 2, f.year_purchases);
+    frame_.put_real(121, 7, 2, f.year_average_cost);
+    frame_.put_number(128, 5, i32(area, item::QOH));
     write_item_line(f.cycle_purchases, f.year_purchases);
   }
 };

@@ -28,7 +28,6 @@
 // listed items.
 #include <algorithm>
 
-#include "report_common/report_frame.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -85,23 +84,23 @@ class CurrentSales final : public TotalledListing {
   void take_item(const ItemArea& area) override {
     if (i32(area, item::CycSold) == 0 && i32(area, item::CycSalesAmt) == 0) return;
     const SalesFigures f = compute(area);
-    frame().clear_line();
-    frame().put_text(2, text(area, item::StockIndex));
-    frame().put_text(15, text(area, item::LongName));
-    frame().put_text(40, text(area, item::Vendor).substr(0, 6));
-    frame().put_number(47, 6, i32(area, item::CycSold));
-    frame().put_real(53, 8, 2, f.cycle_sales);
-    frame().put_number(61, 7, i32(area, item::YTDSold));
-    frame().put_real(68, 8, 2, f.year_sales);
-    frame().put_real(76, 6, 2, f.cycle_price);
-    frame().put_real(82, 6, 2, f.year_price);
-    frame().put_real(88, 6, 2, f.unit_cost);
-    frame().put_real(94, 6, 2, f.cycle_margin);
-    frame().put_real(100, 6, 2, f.year_margin);
-    frame().put_real(106, 7, 2, f.retail_value);
-    frame().put_real(113, 7, 2, f.cost_value);
-    frame().put_real(120, 8, 2, f.margin_value);
-    frame().put_number(128, 5, f.stock);
+    frame_.clear_line();
+    frame_.put_text(2, text(area, item::StockIndex));
+    frame_.put_text(15, text(area, item::LongName));
+    frame_.put_text(40, text(area, item::Vendor).substr(0, 6));
+    frame_.put_number(47, 6, i32(area, item::CycSold));
+    frame_.put_real(53, 8, 2, f.cycle_sales);
+    frame_.put_number(61, 7, i32(area, item::YTDSold));
+    frame_.put_real(68, 8, 2, f.year_sales);
+    frame_.put_real(76, 6, 2, f.cycle_price);
+    frame_.put_real(82, 6, 2, f.year_price);
+    frame_.put_real(88, 6, 2, f.unit_cost);
+    frame_.put_real(94, 6, 2, f.cycle_margin);
+    frame_.put_real(100, 6, 2, f.year_margin);
+    frame_.put_real(106, 7, 2, f.retail_value);
+    frame_.put_real(113, 7, 2, f.cost_value);
+    frame_.put_real(120, 8, 2, f.margin_value);
+    frame_.put_number(128, 5, f.stock);
     write_item_line(f.cycle_sales, f.year_sales);
   }
 };

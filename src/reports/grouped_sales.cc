@@ -39,27 +39,15 @@ float margin(float sales, float cost) {
 }  // namespace
 
 GroupedSalesReport::GroupedSalesReport(RunContext& ctx, const FrameLayout& layout, int group_count)
-    : frame_(ctx, layout), groups_(static_cast<std::size_t>(group_count)) {}
+    : FramedReport(ctx, layout), groups_(static_cast<std::size_t>(group_count)) {}
 
-void GroupedSalesReport::call(const RunDate& run_date, std::int16_t& mode) {
-  if (mode >= 2) {
-    finish();
-    return;
-  }
-  if (mode <= 0) {
-    mode = 1;
-    for (Group& g : groups_) g = Group{};
-    item_count_ = 0;
-    prepare();
-    // The work file is deleted and created anew, so that no record of an
-    // earlier run survives.
-    if (!frame_.open(run_date)) return;
-  }
-  take_item();
+void GroupedSalesReport::prepare() {
+  for (Group& g : groups_) g = Group{};
+  item_count_ = 0;
+  prepare_labels();
 }
 
-void GroupedSalesReport::take_item() {
-  const ItemArea& item = frame_.context().item;
+void GroupedSalesReport::take_item(const ItemArea& item) {
   const int number = group_of(item);
   Group& group = groups_[static_cast<std::size_t>(number - 1)];
   ++group.items;
@@ -80,29 +68,27 @@ void GroupedSalesReport::put_sales_columns(const GroupSums& s) {
 }
 
 void GroupedSalesReport::finish() {
-  if (item_count_ != 0) {
-    GroupSums totals{};
-    for (std::size_t i = 0; i < groups_.size(); ++i) {
-      const Group& g = groups_[i];
-      if (g.items == 0) continue;
-      frame_.clear_line();
-      put_label(static_cast<int>(i) + 1);
-      put_sales_columns(g.sums);
-      put_tail(g.sums, false);
-      if (!frame_.start_page_if_due() || !frame_.write_detail()) return;
-    }
-    for (const Group& g : groups_)
-      for (int k = 0; k < kGroupSums; ++k) accumulate(totals[k], g.sums[k]);
-
+  if (item_count_ == 0) return;
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    const Group& g = groups_[i];
+    if (g.items == 0) continue;
     frame_.clear_line();
-    fill_chars(frame_.columns(2, kPrintColumns - 1), '-', kPrintColumns - 1);
-    if (!frame_.write_record()) return;
-    frame_.clear_line();
-    put_sales_columns(totals);
-    put_tail(totals, true);
-    if (!frame_.write_record()) return;
+    put_label(static_cast<int>(i) + 1);
+    put_sales_columns(g.sums);
+    put_tail(g.sums, false);
+    if (!frame_.start_page_if_due() || !frame_.write_detail()) return;
   }
-  frame_.close();
+  GroupSums totals{};
+  for (const Group& g : groups_)
+    for (int k = 0; k < kGroupSums; ++k) accumulate(totals[k], g.sums[k]);
+
+  frame_.clear_line();
+  fill_chars(frame_.columns(2, kPrintColumns - 1), '-', kPrintColumns - 1);
+  if (!frame_.write_record()) return;
+  frame_.clear_line();
+  put_sales_columns(totals);
+  put_tail(totals, true);
+  frame_.write_record();
 }
 
 // ---- department and vendor listings ----

@@ -36,9 +36,8 @@
 #include <string_view>
 #include <vector>
 
+#include "report_common/framed_report.h"
 #include "report_common/item_record.h"
-#include "report_common/report_frame.h"
-#include "report_common/run_context.h"
 
 namespace report {
 
@@ -56,19 +55,18 @@ inline void accumulate(float& sum, double term) {
   sum = static_cast<float>(static_cast<double>(sum) + term);
 }
 
-// The protocol shared by the three listings: the first call sets up the
-// table and recreates the work file, every call takes in the item, the
-// finishing call writes the listing.  Group numbers run from 1 to the table
-// size.
-class GroupedSalesReport : public Report {
- public:
-  void call(const RunDate& run_date, std::int16_t& mode) final;
-
+// The three listings: the first call resets the table (and reads whatever
+// labels the listing keeps) before the work file is recreated -- deleted and
+// created anew, so that no record of an earlier run survives; every item is
+// added into its group, and the finishing call writes the listing.  Group
+// numbers run from 1 to the table size.
+class GroupedSalesReport : public FramedReport {
  protected:
   GroupedSalesReport(RunContext& ctx, const FrameLayout& layout, int group_count);
 
-  // First call, before the work file is recreated.
-  virtual void prepare() {}
+  // First call, after the table is reset and before the work file is
+  // recreated: the listing's own labels.
+  virtual void prepare_labels() {}
   // The number of the group the current item falls into.
   virtual int group_of(const ItemArea& item) = 0;
   // Sums 5 to 9 (and whatever else the group keeps) for one item.
@@ -79,11 +77,10 @@ class GroupedSalesReport : public Report {
   // Columns 89-132 of a group line or, with `total`, of the totals line.
   virtual void put_tail(const GroupSums& sums, bool total) = 0;
 
-  ReportFrame frame_;
-
  private:
-  void take_item();
-  void finish();
+  void prepare() final;
+  void take_item(const ItemArea& item) final;
+  void finish() final;
   void put_sales_columns(const GroupSums& sums);
 
   std::vector<Group> groups_;

@@ -15,75 +15,37 @@
 // unit type 2, QOH and QOS are held in hundredths: they are shown divided by
 // 100 with 2 decimals as amounts, QOH in cols 89-96 (over the first column of
 // QOO) and QOS in cols 126-132, blank when zero.
-#include <array>
-#include <string_view>
-
 #include "report_common/field_routines.h"
-#include "report_common/report_frame.h"
+#include "report_common/framed_report.h"
+#include "report_common/heading_line.h"
 #include "reports/reports.h"
 
 namespace report {
 
 namespace {
 
-struct Heading {
-  int column;
-  std::string_view text;
-};
+constexpr HeadingLine kHeading1 = heading_line({
+    {3, "UPC_SKU"}, {15, "PLU"}, {21, "Vendor"}, {33, "Long Description"}, {56, "Units"},
+    {63, "Pack Units"}, {77, "List Average"}, {91, "|--- U n i t s"}, {109, "I n v e n t o r y ---|"}});
 
-// A column-heading line: each text at its 1-based column, blanks elsewhere.
-template <std::size_t N>
-constexpr std::array<char, kPrintColumns> heading_line(const std::array<Heading, N>& parts) {
-  std::array<char, kPrintColumns> line{};
-  for (char& c : line) c = ' ';
-  for (const Heading& part : parts)
-    for (std::size_t i = 0; i < part.text.size(); ++i) line[part.column - 1 + i] = part.text[i];
-  return line;
-}
-
-constexpr auto kHeading1 = heading_line(std::array{
-    Heading{3, "UPC_SKU"}, Heading{15, "PLU"}, Heading{21, "Vendor"},
-    Heading{33, "Long Description"}, Heading{56, "Units"}, Heading{63, "Pack Units"},
-    Heading{77, "List Average"}, Heading{91, "|--- U n i t s"},
-    Heading{109, "I n v e n t o r y ---|"}});
-
-constexpr auto kHeading2 = heading_line(std::array{
-    Heading{2, "StockIndex"}, Heading{15, "xRef"}, Heading{21, "Name_Number"},
-    Heading{56, "Dscp"}, Heading{62, "Dscp InPack"}, Heading{76, "Price"},
-    Heading{84, "Cost"}, Heading{92, "QOH"}, Heading{98, "QOO"}, Heading{104, "MOQ"},
-    Heading{110, "ROQ"}, Heading{118, "OP"}, Heading{122, "Phy Short"}});
-
-constexpr std::string_view view(const std::array<char, kPrintColumns>& line) {
-  return {line.data(), line.size()};
-}
+constexpr HeadingLine kHeading2 = heading_line({
+    {2, "StockIndex"}, {15, "xRef"}, {21, "Name_Number"}, {56, "Dscp"}, {62, "Dscp InPack"},
+    {76, "Price"}, {84, "Cost"}, {92, "QOH"}, {98, "QOO"}, {104, "MOQ"}, {110, "ROQ"}, {118, "OP"},
+    {122, "Phy Short"}});
 
 constexpr std::int16_t kHundredthsUnitType = 2;
 
-class InventoryStatus final : public Report {
+class InventoryStatus final : public FramedReport {
  public:
   explicit InventoryStatus(RunContext& ctx)
-      : ctx_(ctx),
-        frame_(ctx, FrameLayout{.title = "------ Current Inventory Status -----",
-                                .heading1 = view(kHeading1),
-                                .heading2 = view(kHeading2),
-                                .page_length = 54}) {}
-
-  void call(const RunDate& run_date, std::int16_t& mode) override {
-    if (mode >= 2) {
-      frame_.close();
-      return;
-    }
-    if (mode <= 0) {
-      mode = 1;
-      if (!frame_.open(run_date)) return;
-    }
-    list_item();
-  }
+      : FramedReport(ctx, FrameLayout{.title = "------ Current Inventory Status -----",
+                                      .heading1 = kHeading1.text(),
+                                      .heading2 = kHeading2.text(),
+                                      .page_length = 54}) {}
 
  private:
-  void list_item() {
+  void take_item(const ItemArea& it) override {
     if (!frame_.start_page_if_due()) return;
-    const ItemArea& it = ctx_.item;
     frame_.clear_line();
 
     frame_.put_integer(89, 7, i32(it, item::QOH));
@@ -114,9 +76,6 @@ class InventoryStatus final : public Report {
     }
     frame_.write_detail();
   }
-
-  RunContext& ctx_;
-  ReportFrame frame_;
 };
 
 }  // namespace

@@ -22,10 +22,7 @@
 //
 // The totals line carries the total sales value and the total purchase
 // value, each summed in single precision in key order.
-#include <array>
-#include <string_view>
-
-#include "report_common/report_frame.h"
+#include "report_common/heading_line.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -33,36 +30,21 @@ namespace report {
 
 namespace {
 
-struct Placed {
-  int column;  // 1-based
-  std::string_view text;
-};
-
-// A column-heading line: 132 blanks with each text placed at its column.
-template <std::size_t N>
-constexpr std::array<char, kPrintColumns> heading_line(const std::array<Placed, N>& placed) {
-  std::array<char, kPrintColumns> line{};
-  for (char& c : line) c = ' ';
-  for (const Placed& p : placed)
-    for (std::size_t i = 0; i < p.text.size(); ++i) line[p.column - 1 + i] = p.text[i];
-  return line;
-}
-
-constexpr auto kHeading1 = heading_line(std::array<Placed, 8>{{
+constexpr HeadingLine kHeading1 = heading_line({
     {28, "Sales"}, {35, "Purchase"}, {45, "Sales"}, {52, "Purchase"},
     {64, "Cost"}, {74, "Cost"}, {82, "Price"}, {89, "Quantity"},
-}});
+});
 
-constexpr auto kHeading2 = heading_line(std::array<Placed, 12>{{
+constexpr HeadingLine kHeading2 = heading_line({
     {1, "Item Index"}, {14, "Short Name"}, {28, "Price"}, {38, "Cost"},
     {44, "$ Value"}, {52, "$ Value"}, {62, "$ MarkUp"}, {71, "% MarkUp"},
     {80, "% Margin"}, {89, "OnHand"}, {98, "Long Description"}, {121, "Vendor Id"},
-}});
+});
 
 constexpr FrameLayout kLayout{
     .title = "---- Current VALUE of Inventory -----",
-    .heading1 = std::string_view(kHeading1.data(), kHeading1.size()),
-    .heading2 = std::string_view(kHeading2.data(), kHeading2.size()),
+    .heading1 = kHeading1.text(),
+    .heading2 = kHeading2.text(),
 };
 
 // An item's figures; zero where a figure does not apply.
@@ -92,19 +74,19 @@ class InventoryValue final : public TotalledListing {
  private:
   void take_item(const ItemArea& area) override {
     const ValueFigures f = compute(area);
-    frame().clear_line();
-    frame().put_text(1, text(area, item::StockIndex));
-    frame().put_text(14, text(area, item::ShortName));
-    frame().put_real(26, 8, 2, f.unit_price);
-    frame().put_real(34, 8, 2, f.unit_cost);
-    frame().put_real(42, 9, 2, f.sales_value);
-    frame().put_real(51, 9, 2, f.purchase_value);
-    frame().put_real(60, 9, 2, f.markup_amount);
-    frame().put_real(69, 9, 2, f.markup_percent);
-    frame().put_real(78, 9, 2, f.margin_percent);
-    frame().put_number(88, 6, i32(area, item::QOH));
-    frame().put_text(96, text(area, item::LongName));
-    frame().put_text(121, text(area, item::Vendor));
+    frame_.clear_line();
+    frame_.put_text(1, text(area, item::StockIndex));
+    frame_.put_text(14, text(area, item::ShortName));
+    frame_.put_real(26, 8, 2, f.unit_price);
+    frame_.put_real(34, 8, 2, f.unit_cost);
+    frame_.put_real(42, 9, 2, f.sales_value);
+    frame_.put_real(51, 9, 2, f.purchase_value);
+    frame_.put_real(60, 9, 2, f.markup_amount);
+    frame_.put_real(69, 9, 2, f.markup_percent);
+    frame_.put_real(78, 9, 2, f.margin_percent);
+    frame_.put_number(88, 6, i32(area, item::QOH));
+    frame_.put_text(96, text(area, item::LongName));
+    frame_.put_text(121, text(area, item::Vendor));
     write_item_line(f.sales_value, f.purchase_value);
   }
 };

@@ -2,11 +2,9 @@
 // against the page and end with a rule line and a line of two totals (the
 // inventory value, current sales and current purchases listings).
 //
-// Calls: the first call (mode 0 or less) sets the mode word to 1, opens the
-// work file and takes the item; later calls with mode 1 take their item; the
-// finishing call (mode 2 or more) writes the closing lines and closes the
-// work file.  When the open fails the first item is not taken; later writes
-// quietly fail.
+// Calls: a listing's take_item() selects the item or not and, when
+// selected, builds its line and hands it to write_item_line(); the finishing
+// call writes the closing lines before the work file is closed.
 //
 // Paging: the line count goes up by 1 before an item line (the page header
 // is written when it passes the page length) and by 1 more after it, so a
@@ -21,11 +19,11 @@
 #pragma once
 
 #include "report_common/field_routines.h"
-#include "report_common/report_frame.h"
+#include "report_common/framed_report.h"
 
 namespace report {
 
-class TotalledListing : public Report {
+class TotalledListing : public FramedReport {
  public:
   // When the closing lines are written.
   enum class Closing {
@@ -33,27 +31,9 @@ class TotalledListing : public Report {
     kAfterARecord,  // only when the listing wrote at least one record
   };
 
-  void call(const RunDate& run_date, std::int16_t& mode) final {
-    if (mode >= 2) {
-      finish();
-      return;
-    }
-    if (mode <= 0) {
-      mode = 1;
-      if (!frame_.open(run_date)) return;
-    }
-    take_item(ctx_.item);
-  }
-
  protected:
   TotalledListing(RunContext& ctx, const FrameLayout& layout, Closing closing)
-      : ctx_(ctx), frame_(ctx, layout), closing_(closing) {}
-
-  // Selects the item or not and, when selected, builds its line and hands
-  // it to write_item_line().
-  virtual void take_item(const ItemArea& area) = 0;
-
-  ReportFrame& frame() { return frame_; }
+      : FramedReport(ctx, layout), closing_(closing) {}
 
   // Adds the item's two figures to the totals and writes the item line now
   // in the line buffer as the next record, with a page header first when
@@ -66,9 +46,8 @@ class TotalledListing : public Report {
   }
 
  private:
-  void finish() {
+  void finish() final {
     if (closing_ == Closing::kAlways || frame_.record_number() > 0) write_closing_lines();
-    frame_.close();
   }
 
   void write_closing_lines() {
@@ -81,8 +60,6 @@ class TotalledListing : public Report {
     frame_.write_record();
   }
 
-  RunContext& ctx_;
-  ReportFrame frame_;
   Closing closing_;
   float first_total_ = 0.0f;
   float second_total_ = 0.0f;

@@ -15,10 +15,9 @@
 //   68- 75  RenterPhone with its blanks squeezed out, first 8 characters
 //   77- 82  OutDate           84- 89  OutTime
 #include <array>
-#include <optional>
 
 #include "report_common/field_routines.h"
-#include "report_common/report_frame.h"
+#include "report_common/framed_report.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -41,62 +40,47 @@ constexpr std::string_view kHeading2 =
 constexpr Field kOutDateTime{"OutDateTime", 82, 12, FieldKind::kText};
 constexpr std::string_view kBlank12 = "            ";
 
-class Rental final : public Report {
+class Rental final : public FramedReport {
  public:
-  explicit Rental(RunContext& ctx) : ctx_(ctx) {}
-
-  void call(const RunDate& run_date, std::int16_t& mode) override {
-    if (mode >= 2) {
-      if (frame_) frame_->close();
-      return;
-    }
-    if (mode <= 0 || !frame_) {
-      // The report number is known by the first call; it picks the title.
-      all_rentals_ = ctx_.current_report == kAllRentals;
-      frame_.emplace(ctx_, FrameLayout{.title = all_rentals_ ? kTitleAll : kTitleRented,
-                                       .heading1 = kHeading1,
-                                       .heading2 = kHeading2});
-      frame_->open(run_date);
-      mode = 1;
-    }
-    list_item();
-  }
+  explicit Rental(RunContext& ctx)
+      : FramedReport(ctx, FrameLayout{.title = kTitleAll, .heading1 = kHeading1, .heading2 = kHeading2}) {}
 
  private:
-  bool selected() const {
-    const ItemArea& it = ctx_.item;
+  // The report number is known by the first call; it picks the title.
+  void prepare() override {
+    all_rentals_ = ctx_.current_report == kAllRentals;
+    frame_.set_title(all_rentals_ ? kTitleAll : kTitleRented);
+  }
+
+  bool selected(const ItemArea& it) const {
     if (i16(it, item::Cat) != item::kRentalCategory) return false;
     return all_rentals_ || compare_chars(text(it, kOutDateTime), kBlank12, 12) != 0;
   }
 
-  void list_item() {
-    if (!selected()) return;
-    ReportFrame& frame = *frame_;
-    if (!frame.start_page_if_due()) return;
+  void take_item(const ItemArea& it) override {
+    if (!selected(it)) return;
+    if (!frame_.start_page_if_due()) return;
 
-    const ItemArea& it = ctx_.item;
-    frame.clear_line();
-    frame.put_text(1, text(it, item::StockIndex));
-    frame.put_text(14, text(it, item::ShortName));
-    frame.put_text(27, text(it, item::LongName));
-    frame.put_real(52, 7, 2, static_cast<float>(i32(it, item::Price)) / 1000.0f);
-    frame.put_text(60, text(it, item::PLU));
-    int_to_digits(i16(it, item::Tx), frame.columns(66, 1), 1);
+    frame_.clear_line();
+    frame_.put_text(1, text(it, item::StockIndex));
+    frame_.put_text(14, text(it, item::ShortName));
+    frame_.put_text(27, text(it, item::LongName));
+    frame_.put_real(52, 7, 2, static_cast<float>(i32(it, item::Price)) / 1000.0f);
+    frame_.put_text(60, text(it, item::PLU));
+    int_to_digits(i16(it, item::Tx), frame_.columns(66, 1), 1);
     // The phone is squeezed in a copy; the record keeps its blanks.
     std::array<char, 12> phone;
     copy_chars(text(it, item::RenterPhone), phone, 12);
     squeeze_blanks(phone, 12);
-    frame.put_text(68, std::string_view(phone.data(), 8));
-    frame.put_text(77, text(it, item::OutDate));
-    frame.put_text(84, text(it, item::OutTime));
+    frame_.put_text(68, std::string_view(phone.data(), 8));
+    frame_.put_text(77, text(it, item::OutDate));
+    frame_.put_text(84, text(it, item::OutTime));
 
-    frame.write_detail();
-    frame.set_line_count(0);
+    frame_.write_detail();
+    frame_.set_line_count(0);
   }
 
-  RunContext& ctx_;
   bool all_rentals_ = true;
-  std::optional<ReportFrame> frame_;
 };
 
 }  // namespace

@@ -85,7 +85,7 @@ class SalesByCategory final : public GroupedSalesReport {
   explicit SalesByCategory(RunContext& ctx) : GroupedSalesReport(ctx, category_layout(), kCategories) {}
 
  private:
-  void prepare() override {
+  void prepare_labels() override {
     for (CategoryName& name : names_) name.fill(' ');
     read_names();
   }

@@ -31,7 +31,7 @@ class SalesByVendor final : public UnitsAndValueReport {
       : UnitsAndValueReport(ctx, "----- Sales & VALUE  by  Vendor -----", kSlots) {}
 
  private:
-  void prepare() override {
+  void prepare_labels() override {
     for (VendorId& id : ids_) id.fill(' ');
     copy_chars(kOther, ids_[0], kIdLength);
   }

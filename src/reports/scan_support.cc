@@ -14,7 +14,7 @@
 //  121-132  Vendor
 #include <array>
 
-#include "report_common/report_frame.h"
+#include "report_common/framed_report.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -45,30 +45,16 @@ constexpr std::array kItemizerCodes{item::Tx, item::Cl, item::Cs, item::Ln,
 constexpr int kItemizerColumn = 96;
 constexpr int kItemizerWidth = 3;
 
-class ScanSupport final : public Report {
+class ScanSupport final : public FramedReport {
  public:
   explicit ScanSupport(RunContext& ctx)
-      : ctx_(ctx),
-        frame_(ctx, FrameLayout{.title = kTitle,
-                                .heading1 = kHeading1,
-                                .heading2 = kHeading2,
-                                .page_length = kPageLength}) {}
-
-  void call(const RunDate& run_date, std::int16_t& mode) override {
-    if (mode >= 2) {
-      frame_.close();
-      return;
-    }
-    if (mode <= 0) {
-      frame_.open(run_date);
-      mode = 1;
-    }
-    list_item();
-  }
+      : FramedReport(ctx, FrameLayout{.title = kTitle,
+                                      .heading1 = kHeading1,
+                                      .heading2 = kHeading2,
+                                      .page_length = kPageLength}) {}
 
  private:
-  void list_item() {
-    const ItemArea& it = ctx_.item;
+  void take_item(const ItemArea& it) override {
     frame_.clear_line();
     frame_.put_text(2, text(it, kKeyTail));
     frame_.put_text(22, text(it, item::Alternate));
@@ -90,9 +76,6 @@ class ScanSupport final : public Report {
     if (!frame_.write_record()) return;
     frame_.echo(kEchoColumns);
   }
-
-  RunContext& ctx_;
-  ReportFrame frame_;
 };
 
 }  // namespace

@@ -24,7 +24,7 @@
 //   89- 92  OutDate, first 4
 //   93- 98 QOH   99-104 QOO   105-110 MOQ   111-116 suggestion (ROQ field)
 //  117-122 ROP  123-127 POI   128-132 QOS   (integer columns)
-#include "report_common/report_frame.h"
+#include "report_common/framed_report.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -60,30 +60,16 @@ std::int32_t suggested_order(const ItemArea& it) {
   return base;
 }
 
-class StockStatus final : public Report {
+class StockStatus final : public FramedReport {
  public:
   StockStatus(RunContext& ctx, std::int16_t variant)
-      : ctx_(ctx),
-        below_minimum_(variant == kBelowMinimum),
-        frame_(ctx, FrameLayout{.title = below_minimum_ ? kTitleBelowMinimum : kTitleAll,
-                                .heading1 = kHeading1,
-                                .heading2 = kHeading2}) {}
-
-  void call(const RunDate& run_date, std::int16_t& mode) override {
-    if (mode >= 2) {
-      frame_.close();
-      return;
-    }
-    if (mode <= 0) {
-      frame_.open(run_date);
-      mode = 1;
-    }
-    list_item();
-  }
+      : FramedReport(ctx, FrameLayout{.title = variant == kBelowMinimum ? kTitleBelowMinimum : kTitleAll,
+                                      .heading1 = kHeading1,
+                                      .heading2 = kHeading2}),
+        below_minimum_(variant == kBelowMinimum) {}
 
  private:
-  void list_item() {
-    ItemArea& it = ctx_.item;
+  void take_item(const ItemArea& it) override {
     const std::int32_t suggestion = suggested_order(it);
     if (below_minimum_ && suggestion <= 0) return;
 
@@ -91,7 +77,9 @@ class StockStatus final : public Report {
       if (!frame_.write_page_header()) return;
       frame_.set_line_count(0);
     }
-    set_i32(it, item::ROQ, suggestion);
+    // `it` is the run's item area: the suggestion replaces the recorded ROQ
+    // there and is printed from it.
+    set_i32(ctx_.item, item::ROQ, suggestion);
 
     frame_.clear_line();
     frame_.put_text(2, text(it, kKeyTail));
@@ -115,9 +103,7 @@ class StockStatus final : public Report {
     frame_.write_detail();
   }
 
-  RunContext& ctx_;
   bool below_minimum_;
-  ReportFrame frame_;
 };
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include "report_common/report_frame.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -11,49 +8,23 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_support.h"
+#include "report_common/framed_report.h"
+#include "support/report_harness.h"
 
 namespace report {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::echoed;
+using test_support::kRunDate;
+using test_support::print_line;
 using test_support::read_file;
 
-constexpr RunDate kRunDate{'1', '2', '-', '3', '1', '-', '0', '8'};
 constexpr int kRecord = 134;
-
-// A 132-column line written out by hand: each text at its 1-based column,
-// blanks elsewhere, CR LF after it.
-std::string line(const std::vector<std::pair<int, std::string>>& fields) {
-  std::string s(132, ' ');
-  for (const auto& [column, text] : fields) s.replace(column - 1, text.size(), text);
-  return s + "\r\n";
-}
-
-std::string text_of(FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
-  return s;
-}
 
 // A run context in a fresh directory, with console and diagnostics captured.
 class FrameTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = fs::current_path();
-    fs::current_path(dir_.path());
-    ctx_.console = std::tmpfile();
-    ctx_.diagnostics = std::tmpfile();
-  }
-  void TearDown() override {
-    std::fclose(ctx_.console);
-    std::fclose(ctx_.diagnostics);
-    fs::current_path(previous_);
-  }
-
   // Items 1..n as detail lines: the item number in cols 2-7 and col 132, so
   // that a line cut short shows.  Returns false at the first failed write.
   static bool write_items(ReportFrame& frame, int n) {
@@ -75,14 +46,13 @@ class FrameTest : public ::testing::Test {
   }
   // Record n (1-based) of the output file.
   std::string record(int n, int length = kRecord) const {
-    return read_file("OUTF21.DAT").substr(static_cast<std::size_t>(n - 1) * length, length);
+    return run_.record(static_cast<std::size_t>(n), static_cast<std::size_t>(length));
   }
-  std::string console() { return text_of(ctx_.console); }
-  std::string diagnostics() { return text_of(ctx_.diagnostics); }
+  std::string console() { return run_.console(); }
+  std::string diagnostics() { return run_.diagnostics(); }
 
-  test_support::TempDir dir_;
-  fs::path previous_;
-  RunContext ctx_;
+  test_support::ReportRun run_;
+  RunContext& ctx_ = run_.ctx;
   FrameLayout layout_{.title = "------ Current Inventory Status -----",
                       .heading1 = "  First heading line",
                       .heading2 = "Second heading line, from column 1"};
@@ -106,15 +76,15 @@ TEST_F(FrameTest, PageHeaderByteForByte) {
   // 85-88, file name 92-99, "Run" 101-103, date 105-112, rule 2-132.  Lines
   // 5 and 6 of both texts appear nowhere.
   const std::string expected =
-      line({{1, "1"}, {2, "LEFT ONE"}, {50, "K O R V A N E     I N V E N T O R Y"}, {109, "RIGHT ONE"}}) +
-      line({{2, "LEFT TWO"}, {50, "------ Current Inventory Status -----"}, {109, "RIGHT TWO"}}) +
-      line({{2, "LEFT THREE"}, {62, "DECEMBER  08"}, {109, "RIGHT THREE"}}) +
-      line({{2, "LEFT FOUR 45678901234567"}, {109, "RIGHT FOUR"}}) +
-      line({{81, "Page   1"}, {92, "OUTF21.D"}, {101, "Run 12-31-08"}}) +
-      line({{3, "First heading line"}}) +
-      line({{1, "Second heading line, from column 1"}}) +
-      line({{2, std::string(131, '-')}}) +
-      line({{2, "     1"}, {132, "#"}});
+      print_line({{1, "1"}, {2, "LEFT ONE"}, {50, "K O R V A N E     I N V E N T O R Y"}, {109, "RIGHT ONE"}}) +
+      print_line({{2, "LEFT TWO"}, {50, "------ Current Inventory Status -----"}, {109, "RIGHT TWO"}}) +
+      print_line({{2, "LEFT THREE"}, {62, "DECEMBER  08"}, {109, "RIGHT THREE"}}) +
+      print_line({{2, "LEFT FOUR 45678901234567"}, {109, "RIGHT FOUR"}}) +
+      print_line({{81, "Page   1"}, {92, "OUTF21.D"}, {101, "Run 12-31-08"}}) +
+      print_line({{3, "First heading line"}}) +
+      print_line({{1, "Second heading line, from column 1"}}) +
+      print_line({{2, std::string(131, '-')}}) +
+      print_line({{2, "     1"}, {132, "#"}});
   EXPECT_EQ(read_file("OUTF21.DAT"), expected);
   EXPECT_EQ(console(), "");
   EXPECT_EQ(diagnostics(), "");
@@ -124,11 +94,11 @@ TEST_F(FrameTest, SecondPageStartsAtItem55) {
   run_report(55);
 
   ASSERT_EQ(read_file("OUTF21.DAT").size(), 71u * kRecord);
-  EXPECT_EQ(record(62), line({{2, "    54"}, {132, "#"}}));
+  EXPECT_EQ(record(62), print_line({{2, "    54"}, {132, "#"}}));
   EXPECT_EQ(record(63).substr(0, 49), "1" + std::string(48, ' '));
   EXPECT_EQ(record(67).substr(80, 8), "Page   2");
-  EXPECT_EQ(record(70), line({{2, std::string(131, '-')}}));
-  EXPECT_EQ(record(71), line({{2, "    55"}, {132, "#"}}));
+  EXPECT_EQ(record(70), print_line({{2, std::string(131, '-')}}));
+  EXPECT_EQ(record(71), print_line({{2, "    55"}, {132, "#"}}));
 }
 
 TEST_F(FrameTest, ExactlyOnePageHasNoSecondHeader) {
@@ -151,10 +121,8 @@ TEST_F(FrameTest, PageNumberBeyondFourDigitsShowsAsterisks) {
 // 9, 10, 11, ... and 11, 21, 31 are echoed with all 132 columns.
 TEST_F(FrameTest, EchoesRecordsLeavingRemainderOne) {
   run_report(23);
-  const std::string echoed = record(11).substr(0, 132) + "\n" + record(21).substr(0, 132) + "\n" +
-                             record(31).substr(0, 132) + "\n";
-  EXPECT_EQ(console(), echoed);
-  EXPECT_EQ(record(11), line({{2, "     3"}, {132, "#"}}));
+  EXPECT_EQ(console(), echoed(record(11)) + echoed(record(21)) + echoed(record(31)));
+  EXPECT_EQ(record(11), print_line({{2, "     3"}, {132, "#"}}));
 }
 
 TEST_F(FrameTest, CommaSeparatedRecords) {
@@ -217,6 +185,59 @@ TEST_F(FrameTest, WriteFailureStopsRecordsAndEcho) {
   EXPECT_EQ(std::count(diag.begin(), diag.end(), '\n'), 1) << diag;
   EXPECT_NE(diag.find("OUTF21.DAT"), std::string::npos) << diag;
   EXPECT_TRUE(ctx_.output_failed);
+}
+
+
+// The call protocol: which hooks run on which call, and a failed open.
+class ProbeReport final : public FramedReport {
+ public:
+  ProbeReport(RunContext& ctx, const FrameLayout& layout) : FramedReport(ctx, layout) {}
+  std::string calls;  // P prepare (P+ when the file already existed), T take, F finish
+
+ private:
+  void prepare() override { calls += fs::exists("OUTF21.DAT") ? "P+" : "P"; }
+  void take_item(const ItemArea& it) override {
+    calls += "T";
+    write_line(text(it, item::StockIndex));
+  }
+  void finish() override {
+    calls += "F";
+    write_line("END");
+  }
+  void write_line(std::string_view s) {
+    frame_.clear_line();
+    frame_.put_text(2, s);
+    frame_.write_record();
+  }
+};
+
+std::string probe_run(RunContext& ctx, const FrameLayout& layout, std::int16_t& mode) {
+  ProbeReport probe(ctx, layout);
+  for (std::string_view sku : {"A", "B"}) {
+    ctx.item = test_support::make_item(sku);
+    probe.call(kRunDate, mode);
+    EXPECT_EQ(mode, 1);
+  }
+  mode = 2;
+  probe.call(kRunDate, mode);
+  return probe.calls;
+}
+
+TEST_F(FrameTest, ProtocolPreparesBeforeOpenAndFinishesBeforeClose) {
+  std::int16_t mode = -3;
+  EXPECT_EQ(probe_run(ctx_, layout_, mode), "PTTF");
+  EXPECT_EQ(read_file("OUTF21.DAT"), print_line({{2, "A"}}) + print_line({{2, "B"}}) + print_line({{2, "END"}}));
+  EXPECT_EQ(diagnostics(), "");
+}
+
+TEST_F(FrameTest, ProtocolSkipsTheFirstItemWhenTheOpenFails) {
+  fs::create_directory("OUTF21.DAT");
+  std::int16_t mode = 0;
+  EXPECT_EQ(probe_run(ctx_, layout_, mode), "P+TF");
+  EXPECT_TRUE(ctx_.output_failed);
+  EXPECT_EQ(console(), "");
+  const std::string diag = diagnostics();
+  EXPECT_EQ(std::count(diag.begin(), diag.end(), '\n'), 1) << diag;
 }
 
 }  // namespace

@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include "reports/listing_runs.h"
 #include "reports/reports.h"
+#include "reports/sample_stores.h"
+#include "support/report_harness.h"
 
-namespace report_test {
+namespace report {
 namespace {
+
+using test_support::item_with;
+using test_support::with_text;
 
 ItemArea purchase_item(std::string_view index, int cost, int price, int cyc_units, int cyc_cents, int ytd_units,
                        int ytd_cents) {
@@ -24,7 +28,7 @@ ItemArea purchase_item(std::string_view index, int cost, int price, int cyc_unit
 // rpt11_none_purchased: nothing was bought in the cycle, so the file holds
 // only the rule (record 1) and the blank totals line (record 2), no header.
 TEST(CurrentPurchasesRun, NothingPurchased) {
-  test_support::expect_golden(run_as_process("11", {purchase_item("N001", 1000, 1500, 0, 0, 10, 1000),
+  test_support::expect_golden(run_in_westside("11", {purchase_item("N001", 1000, 1500, 0, 0, 10, 1000),
                                                     purchase_item("N002", 0, 0, 0, 0, 0, 0)}),
                               "reports/golden/rpt11_none_purchased.txt");
 }
@@ -60,8 +64,8 @@ TEST(CurrentPurchasesRun, ListedItems) {
       described(purchase_item("P006", 1500, 2500, -2, -300, 40, 6000), "EACH", 1, 24, 38, "RETURNED TO VENDOR",
                 "LOCAL"),
   };
-  test_support::expect_golden(run_as_process("11", items), "reports/golden/rpt11_listed.txt");
+  test_support::expect_golden(run_in_westside("11", items), "reports/golden/rpt11_listed.txt");
 }
 
 }  // namespace
-}  // namespace report_test
+}  // namespace report

@@ -7,15 +7,16 @@
 
 #include <gtest/gtest.h>
 
-#include "reports/listing_runs.h"
 #include "reports/reports.h"
+#include "reports/sample_stores.h"
+#include "support/report_harness.h"
 
-namespace report_test {
+namespace report {
 namespace {
 
-Listing run(const std::vector<ItemArea>& items) {
-  return run_in_process(report::make_current_sales, items);
-}
+using test_support::cols;
+using test_support::item_with;
+using test_support::with_text;
 
 ItemArea sales_item(std::string_view index, int cyc_units, int cyc_cents, int ytd_units, int ytd_cents,
                     int unit_cost, int on_hand) {
@@ -24,17 +25,20 @@ ItemArea sales_item(std::string_view index, int cyc_units, int cyc_cents, int yt
 }
 
 TEST(CurrentSales, NothingSelectedWritesNothing) {
-  const Listing l = run({sales_item("YTDONLY", 0, 0, 5, 1000, 1000, 9)});
-  EXPECT_TRUE(l.records.empty());
-  EXPECT_TRUE(l.echo.empty());
+  test_support::ReportRun run;
+  run.run(make_current_sales, {sales_item("YTDONLY", 0, 0, 5, 1000, 1000, 9)});
+  EXPECT_TRUE(run.records().empty());
+  EXPECT_EQ(run.console(), "");
 }
 
 TEST(CurrentSales, ReturnsAreListedWithTheirSigns) {
-  const Listing l = run({sales_item("RETURN", -2, -500, 3, 750, 1000, 0)});
-  ASSERT_EQ(l.records.size(), 11u);
+  test_support::ReportRun run;
+  run.run(make_current_sales, {sales_item("RETURN", -2, -500, 3, 750, 1000, 0)});
+  const std::vector<std::string> records = run.records();
+  ASSERT_EQ(records.size(), 11u);
   // -5.00 / -2 gives a cycle price of 2.50.
-  EXPECT_EQ(cols(l.records[8], 47, 93), "    -2   -5.00      3    7.50  2.50  2.50  1.00");
-  EXPECT_EQ(cols(l.records[10], 40, 59), "     -5.00      7.50");
+  EXPECT_EQ(cols(records[8], 47, 93), "    -2   -5.00      3    7.50  2.50  2.50  1.00");
+  EXPECT_EQ(cols(records[10], 40, 59), "     -5.00      7.50");
 }
 
 // The sales store of the expected files: A001-A005 need the selection rule
@@ -80,12 +84,12 @@ std::vector<ItemArea> sales_store(int ordinary) {
 // sales 24 + 24 + 10 + 21 + 6.50 x (1 + ... + n): 622.00 and 2029.00 for 24
 // ordinary items, 574.24 and 1873.00 for 23.
 TEST(CurrentSalesRun, TwentySevenItemsFillOnePage) {
-  test_support::expect_golden(run_as_process("10", sales_store(23)), "reports/golden/rpt10_27_items.txt");
+  test_support::expect_golden(run_in_westside("10", sales_store(23)), "reports/golden/rpt10_27_items.txt");
 }
 
 TEST(CurrentSalesRun, TheTwentyEighthItemStartsAPage) {
-  test_support::expect_golden(run_as_process("10", sales_store(24)), "reports/golden/rpt10_28_items.txt");
+  test_support::expect_golden(run_in_westside("10", sales_store(24)), "reports/golden/rpt10_28_items.txt");
 }
 
 }  // namespace
-}  // namespace report_test
+}  // namespace report

@@ -8,84 +8,42 @@
 #include <gtest/gtest.h>
 
 #include "reports/reports.h"
-#include "support/test_support.h"
+#include "support/report_harness.h"
 
 namespace report {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::echoed;
 using test_support::make_item;
+using test_support::print_line;
+using test_support::ProgramRun;
 using test_support::read_file;
+using test_support::ReportRun;
 
-constexpr RunDate kRunDate{'1', '2', '-', '3', '1', '-', '0', '8'};
-constexpr std::size_t kRecord = 134;
-
-// A 132-column print line written out by hand: each text at its 1-based
-// column, blanks elsewhere, CR LF after it.
-std::string line(const std::vector<std::pair<int, std::string>>& fields) {
-  std::string s(132, ' ');
-  for (const auto& [column, text] : fields) s.replace(column - 1, text.size(), text);
-  return s + "\r\n";
+// The report called in-process the way the driver calls it, made through
+// the report table.
+void run_status(ReportRun& run, const std::vector<ItemArea>& items) {
+  run.run([](RunContext& ctx) { return make_report(1, ctx); }, items);
 }
-
-// The report called in-process the way the driver calls it (mode 0, then 1,
-// finally 2), in a fresh directory, with the console captured.
-class InventoryStatusTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    previous_ = fs::current_path();
-    fs::current_path(dir_.path());
-    ctx_.console = std::tmpfile();
-    ctx_.diagnostics = std::tmpfile();
-  }
-  void TearDown() override {
-    std::fclose(ctx_.console);
-    std::fclose(ctx_.diagnostics);
-    fs::current_path(previous_);
-  }
-  void run(const std::vector<ItemArea>& items) {
-    auto report = make_report(1, ctx_);
-    std::int16_t mode = 0;
-    for (const ItemArea& it : items) {
-      ctx_.item = it;
-      report->call(kRunDate, mode);
-      EXPECT_EQ(mode, 1);
-    }
-    mode = 2;
-    report->call(kRunDate, mode);
-  }
-  std::string record(std::size_t n) const {
-    return read_file("OUTF21.DAT").substr((n - 1) * kRecord, kRecord);
-  }
-  std::string console() {
-    std::fflush(ctx_.console);
-    std::rewind(ctx_.console);
-    std::string s;
-    for (int c; (c = std::fgetc(ctx_.console)) != EOF;) s += static_cast<char>(c);
-    return s;
-  }
-
-  test_support::TempDir dir_;
-  fs::path previous_;
-  RunContext ctx_;
-};
 
 // Expected lines counted by hand against a column ruler from the column
 // heading table and the detail column list.
-TEST_F(InventoryStatusTest, HeaderTitleAndColumnHeadings) {
-  run({make_item("A")});
+TEST(InventoryStatusTest, HeaderTitleAndColumnHeadings) {
+  ReportRun run;
+  run_status(run, {make_item("A")});
   //          1         2         3         4         5         6         7         8         9         0         1         2         3
   // 123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012
   const std::string heading1 =
       "  UPC_SKU     PLU   Vendor      Long Description       Units  Pack Units    List Average  |--- U n i t s    I n v e n t o r y ---|  ";
   const std::string heading2 =
       " StockIndex   xRef  Name_Number                        Dscp  Dscp InPack   Price   Cost    QOH   QOO   MOQ   ROQ     OP  Phy Short  ";
-  EXPECT_EQ(record(2).substr(49, 37), "------ Current Inventory Status -----");
-  EXPECT_EQ(record(6), heading1 + "\r\n");
-  EXPECT_EQ(record(7), heading2 + "\r\n");
+  EXPECT_EQ(run.record(2).substr(49, 37), "------ Current Inventory Status -----");
+  EXPECT_EQ(run.record(6), heading1 + "\r\n");
+  EXPECT_EQ(run.record(7), heading2 + "\r\n");
 }
 
-TEST_F(InventoryStatusTest, DetailColumns) {
+TEST(InventoryStatusTest, DetailColumns) {
   // Every text field, a right-justified pack, price without cost, a zero
   // on-hand quantity of an ordinary unit type and quantities too wide for
   // their columns.
@@ -121,8 +79,9 @@ TEST_F(InventoryStatusTest, DetailColumns) {
   set_i16(zero, item::UnitType, 2);
   set_text(zero, item::PkgDscp, "CASE12");
 
-  run({full, hundredths, zero});
-  EXPECT_EQ(record(9), line({{2, "ABC123456789"},
+  ReportRun run;
+  run_status(run, {full, hundredths, zero});
+  EXPECT_EQ(run.record(9), print_line({{2, "ABC123456789"},
                              {15, "12345"},
                              {21, "VENDOR-ID-01"},
                              {33, "Long description of item"},
@@ -137,7 +96,7 @@ TEST_F(InventoryStatusTest, DetailColumns) {
                              {114, "999999"},
                              {120, "-99999"},
                              {126, "*******"}}));
-  EXPECT_EQ(record(10), line({{2, "H1"},
+  EXPECT_EQ(run.record(10), print_line({{2, "H1"},
                               {69, "  -5"},
                               {81, "   1.500"},
                               {89, "    1.50"},
@@ -147,7 +106,7 @@ TEST_F(InventoryStatusTest, DetailColumns) {
                               {114, "     0"},
                               {120, "     0"},
                               {126, "   -.25"}}));
-  EXPECT_EQ(record(11), line({{2, "H2"},
+  EXPECT_EQ(run.record(11), print_line({{2, "H2"},
                               {63, "CASE12"},
                               {69, "   0"},
                               {96, "     0"},
@@ -156,45 +115,31 @@ TEST_F(InventoryStatusTest, DetailColumns) {
                               {114, "     0"},
                               {120, "     0"}}));
   // The item record area is left as read.
-  EXPECT_EQ(text(ctx_.item, item::PkgDscp), "CASE12");
+  EXPECT_EQ(text(run.ctx.item, item::PkgDscp), "CASE12");
   // Record 11 is the first echoed line.
-  EXPECT_EQ(console(), record(11).substr(0, 132) + "\n");
+  EXPECT_EQ(run.console(), echoed(run.record(11)));
 }
 
-TEST_F(InventoryStatusTest, OutputThatCannotBeOpened) {
-  fs::create_directory("OUTF21.DAT");
-  run({make_item("A"), make_item("B")});
-  EXPECT_TRUE(ctx_.output_failed);
-  EXPECT_EQ(console(), "");
+TEST(InventoryStatusTest, OutputThatCannotBeOpened) {
+  ReportRun run;
+  fs::create_directory(run.path("OUTF21.DAT"));
+  run_status(run, {make_item("A"), make_item("B")});
+  EXPECT_TRUE(run.ctx.output_failed);
+  EXPECT_EQ(run.console(), "");
 }
 
 // ---- the whole program over a database built through the library ----
 
-const std::string kLeft = test_support::heading_text(
-    {"STORE NUMBER 12", "100 MAIN STREET", "ANYTOWN", "TEL 555-0100", "LEFT LINE FIVE", "LEFT LINE SIX"});
-const std::string kRight = test_support::heading_text(
+const test_support::HeadingTexts kHeadings = test_support::headings(
+    {"STORE NUMBER 12", "100 MAIN STREET", "ANYTOWN", "TEL 555-0100", "LEFT LINE FIVE", "LEFT LINE SIX"},
     {"BACK OFFICE", "STOCK REPORTS", "MONTH END", "RIGHT HEADING FOUR", "RIGHT LINE FIVE", "RIGHT LINE SIX"});
-
-struct ProgramRun {
-  test_support::ProcessResult result;
-  std::string work_file;
-};
 
 // Builds the database STOCK (with the heading control records when asked)
 // in a fresh directory and runs `invreport -RPT 01 -F STOCK -DT <date>` there.
-ProgramRun run_program(const std::vector<ItemArea>& items, bool headings, const std::string& date = "123108",
-                       bool unwritable = false) {
-  test_support::TempDir dir;
-  {
-    test_support::DbBuilder db(dir.path(), "STOCK");
-    if (headings) db.add_headings(kLeft, kRight);
-    for (const ItemArea& it : items) db.add(it);
-  }
-  if (unwritable) fs::create_directory(dir / "OUTF21.DAT");
-  ProgramRun run;
-  run.result = test_support::run_invreport({"-RPT", "01", "-F", "STOCK", "-DT", date}, dir.path());
-  if (!unwritable) run.work_file = read_file(dir / "OUTF21.DAT");
-  return run;
+ProgramRun run_program(const std::vector<ItemArea>& items, bool with_headings, std::string_view date = "123108") {
+  test_support::StoreDatabase db{.items = items};
+  if (with_headings) db.headings = kHeadings;
+  return test_support::run_report_program("01", date, db);
 }
 
 // Item n of a plain store: every column shows a figure derived from n.
@@ -239,10 +184,10 @@ std::vector<ItemArea> numbered_items(int count) {
 // completion lines.
 TEST(InventoryStatusProgram, SecondPageBeginsAtRecord63) {
   const ProgramRun run = run_program(numbered_items(55), true);
-  EXPECT_EQ(run.result.exit_code, 0);
-  EXPECT_EQ(run.result.err, "");
-  test_support::expect_golden(run.work_file, "reports/golden/rpt01_two_pages.dat");
-  test_support::expect_golden(run.result.out, "reports/golden/rpt01_two_pages.console");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.diagnostics, "");
+  test_support::expect_golden(run.output, "reports/golden/rpt01_two_pages.dat");
+  test_support::expect_golden(run.console, "reports/golden/rpt01_two_pages.console");
 }
 
 // Exactly one page: the same 62 records as the first page of the 55-item
@@ -250,10 +195,10 @@ TEST(InventoryStatusProgram, SecondPageBeginsAtRecord63) {
 // 11 to 61 (items 3, 13, ..., 53) and the completion lines.
 TEST(InventoryStatusProgram, ExactlyOnePage) {
   const ProgramRun run = run_program(numbered_items(54), true);
-  EXPECT_EQ(run.result.exit_code, 0);
+  EXPECT_EQ(run.exit_code, 0);
   const std::string two_pages = read_file(test_support::data_path("reports/golden/rpt01_two_pages.dat"));
-  EXPECT_EQ(run.work_file, two_pages.substr(0, 62 * kRecord));
-  test_support::expect_golden(run.result.out, "reports/golden/rpt01_one_page.console");
+  EXPECT_EQ(run.output, two_pages.substr(0, 62 * test_support::kPrintRecord));
+  test_support::expect_golden(run.console, "reports/golden/rpt01_one_page.console");
 }
 
 // rpt01_blank_headings.*: no control records and a month of 13: header
@@ -261,9 +206,9 @@ TEST(InventoryStatusProgram, ExactlyOnePage) {
 // in cols 62-73 of record 3, "Run 13-31-08" in record 5; two item lines.
 TEST(InventoryStatusProgram, BlankHeadingsAndMonth13) {
   const ProgramRun run = run_program(numbered_items(2), false, "133108");
-  EXPECT_EQ(run.result.exit_code, 0);
-  test_support::expect_golden(run.work_file, "reports/golden/rpt01_blank_headings.dat");
-  test_support::expect_golden(run.result.out, "reports/golden/rpt01_blank_headings.console");
+  EXPECT_EQ(run.exit_code, 0);
+  test_support::expect_golden(run.output, "reports/golden/rpt01_blank_headings.dat");
+  test_support::expect_golden(run.console, "reports/golden/rpt01_blank_headings.console");
 }
 
 // rpt01_edge_cases.*: the special columns, one item each:
@@ -279,7 +224,7 @@ TEST(InventoryStatusProgram, BlankHeadingsAndMonth13) {
 TEST(InventoryStatusProgram, EdgeCases) {
   std::vector<ItemArea> items;
   for (int n = 1; n <= 10; ++n) {
-    char name[8];
+    char name[16];
     std::snprintf(name, sizeof name, "E%02d", n);
     items.push_back(make_item(name));
     set_i16(items.back(), item::QtyPkg, 1);
@@ -298,9 +243,9 @@ TEST(InventoryStatusProgram, EdgeCases) {
   set_text(items[5], item::PkgDscp, "BOX");
   set_i16(items[6], item::QtyPkg, 0);
   const ProgramRun run = run_program(items, true);
-  EXPECT_EQ(run.result.exit_code, 0);
-  test_support::expect_golden(run.work_file, "reports/golden/rpt01_edge_cases.dat");
-  test_support::expect_golden(run.result.out, "reports/golden/rpt01_edge_cases.console");
+  EXPECT_EQ(run.exit_code, 0);
+  test_support::expect_golden(run.output, "reports/golden/rpt01_edge_cases.dat");
+  test_support::expect_golden(run.console, "reports/golden/rpt01_edge_cases.console");
 }
 
 // The work file is a directory: no record, no echo, one diagnostic line,
@@ -309,11 +254,14 @@ TEST(InventoryStatusProgram, EdgeCases) {
 // COMPLETION" (six blanks after the "1", three after Korvane, eight before
 // COMPLETION) and a blank, STOCK padded to 8 and three blanks.
 TEST(InventoryStatusProgram, UnwritableOutput) {
-  const ProgramRun run = run_program(numbered_items(12), true, "123108", true);
-  EXPECT_EQ(run.result.exit_code, 1);
-  EXPECT_EQ(std::count(run.result.err.begin(), run.result.err.end(), '\n'), 1) << run.result.err;
-  EXPECT_NE(run.result.err.find("OUTF21.DAT"), std::string::npos) << run.result.err;
-  test_support::expect_golden(run.result.out, "reports/golden/rpt01_completion_only.console");
+  const test_support::TempDir dir;
+  fs::create_directory(dir / "OUTF21.DAT");
+  const ProgramRun run = test_support::run_report_program(dir.path(), "01", "123108",
+                                                         {.items = numbered_items(12), .headings = kHeadings});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(std::count(run.diagnostics.begin(), run.diagnostics.end(), '\n'), 1) << run.diagnostics;
+  EXPECT_NE(run.diagnostics.find("OUTF21.DAT"), std::string::npos) << run.diagnostics;
+  test_support::expect_golden(run.console, "reports/golden/rpt01_completion_only.console");
 }
 
 }  // namespace

@@ -7,15 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include "reports/listing_runs.h"
 #include "reports/reports.h"
+#include "reports/sample_stores.h"
+#include "support/report_harness.h"
 
-namespace report_test {
+namespace report {
 namespace {
 
-Listing run(const std::vector<ItemArea>& items) {
-  return run_in_process(report::make_inventory_value, items);
-}
+using test_support::item_with;
+using test_support::with_text;
 
 ItemArea value_item(std::string_view index, int price, int cost, int on_hand) {
   return item_with(index, {{item::Price, price}, {item::UntCost, cost}, {item::QOH, on_hand}});
@@ -26,10 +26,12 @@ ItemArea value_item(std::string_view index, int price, int cost, int on_hand) {
 TEST(InventoryValue, EchoesRecordElevenButNotTheClosingLines) {
   std::vector<ItemArea> items;
   for (int i = 1; i <= 12; ++i) items.push_back(value_item("I" + std::to_string(100 + i), 1000, 500, i));
-  const Listing l = run(items);
-  ASSERT_EQ(l.records.size(), 22u);
-  EXPECT_EQ(l.records[20], " " + std::string(131, '-') + "\r\n");
-  EXPECT_EQ(l.echo, l.records[10].substr(0, 132) + "\n");
+  test_support::ReportRun run;
+  run.run(make_inventory_value, items);
+  const std::vector<std::string> records = run.records();
+  ASSERT_EQ(records.size(), 22u);
+  EXPECT_EQ(records[20], " " + std::string(131, '-') + "\r\n");
+  EXPECT_EQ(run.console(), test_support::echoed(records[10]));
 }
 
 // rpt09_28_items, checked line by line against the listing's layout:
@@ -60,14 +62,14 @@ TEST(InventoryValueRun, TwentyEightItemsWithTotals) {
       named(value_item("C005", 1000, 500, -2), "OVERSOLD", "NEGATIVE STOCK", "LOCAL"),
   };
   for (int i = 1; i <= 23; ++i) {
-    char index[8], short_name[16], name[24];
+    char index[16], short_name[24], name[32];
     std::snprintf(index, sizeof index, "D%03d", i);
     std::snprintf(short_name, sizeof short_name, "ITEM %02d", i);
     std::snprintf(name, sizeof name, "ORDINARY ITEM %02d", i);
     items.push_back(named(value_item(index, 1000 + 125 * i, 600 + 50 * i, 3 * i), short_name, name, "SUPPLY-CO-9"));
   }
-  test_support::expect_golden(run_as_process("09", items), "reports/golden/rpt09_28_items.txt");
+  test_support::expect_golden(run_in_westside("09", items), "reports/golden/rpt09_28_items.txt");
 }
 
 }  // namespace
-}  // namespace report_test
+}  // namespace report

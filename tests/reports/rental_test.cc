@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_support.h"
+#include "support/report_harness.h"
 
 namespace report {
 namespace {
@@ -23,35 +23,22 @@ ItemArea rental(std::string_view sku, std::string_view out_date = "", std::strin
   return it;
 }
 
-struct ProcessOutput {
-  std::string file;
-  std::string console;
-};
-
 // Builds STOCK with heading texts and `items` in a directory that holds
 // `old_file` as OUTF21.DAT, and runs report `rpt` ("07" or "08") over it
 // with the run date 07-04-26.
-ProcessOutput run_program(std::string_view rpt, const std::vector<ItemArea>& items,
-                          std::string_view old_file = {}) {
-  test_support::TempDir dir;
-  {
-    test_support::DbBuilder db(dir.path(), "STOCK");
-    db.add_headings(test_support::heading_text({"Rent-All Center"}), test_support::heading_text({"Tool rental"}));
-    for (const ItemArea& it : items) db.add(it);
-  }
+test_support::ProgramRun run_program(std::string_view rpt, const std::vector<ItemArea>& items,
+                                     std::string_view old_file = {}) {
+  const test_support::TempDir dir;
   if (!old_file.empty()) test_support::write_file(dir / "OUTF21.DAT", old_file);
-  const auto result =
-      test_support::run_invreport({"-RPT", std::string(rpt), "-F", "STOCK", "-DT", "070426"}, dir.path());
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.err, "");
-  return {test_support::read_file(dir / "OUTF21.DAT"), result.out};
+  const test_support::ProgramRun run = test_support::run_report_program(
+      dir.path(), rpt, "070426",
+      {.items = items, .headings = test_support::headings({"Rent-All Center"}, {"Tool rental"})});
+  test_support::expect_clean_exit(run);
+  return run;
 }
 
 void expect_golden_run(std::string_view rpt, const std::vector<ItemArea>& items, std::string_view name) {
-  const ProcessOutput run = run_program(rpt, items);
-  const std::string golden = "reports/golden/" + std::string(name);
-  test_support::expect_golden(run.file, golden + ".txt");
-  test_support::expect_golden(run.console, golden + "_console.txt");
+  test_support::expect_golden_run(run_program(rpt, items), name);
 }
 
 std::vector<ItemArea> rental_items() {
@@ -120,8 +107,8 @@ TEST(Rental, SixtyItemsUnderOneHeader) {
 TEST(Rental, NothingSelectedLeavesAnEmptyWorkFile) {
   ItemArea other = rental("OTHER", "070126", "0900");
   set_i16(other, item::Cat, 80);
-  const ProcessOutput run = run_program("08", {rental("IN"), other}, std::string(3 * 134, 'x'));
-  EXPECT_EQ(run.file, "");
+  const test_support::ProgramRun run = run_program("08", {rental("IN"), other}, std::string(3 * 134, 'x'));
+  EXPECT_EQ(run.output, "");
   EXPECT_EQ(run.console, kCompletion);
 }
 

@@ -4,18 +4,19 @@
 #include <vector>
 
 #include "reports/reports.h"
-#include "reports/sales_by_harness.h"
-#include "support/test_support.h"
+#include "reports/sample_stores.h"
+#include "support/report_harness.h"
 
+namespace report {
 namespace {
 
-using report::ItemArea;
-using namespace sales_by_harness;
-namespace item = report::item;
+using test_support::cols;
+using test_support::cols_of;
+using test_support::ReportRun;
 
 ItemArea category_item(std::string_view index, std::int16_t cat, const Figures& f = {}) {
   ItemArea it = sales_item(index, f);
-  report::set_i16(it, item::Cat, cat);
+  set_i16(it, item::Cat, cat);
   return it;
 }
 
@@ -30,7 +31,7 @@ std::vector<ItemArea> one_item_per_category(int first, int last) {
 }
 
 TEST(SalesByCategory, NamesFileLinesAndOverwriteRules) {
-  InProcessRun run;
+  ReportRun run;
   const std::string long_line = "DPT 15,Long," + std::string(200, 'x');
   test_support::write_file(run.path("StoreSales.csv"),
                            "Category,Name\r\n"                          // no DPT before the comma
@@ -57,7 +58,7 @@ TEST(SalesByCategory, NamesFileLinesAndOverwriteRules) {
   std::vector<ItemArea> items;
   for (int c : {1, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 150})
     items.push_back(category_item("N" + std::to_string(c), static_cast<std::int16_t>(c)));
-  run.run(report::make_sales_by_category, items);
+  run.run(make_sales_by_category, items);
 
   const auto records = run.records();
   ASSERT_EQ(records.size(), 8u + 14u + 2u);
@@ -70,7 +71,7 @@ TEST(SalesByCategory, NamesFileLinesAndOverwriteRules) {
 }
 
 TEST(SalesByCategory, SumsAreSinglePrecisionAndTermsFollowTheFormulas) {
-  InProcessRun run;
+  ReportRun run;
   // 16777216 + 1 cents stays 16777216 in single precision.
   const ItemArea a = category_item("A", 1, {.cyc_purchases = 16777216});
   const ItemArea b = category_item("B", 1, {.cyc_purchases = 1});
@@ -82,7 +83,7 @@ TEST(SalesByCategory, SumsAreSinglePrecisionAndTermsFollowTheFormulas) {
                .ytd_purchases = 12000});
   // 1.00 of cycle sales at a cost of 3 x 0.50: a negative margin.
   const ItemArea d = category_item("D", 3, {.cyc_sales = 100, .unit_cost = 500, .cyc_sold = 3});
-  run.run(report::make_sales_by_category, std::vector{a, b, c, d});
+  run.run(make_sales_by_category, std::vector{a, b, c, d});
 
   const auto records = run.records();
   ASSERT_EQ(records.size(), 8u + 3u + 2u);
@@ -96,8 +97,8 @@ TEST(SalesByCategory, SumsAreSinglePrecisionAndTermsFollowTheFormulas) {
 }
 
 TEST(SalesByCategory, SecondPageRuleAndTotalsAreNeitherCountedNorEchoed) {
-  InProcessRun run;
-  run.run(report::make_sales_by_category, one_item_per_category(1, 55));
+  ReportRun run;
+  run.run(make_sales_by_category, one_item_per_category(1, 55));
   auto records = run.records();
   ASSERT_EQ(records.size(), 62u + 8u + 1u + 2u);
   EXPECT_EQ(records[62][0], '1');  // page 2 starts before the 55th category
@@ -105,22 +106,22 @@ TEST(SalesByCategory, SecondPageRuleAndTotalsAreNeitherCountedNorEchoed) {
 
   // A second run over fewer categories replaces the first one entirely.  Its
   // rule line is record 61, which the echo rule would otherwise pick.
-  InProcessRun second;
+  ReportRun second;
   std::filesystem::copy_file(run.path("OUTF21.DAT"), second.path("OUTF21.DAT"));
-  second.run(report::make_sales_by_category, one_item_per_category(1, 52));
+  second.run(make_sales_by_category, one_item_per_category(1, 52));
   records = second.records();
   ASSERT_EQ(records.size(), 62u);
-  EXPECT_EQ(records[60], " " + std::string(131, '-'));
+  EXPECT_EQ(records[60], " " + std::string(131, '-') + "\r\n");
   EXPECT_EQ(cols(records[61], 20, 27), " 1378.00");  // 1.00 + 2.00 + ... + 52.00
   std::string echoed;
-  for (int n : {11, 21, 31, 41, 51}) echoed += records[n - 1] + "\n";
+  for (int n : {11, 21, 31, 41, 51}) echoed += test_support::echoed(records[n - 1]);
   EXPECT_EQ(second.console(), echoed);
 }
 
 TEST(SalesByCategory, UnopenableWorkFileWritesNothing) {
-  InProcessRun run;
+  ReportRun run;
   std::filesystem::create_directory(run.path("OUTF21.DAT"));
-  run.run(report::make_sales_by_category, one_item_per_category(1, 12));
+  run.run(make_sales_by_category, one_item_per_category(1, 12));
   EXPECT_TRUE(run.ctx.output_failed);
   EXPECT_NE(run.diagnostics(), "");
   EXPECT_EQ(run.console(), "");
@@ -180,7 +181,7 @@ TEST(SalesByCategory, ListingOverADatabase) {
     add("Q" + std::to_string(cat), cat, {.cyc_sales = 100, .unit_cost = 500, .cyc_sold = 1});
   }
   add("R150", 150, {.cyc_sales = 250});
-  test_support::expect_golden(run_process(dir, "12", "STOCK", items), "reports/golden/rpt12_categories.txt");
+  test_support::expect_golden(run_in_sample_store(dir, "12", "STOCK", items), "reports/golden/rpt12_categories.txt");
 
   // A second run over another database, with a names file whose lines end
   // in LF alone, leaves only its own 12 records: 1 Fruit 1.00 .60 .40 40.0,
@@ -189,7 +190,8 @@ TEST(SalesByCategory, ListingOverADatabase) {
   items.clear();
   add("S1", 1, {.cyc_sales = 100});
   add("S2", 2, {.cyc_sales = 300, .unit_cost = 1000, .cyc_sold = 2});
-  test_support::expect_golden(run_process(dir, "12", "SMALL", items), "reports/golden/rpt12_second_run.txt");
+  test_support::expect_golden(run_in_sample_store(dir, "12", "SMALL", items), "reports/golden/rpt12_second_run.txt");
 }
 
 }  // namespace
+}  // namespace report

@@ -4,25 +4,26 @@
 #include <vector>
 
 #include "reports/reports.h"
-#include "reports/sales_by_harness.h"
-#include "support/test_support.h"
+#include "reports/sample_stores.h"
+#include "support/report_harness.h"
 
+namespace report {
 namespace {
 
-using report::ItemArea;
-using namespace sales_by_harness;
-namespace item = report::item;
+using test_support::cols;
+using test_support::cols_of;
+using test_support::ReportRun;
 
 ItemArea department_item(std::string_view index, std::int16_t dept, std::string_view name,
                          const Figures& f = {}) {
   ItemArea it = sales_item(index, f);
-  report::set_i16(it, item::Dept, dept);
-  report::set_text(it, item::LongName, name);
+  set_i16(it, item::Dept, dept);
+  set_text(it, item::LongName, name);
   return it;
 }
 
 TEST(SalesByDepartment, GroupsLabelsAndFigures) {
-  InProcessRun run;
+  ReportRun run;
   const std::vector<ItemArea> items = {
       // Department 5: 5.00 sold as 2 units, an average of 2.50; no unit cost.
       department_item("A1", 5, "APPLES", {.ytd_sales = 300, .ytd_sold = 1}),
@@ -34,7 +35,7 @@ TEST(SalesByDepartment, GroupsLabelsAndFigures) {
       // value), no units sold (no average), 4 short at 2.50 each.
       department_item("A6", 7, "ABCDEFGHIJKLMNOPQRSTUVWX",
                       {.cyc_sales = 20000, .ytd_sales = 1000, .price = 2500, .on_hand = -4, .ytd_bought = 6})};
-  run.run(report::make_sales_by_department, items);
+  run.run(make_sales_by_department, items);
 
   const auto records = run.records();
   ASSERT_EQ(records.size(), 8u + 4u + 2u);
@@ -82,7 +83,8 @@ TEST(SalesByDepartment, ListingOverADatabase) {
                       {.cyc_sales = 100, .unit_cost = 250, .price = 1500, .cyc_sold = 2, .on_hand = 3}),
       department_item("D005", 1000, "BIG DEPT NUMBER LONG", {.ytd_sales = 1000, .ytd_sold = 4}),
       department_item("D006", 7, "NO COST ITEM", {.cyc_sales = 20000, .ytd_sales = 15000})};
-  test_support::expect_golden(run_process(dir, "13", "STOCK", items), "reports/golden/rpt13_departments.txt");
+  test_support::expect_golden(run_in_sample_store(dir, "13", "STOCK", items), "reports/golden/rpt13_departments.txt");
 }
 
 }  // namespace
+}  // namespace report

@@ -5,29 +5,30 @@
 #include <vector>
 
 #include "reports/reports.h"
-#include "reports/sales_by_harness.h"
-#include "support/test_support.h"
+#include "reports/sample_stores.h"
+#include "support/report_harness.h"
 
+namespace report {
 namespace {
 
-using report::ItemArea;
-using namespace sales_by_harness;
-namespace item = report::item;
+using test_support::cols;
+using test_support::cols_of;
+using test_support::ReportRun;
 
 ItemArea vendor_item(std::string_view index, std::string_view vendor, const Figures& f) {
   ItemArea it = sales_item(index, f);
-  report::set_text(it, item::Vendor, vendor);
+  set_text(it, item::Vendor, vendor);
   return it;
 }
 
 TEST(SalesByVendor, SlotsInOrderOfFirstAppearanceWithExactComparison) {
-  InProcessRun run;
+  ReportRun run;
   std::vector<ItemArea> items;
   const std::vector<std::string> vendors = {"B01", "A07", "B01", "", "Other", "b01", " B01", "A07   ZZ"};
   for (std::size_t i = 0; i < vendors.size(); ++i)
     items.push_back(
         vendor_item("V" + std::to_string(i), vendors[i], {.cyc_sales = 100 * static_cast<int>(i + 1)}));
-  run.run(report::make_sales_by_vendor, items);
+  run.run(make_sales_by_vendor, items);
 
   const auto records = run.records();
   ASSERT_EQ(records.size(), 8u + 6u + 2u);
@@ -58,7 +59,7 @@ TEST(SalesByVendor, ListingOverADatabase) {
       vendor_item("V003", "B01", {.cyc_sales = 500, .ytd_sales = 450, .unit_cost = 500, .price = 1250,
                                   .cyc_sold = 2, .ytd_sold = 3, .on_hand = -2}),
       vendor_item("V004", "", {.cyc_sales = 300})};
-  test_support::expect_golden(run_process(dir, "14", "STOCK", items), "reports/golden/rpt14_vendors.txt");
+  test_support::expect_golden(run_in_sample_store(dir, "14", "STOCK", items), "reports/golden/rpt14_vendors.txt");
 }
 
 // 1000 vendors X0001 ... X1000 with 1.00 of sales each, then X0001 again:
@@ -70,17 +71,18 @@ TEST(SalesByVendor, ListingOverADatabase) {
 TEST(SalesByVendor, VendorsBeyondTheTableGoToOther) {
   test_support::TempDir dir;
   std::vector<ItemArea> items;
-  char id[8];
+  char id[16];
   for (int v = 1; v <= 1000; ++v) {
     std::snprintf(id, sizeof id, "X%04d", v);
     items.push_back(vendor_item(std::string("W") + (id + 1), id, {.cyc_sales = 100}));
   }
   items.push_back(vendor_item("W9999", "X0001", {.cyc_sales = 100}));
-  const std::string out = run_process(dir, "14", "STOCK", items);
-  const std::size_t page = 62 * kRecord;  // 8 header records and 54 lines
-  ASSERT_EQ(out.size(), (999 + 19 * 8 + 2) * kRecord);
+  const std::string out = run_in_sample_store(dir, "14", "STOCK", items);
+  const std::size_t page = 62 * test_support::kPrintRecord;  // 8 header records and 54 lines
+  ASSERT_EQ(out.size(), (999 + 19 * 8 + 2) * test_support::kPrintRecord);
   test_support::expect_golden(out.substr(0, page) + out.substr(18 * page),
                               "reports/golden/rpt14_overflow_first_and_last_page.txt");
 }
 
 }  // namespace
+}  // namespace report

@@ -9,14 +9,14 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_support.h"
+#include "support/report_harness.h"
 
 namespace report {
 namespace {
 
 using test_support::make_item;
 
-ItemArea item_with(std::string_view sku, std::int32_t price, std::int16_t tx = 0, std::int16_t cl = 0,
+ItemArea scan_item(std::string_view sku, std::int32_t price, std::int16_t tx = 0, std::int16_t cl = 0,
                    std::int16_t sk = 0) {
   ItemArea it = make_item(sku);
   set_i32(it, item::Price, price);
@@ -43,11 +43,11 @@ std::vector<ItemArea> fifty_one_items() {
   for (std::size_t i = 0; i < codes.size(); ++i) set_i16(full, codes[i], static_cast<std::int16_t>(i + 1));
 
   std::vector<ItemArea> items{full,
-                              item_with("S002", 1),
-                              item_with("S003", 10000000),
-                              item_with("S004", 0, 1000, -99, -100),
-                              item_with("S005", 9999999, 999),
-                              item_with("S006", -1500)};
+                              scan_item("S002", 1),
+                              scan_item("S003", 10000000),
+                              scan_item("S004", 0, 1000, -99, -100),
+                              scan_item("S005", 9999999, 999),
+                              scan_item("S006", -1500)};
   for (int n = 7; n <= 51; ++n) {
     ItemArea it = make_item("S0" + std::to_string(n / 10) + std::to_string(n % 10));
     set_i16(it, item::Dept, static_cast<std::int16_t>(n));
@@ -79,18 +79,13 @@ std::vector<ItemArea> fifty_one_items() {
 // - console: the 51 detail lines cut to 120 columns (no vendor), then
 //   "1      Korvane   INVENTORY REPORTS        COMPLETION" and " STOCK      ".
 TEST(ScanSupport, FiftyOneItemsWithColumnLimits) {
-  test_support::TempDir dir;
-  {
-    test_support::DbBuilder db(dir.path(), "STOCK");
-    db.add_headings(test_support::heading_text({"LEFT ONE", "LEFT TWO", "LEFT THREE", "LEFT FOUR", "LEFT 5"}),
-                    test_support::heading_text({"RIGHT ONE", "RIGHT TWO", "RIGHT THREE", "RIGHT FOUR"}));
-    for (const ItemArea& it : fifty_one_items()) db.add(it);
-  }
-  const auto result = test_support::run_invreport({"-RPT", "03", "-F", "STOCK", "-DT", "031524"}, dir.path());
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.err, "");
-  test_support::expect_golden(test_support::read_file(dir / "OUTF21.DAT"), "reports/golden/rpt03_fifty_one.txt");
-  test_support::expect_golden(result.out, "reports/golden/rpt03_fifty_one_console.txt");
+  const test_support::ProgramRun run = test_support::run_report_program(
+      "03", "031524",
+      {.items = fifty_one_items(),
+       .headings = test_support::headings({"LEFT ONE", "LEFT TWO", "LEFT THREE", "LEFT FOUR", "LEFT 5"},
+                                          {"RIGHT ONE", "RIGHT TWO", "RIGHT THREE", "RIGHT FOUR"})});
+  test_support::expect_clean_exit(run);
+  test_support::expect_golden_run(run, "rpt03_fifty_one");
 }
 
 }  // namespace

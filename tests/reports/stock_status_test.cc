@@ -5,21 +5,16 @@
 // PLU, 28-51 LongName, 53-60 ShortName, 61-68 price, 69-76 cost, 77-82 per
 // package, 84-87 UnitDscp, 89-92 OutDate, QOH QOO MOQ suggestion ROP in 6
 // columns each from 93, POI QOS in 5 each from 123.
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "reports/reports.h"
-#include "support/test_support.h"
+#include "support/report_harness.h"
 
 namespace report {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::int16_t kStatus = 1;
 constexpr std::int16_t kBelowMinimum = 2;
@@ -36,32 +31,17 @@ ItemArea stock(std::string_view sku, std::int32_t qoh, std::int32_t rop, std::in
 }
 
 struct Output {
-  std::vector<std::string> records;     // without CR LF
+  std::vector<std::string> records;     // CR LF included
   std::vector<std::int32_t> roq_after;  // the item area's ROQ after each call
 };
 
 // Runs report 4 or 5 in-process over `items` in a fresh directory.
 Output run_in_process(std::int16_t variant, const std::vector<ItemArea>& items) {
-  test_support::TempDir dir;
-  const fs::path previous = fs::current_path();
-  fs::current_path(dir.path());
-  RunContext ctx;
-  ctx.console = std::tmpfile();
-  const RunDate date{'1', '2', '-', '3', '1', '-', '0', '8'};
-  auto report = make_stock_status(ctx, variant);
+  test_support::ReportRun run;
   Output result;
-  std::int16_t mode = 0;
-  for (const ItemArea& item : items) {
-    ctx.item = item;
-    report->call(date, mode);
-    result.roq_after.push_back(i32(ctx.item, item::ROQ));
-  }
-  mode = 2;
-  report->call(date, mode);
-  std::fclose(ctx.console);
-  const std::string file = test_support::read_file("OUTF21.DAT");
-  fs::current_path(previous);
-  for (std::size_t at = 0; at + 134 <= file.size(); at += 134) result.records.push_back(file.substr(at, 132));
+  run.run([variant](RunContext& ctx) { return make_stock_status(ctx, variant); }, items,
+          [&] { result.roq_after.push_back(i32(run.ctx.item, item::ROQ)); });
+  result.records = run.records();
   return result;
 }
 
@@ -121,33 +101,19 @@ TEST(StockStatus, SkippedItemsDoNotCountTowardsThePage) {
 
 // ---- the program run as a process over a database ----
 
-struct ProcessOutput {
-  std::string file;
-  std::string console;
-};
-
 // Builds STOCK with heading texts and `items` and runs report `rpt` ("04"
 // or "05") over it with the run date 12-31-08.
-ProcessOutput run_program(std::string_view rpt, const std::vector<ItemArea>& items) {
-  test_support::TempDir dir;
-  {
-    test_support::DbBuilder db(dir.path(), "STOCK");
-    db.add_headings(test_support::heading_text({"Main Street Hardware", "Springfield"}),
-                    test_support::heading_text({"Store 7", "Back office"}));
-    for (const ItemArea& it : items) db.add(it);
-  }
-  const auto result =
-      test_support::run_invreport({"-RPT", std::string(rpt), "-F", "STOCK", "-DT", "123108"}, dir.path());
-  EXPECT_EQ(result.exit_code, 0);
-  EXPECT_EQ(result.err, "");
-  return {test_support::read_file(dir / "OUTF21.DAT"), result.out};
+test_support::ProgramRun run_program(std::string_view rpt, const std::vector<ItemArea>& items) {
+  const test_support::ProgramRun run = test_support::run_report_program(
+      rpt, "123108",
+      {.items = items,
+       .headings = test_support::headings({"Main Street Hardware", "Springfield"}, {"Store 7", "Back office"})});
+  test_support::expect_clean_exit(run);
+  return run;
 }
 
 void expect_golden_run(std::string_view rpt, const std::vector<ItemArea>& items, std::string_view name) {
-  const ProcessOutput run = run_program(rpt, items);
-  const std::string golden = "reports/golden/" + std::string(name);
-  test_support::expect_golden(run.file, golden + ".txt");
-  test_support::expect_golden(run.console, golden + "_console.txt");
+  test_support::expect_golden_run(run_program(rpt, items), name);
 }
 
 // The suggestion cases, keys in this order; the first carries every column.
@@ -202,9 +168,9 @@ TEST(StockStatusGolden, SuggestionsInReport5) {
 }
 
 TEST(StockStatusGolden, Report5WithoutSuggestionsWritesNoRecord) {
-  const ProcessOutput run =
+  const test_support::ProgramRun run =
       run_program("05", {stock("C-MOQ-QOO12", 3, 5, 12, 12), stock("F-ROQ0", 9, 5, 12, 0, 0)});
-  EXPECT_EQ(run.file, "");
+  EXPECT_EQ(run.output, "");
   EXPECT_EQ(run.console, "1      Korvane   INVENTORY REPORTS        COMPLETION\n STOCK      \n");
 }
 
