@@ -35,6 +35,7 @@ bool ReportFrame::open(const RunDate& run_date) {
   page_number_ = 0;
   record_number_ = 0;
   pending_.clear();
+  pending_echo_.clear();
   failed_ = false;
   const std::string name(layout_.file_name);
   if (layout_.recreate) ::unlink(name.c_str());
@@ -68,6 +69,7 @@ void ReportFrame::fail(std::string_view what, int error) {
   failed_ = true;
   ctx_.output_failed = true;
   pending_.clear();
+  pending_echo_.clear();
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;
@@ -86,6 +88,8 @@ bool ReportFrame::flush() {
     done += static_cast<std::size_t>(n);
   }
   pending_.clear();
+  std::fwrite(pending_echo_.data(), 1, pending_echo_.size(), ctx_.console);
+  pending_echo_.clear();
   return true;
 }
 
@@ -211,11 +215,11 @@ bool ReportFrame::write_page_header() {
 }
 
 void ReportFrame::echo(int columns) {
-  // An echoed line must be in the file: hand the buffered records over
-  // first, so that a failing write is seen before anything is echoed.
-  if (fd_ < 0 || !flush()) return;
-  std::fwrite(ctx_.line.data(), 1, static_cast<std::size_t>(columns), ctx_.console);
-  std::fputc('\n', ctx_.console);
+  // An echoed line must be in the file: it waits with the buffered records
+  // and reaches the console only once they have been written.
+  if (fd_ < 0) return;
+  pending_echo_.append(ctx_.line.data(), static_cast<std::size_t>(columns));
+  pending_echo_.push_back('\n');
 }
 
 void ReportFrame::echo_if_due() {

@@ -96,9 +96,9 @@ class ReportFrame {
   bool write_page_header();
   // The line buffer as the next record.  False when nothing could be written.
   bool write_record();
-  // Echoes the first `columns` text columns of the line buffer as one line,
-  // once the records written so far have reached the file (nothing when
-  // that write fails).
+  // Echoes the first `columns` text columns of the line buffer as one line.
+  // The line is held back with the buffered records and shown once they
+  // have reached the file; when that write fails it is never shown.
   void echo(int columns);
   // The common rule: echo all text columns when the record number just
   // written leaves remainder 1 on division by 10.
@@ -132,6 +132,7 @@ class ReportFrame {
   int page_number_ = 0;
   std::int64_t record_number_ = 0;
   std::vector<char> pending_;  // records not yet handed to the file
+  std::string pending_echo_;   // console lines that wait for those records
   bool failed_ = false;
 };
 
