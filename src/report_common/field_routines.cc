@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace report {
 
@@ -185,28 +185,32 @@ void place_right(std::string_view text, std::span<char> dst, int width) {
 }  // namespace
 
 void integer_column(std::int64_t value, std::span<char> dst, int width) {
-  char text[32];
-  const int n = std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
-  place_right(std::string_view(text, n), dst, width);
+  char text[24];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  place_right(std::string_view(text, static_cast<std::size_t>(end - text)), dst, width);
 }
 
 void decimal_column(std::int64_t scaled, int decimals, int width, std::span<char> dst) {
-  std::int64_t unit = 1;
+  std::uint64_t unit = 1;
   for (int i = 0; i < decimals; ++i) unit *= 10;
   const bool negative = scaled < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(scaled + 1)) + 1 : static_cast<std::uint64_t>(scaled);
+  // Sign, whole part, point, then the fraction with its leading zeros.
   char text[48];
-  int n;
+  char* p = text;
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, text + sizeof text, magnitude / unit).ptr;
   if (decimals > 0) {
-    n = std::snprintf(text, sizeof text, "%s%llu.%0*llu", negative ? "-" : "",
-                      static_cast<unsigned long long>(magnitude / unit), decimals,
-                      static_cast<unsigned long long>(magnitude % unit));
-  } else {
-    n = std::snprintf(text, sizeof text, "%s%llu", negative ? "-" : "",
-                      static_cast<unsigned long long>(magnitude));
+    *p++ = '.';
+    std::uint64_t fraction = magnitude % unit;
+    for (int i = decimals - 1; i >= 0; --i) {
+      p[i] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    p += decimals;
   }
-  place_right(std::string_view(text, n), dst, width);
+  place_right(std::string_view(text, static_cast<std::size_t>(p - text)), dst, width);
 }
 
 }  // namespace report
