@@ -6,7 +6,7 @@
 #include "invdb/commands.h"
 #include "invdb/database.h"
 #include "invdb/db_files.h"
-#include "invdb/inspect.h"
+#include "invdb/stat_dump.h"
 
 namespace invdb {
 

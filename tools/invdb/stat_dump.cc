@@ -1,4 +1,4 @@
-#include "invdb/inspect.h"
+#include "invdb/stat_dump.h"
 
 #include <cstdio>
 #include <vector>
