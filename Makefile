@@ -4,18 +4,22 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all configure test test-fast test-asan demo bench fuzz clean
+.PHONY: all deps configure test test-fast test-asan demo bench fuzz clean format format-check
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-configure:
+# The Debian packages the build, tests and demo use, installed where missing.
+deps:
+	@bash tools/deps.sh
+
+configure: deps
 	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -g"
 
 test-fast: all
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test-asan:
+test-asan: deps
 	@test -f $(ASAN_BUILD)/CMakeCache.txt || cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DINV_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -37,3 +41,11 @@ bench: all
 FUZZ_SECONDS ?= 60
 fuzz:
 	bash fuzz/run.sh $(FUZZ_SECONDS)
+
+# Every C++ source formatted by the committed .clang-format.
+FORMAT_FILES = $(shell git ls-files '*.cc' '*.h')
+format: deps
+	clang-format -i $(FORMAT_FILES)
+
+format-check: deps
+	@clang-format --dry-run --Werror $(FORMAT_FILES)
