@@ -38,10 +38,11 @@ Run run_once(char** argv) {
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   const auto end = std::chrono::steady_clock::now();
-  const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; };
+  const auto ms = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+  };
   return {std::chrono::duration<double, std::milli>(end - start).count(), ms(usage.ru_utime) + ms(usage.ru_stime),
-          usage.ru_maxrss,
-          WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+          usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
 }  // namespace

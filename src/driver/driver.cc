@@ -76,8 +76,8 @@ void completion(std::FILE* out, const DatabaseName& name) {
 
 // Start-up after the options, the walk and the completion lines; the caller
 // closes the files.
-int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, Words words,
-                  const DatabaseName& name, const report::RunDate& run_date, const ReportFactory& make_report) {
+int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, Words words, const DatabaseName& name,
+                  const report::RunDate& run_date, const ReportFactory& make_report) {
   std::FILE* const out = ctx.console;
   const std::int16_t number = report_number(words);
   if (number == 0) {

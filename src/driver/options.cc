@@ -41,7 +41,8 @@ DatabaseName database_name(Words words, std::FILE* console_in, std::FILE* consol
     const std::string line = read_line(console_in, name.size());
     std::copy(line.begin(), line.end(), name.data());
   }
-  std::replace_if(name.begin(), name.end(), [](char c) { return !allowed_in_name(c); }, ' ');
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !allowed_in_name(c); }, ' ');
   return name;
 }
 

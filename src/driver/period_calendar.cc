@@ -12,9 +12,9 @@ namespace driver {
 namespace {
 
 // Month name in capitals, blank-padded to 10, followed by "00".
-constexpr std::array<std::string_view, 12> kMonths = {
-    "JANUARY   00", "FEBRUARY  00", "MARCH     00", "APRIL     00", "MAY       00", "JUNE      00",
-    "JULY      00", "AUGUST    00", "SEPTEMBER 00", "OCTOBER   00", "NOVEMBER  00", "DECEMBER  00"};
+constexpr std::array<std::string_view, 12> kMonths = {"JANUARY   00", "FEBRUARY  00", "MARCH     00", "APRIL     00",
+                                                      "MAY       00", "JUNE      00", "JULY      00", "AUGUST    00",
+                                                      "SEPTEMBER 00", "OCTOBER   00", "NOVEMBER  00", "DECEMBER  00"};
 
 constexpr std::string_view kRightKey = "001600                ";
 constexpr std::string_view kLeftKey = "001601                ";
@@ -25,8 +25,8 @@ constexpr int kHeadingLength = 144;
 
 // Looks the control record up by its exact key and copies its heading text
 // into `text` when the record could be read.
-void read_heading(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx,
-                  std::string_view key, std::array<char, kHeadingLength>& text) {
+void read_heading(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, std::string_view key,
+                  std::array<char, kHeadingLength>& text) {
   std::copy(key.begin(), key.end(), ctx.item.begin());
   std::uint16_t address = 0;
   std::uint8_t type = 0;

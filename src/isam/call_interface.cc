@@ -150,8 +150,8 @@ void Library::cclfx(std::int16_t slot, std::int16_t& status) {
 void Library::cclfd(const Fcb& fcb, std::int16_t& status) {
   State& s = *state_;
   if (fcb[0] == 0) return;
-  auto entry = std::find_if(s.fcbs.begin(), s.fcbs.end(),
-                            [&](const core::FcbEntry& e) { return e.in_use() && e.fcb == fcb; });
+  auto entry =
+      std::find_if(s.fcbs.begin(), s.fcbs.end(), [&](const core::FcbEntry& e) { return e.in_use() && e.fcb == fcb; });
   if (entry == s.fcbs.end()) {
     status = 1;
     s.report("cclfd", "not open");

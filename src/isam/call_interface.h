@@ -69,21 +69,19 @@ class Library {
   // mode: 1 exact, 2 position (greatest live key <= key), 3 next, 4 previous.
   // Modes 2-4 write the key reached into `key`, which must hold at least the
   // index's key length.
-  void cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t> key,
-             std::uint16_t& address, std::uint8_t& type, bool& found);
-  void crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer,
-             std::int16_t& status);
+  void cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t> key, std::uint16_t& address,
+             std::uint8_t& type, bool& found);
+  void crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer, std::int16_t& status);
   void cclfx(std::int16_t slot, std::int16_t& status);
   void cclfd(const Fcb& fcb, std::int16_t& status);
 
   // ---- writer side ----
-  void ccrfx(const NameField& name, std::int16_t key_length, std::uint16_t capacity,
-             std::int16_t& status);
+  void ccrfx(const NameField& name, std::int16_t key_length, std::uint16_t capacity, std::int16_t& status);
   void ccrfd(const NameField& name, std::uint16_t capacity, std::int16_t& status);
-  void caddk(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address,
-             std::uint8_t type, std::int16_t& status);
-  void cmdky(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address,
-             std::uint8_t type, bool& done);
+  void caddk(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type,
+             std::int16_t& status);
+  void cmdky(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type,
+             bool& done);
   void cgetr(const Fcb& fcb, std::uint16_t& address, std::uint8_t& flag);
   void cgivr(const Fcb& fcb, std::uint16_t address);
   void csmap(const Fcb& fcb, std::uint16_t address, std::int16_t value);
@@ -102,8 +100,7 @@ class Library {
   void csmap_as(const Fcb& fcb, std::uint16_t address, std::int16_t value, std::string_view tag);
   // cwrbk and cwtbk: the guarded write with each one's messages.
   void write_block_as(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
-                      std::int16_t& status, std::string_view tag, std::string_view no_match,
-                      std::string_view failed);
+                      std::int16_t& status, std::string_view tag, std::string_view no_match, std::string_view failed);
 
   struct State;
   std::unique_ptr<State> state_;

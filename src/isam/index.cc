@@ -276,8 +276,7 @@ bool find(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key, s
   return step(core, index, -1, key, address, type);
 }
 
-bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address,
-                std::uint8_t& type) {
+bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type) {
   if (key.size() < index.key_length) return false;
   std::fill_n(key.begin(), index.key_length, 0);
   if (!find(core, index, 2, key, address, type)) return false;
@@ -285,8 +284,7 @@ bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::
   return find(core, index, 3, key, address, type);
 }
 
-bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address,
-               std::uint8_t& type) {
+bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type) {
   if (key.size() < index.key_length) return false;
   std::fill_n(key.begin(), index.key_length, 0xFF);
   return find(core, index, 2, key, address, type);

@@ -119,7 +119,7 @@ struct OpenIndex {
   std::uint16_t map_blocks = 0;
   BlockFile file;
   FreeMap map;
-  std::uint16_t level = 0;                        // depth of the work node
+  std::uint16_t level = 0;                          // depth of the work node
   std::array<std::uint16_t, kMaxLevel + 1> path{};  // node numbers, levels 0..8
   // Entry counts of the path's nodes as the latest descent met them.
   std::array<std::uint8_t, kMaxLevel + 1> path_count{};
@@ -172,10 +172,8 @@ Located locate(OpenIndex& index, const std::uint8_t* key);
 bool find(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key, std::uint16_t& address,
           std::uint8_t& type);
 // The first real key (after the sentinel) and the last key.
-bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address,
-                std::uint8_t& type);
-bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address,
-               std::uint8_t& type);
+bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type);
+bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type);
 // Prints the work node (a diagnostic).
 void dump_node(const Core& core, const OpenIndex& index);
 
@@ -185,8 +183,7 @@ void dump_node(const Core& core, const OpenIndex& index);
 // entry.  Codes: 1 present and live, 2 the tree would need a tenth level,
 // 3 a failed or damaged read or write, 4 not enough free nodes (checked
 // before anything changes), 5 header unreadable at root growth.
-bool addkey(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std::uint16_t address,
-            std::uint8_t type);
+bool addkey(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type);
 // Replaces the record address and type byte of a live key (type 0xFF
 // deletes it).
 bool modify_key(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std::uint16_t address,

@@ -171,7 +171,8 @@ bool insert(OpenIndex& index, const std::uint8_t* key, std::uint16_t pointer, st
   bool grows = pos > count || order != 0;
   if (grows && count >= index.capacity) return false;  // no room: never write past the node
   if (pos <= count && order > 0) {
-    std::memmove(index.entry(pos + 1), index.entry(pos), static_cast<std::size_t>(count - pos + 1) * index.entry_size());
+    std::memmove(index.entry(pos + 1), index.entry(pos),
+                 static_cast<std::size_t>(count - pos + 1) * index.entry_size());
   }
   if (grows) index.work[kNodeCount] = static_cast<std::uint8_t>(count + 1);
   index.position = static_cast<std::uint16_t>(pos);
@@ -179,8 +180,7 @@ bool insert(OpenIndex& index, const std::uint8_t* key, std::uint16_t pointer, st
   return pos == 1;
 }
 
-bool addkey(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std::uint16_t address,
-            std::uint8_t type) {
+bool addkey(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type) {
   Key entry_key{};
   auto found = find_exact(core, index, key, entry_key);
   if (!found) return false;

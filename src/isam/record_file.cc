@@ -144,8 +144,8 @@ std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t 
   }
 }
 
-std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const FreeMap& map,
-                                        std::uint16_t data_start, std::uint32_t enough) {
+std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const FreeMap& map, std::uint16_t data_start,
+                                        std::uint32_t enough) {
   std::uint32_t found = 0;
   Block other;
   std::uint16_t first = map.address == 0 ? kFirstMapAddress : map.address;

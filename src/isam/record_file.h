@@ -65,21 +65,21 @@ using Block = std::array<std::uint8_t, kBlockSize>;
 // The core error code: one 16-bit code for the whole library, set by core
 // operations and never returned through the call interface.
 enum Code : std::int16_t {
-  kNoError = 0,        // cleared at the start of open, find, add and modify
-  kKeyPresent = 1,     // the key is already present and live
-  kTooDeep = 2,        // the tree would grow past 9 levels
-  kIoFailed = 3,       // a block transfer failed, no map block was left, or
-                       // a node, link or pointer was found damaged
-  kNoFreeNode = 4,     // not enough free nodes for a split cascade
-  kHeaderRead = 5,     // header, root or first map block unreadable (or
-                       // damaged) at open; header unreadable at close or at
-                       // root growth
-  kHeaderWrite = 6,    // header write failed at open or close, or a dirty
-                       // node could not be written at close
-  kBadMode = 7,        // search mode outside 1..4
-  kNoMemory = 8,       // out of memory
-  kOpenFailed = 9,     // opening or creating the file failed
-  kWasOpen = 10,       // warning: the file was still marked open
+  kNoError = 0,      // cleared at the start of open, find, add and modify
+  kKeyPresent = 1,   // the key is already present and live
+  kTooDeep = 2,      // the tree would grow past 9 levels
+  kIoFailed = 3,     // a block transfer failed, no map block was left, or
+                     // a node, link or pointer was found damaged
+  kNoFreeNode = 4,   // not enough free nodes for a split cascade
+  kHeaderRead = 5,   // header, root or first map block unreadable (or
+                     // damaged) at open; header unreadable at close or at
+                     // root growth
+  kHeaderWrite = 6,  // header write failed at open or close, or a dirty
+                     // node could not be written at close
+  kBadMode = 7,      // search mode outside 1..4
+  kNoMemory = 8,     // out of memory
+  kOpenFailed = 9,   // opening or creating the file failed
+  kWasOpen = 10,     // warning: the file was still marked open
 };
 
 // Header fields, byte offsets in block 1 of either file.
@@ -107,9 +107,7 @@ struct Core {
 };
 
 inline std::uint16_t map_blocks_for(std::uint16_t capacity) { return capacity / kBitsPerMapBlock + 1; }
-inline std::uint16_t data_start_for(std::uint16_t map_blocks) {
-  return static_cast<std::uint16_t>(2 * map_blocks + 3);
-}
+inline std::uint16_t data_start_for(std::uint16_t map_blocks) { return static_cast<std::uint16_t>(2 * map_blocks + 3); }
 inline std::uint16_t map_block_of(std::uint16_t n) { return static_cast<std::uint16_t>(2 * ((n - 1) / 4096) + 3); }
 inline int map_bit_of(std::uint16_t n) { return ((n - 1) / 2) % kBitsPerMapBlock; }
 inline std::uint32_t address_of_bit(std::uint16_t map_address, int bit) {
@@ -178,16 +176,15 @@ std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t 
 // Counts the blocks that `allocate` could still hand out, stopping once
 // `enough` are found.  Reads later map blocks without disturbing the held
 // one.  Empty on a failed read (code 3).
-std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const FreeMap& map,
-                                        std::uint16_t data_start, std::uint32_t enough);
+std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const FreeMap& map, std::uint16_t data_start,
+                                        std::uint32_t enough);
 
 // Writes a new database file of nb + 2 blocks: `header` at address 1 (nb
 // taken from it), the first map block at 3 with bits 0 .. used_bits - 1 set,
 // zero blocks up to 2nb + 1, and `first_block` at 2nb + 3.  Creates
 // exclusively (code 9 when the file exists or cannot be made); a failed
 // write removes the file again (code 3).  The file is not left open.
-bool create_block_file(Core& core, std::string_view name, const Block& header, int used_bits,
-                       const Block& first_block);
+bool create_block_file(Core& core, std::string_view name, const Block& header, int used_bits, const Block& first_block);
 // At open, with the header in core.header: sets the open mark (code 10 when
 // it was already set) and writes the header (code 6).  Returns the mark as
 // it was, or nothing when the write failed.

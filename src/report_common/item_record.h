@@ -47,8 +47,7 @@
 
 namespace report {
 
-static_assert(std::endian::native == std::endian::little,
-              "the integer fields are read in place as little-endian");
+static_assert(std::endian::native == std::endian::little, "the integer fields are read in place as little-endian");
 
 inline constexpr int kItemSize = 256;
 inline constexpr int kKeyLength = 22;
@@ -116,13 +115,12 @@ inline constexpr Field QtyPkg{"QtyPkg", 254, 2, FieldKind::kInt16};
 // Every byte of the block is covered exactly once by these fields, in offset
 // order (RenterPhone, an overlay of UnitDscp and PkgDscp, is not listed).
 inline constexpr std::array kAllFields{
-    RecordClass, StockIndex, KeyRest,    LongName,    Vendor,      PLU,         Opaque64,
-    UnitDscp,    PkgDscp,    OutDate,    OutTime,     ShortName,   Alternate,   Price,
-    UntCost,     PkgQty,     Field130,   QOH,         QOO,         MOQ,         ROQ,
-    ROP,         POI,        QOS,        CycPurchQty, YTDPurchQty, CycSold,     YTDSold,
-    CycPurchAmt, YTDPurchAmt, CycSalesAmt, YTDSalesAmt, Tg,        Ds,          Sk,
-    Tx,          Cl,         Cs,         Ln,          Dept,        Cat,         Sc,
-    Opaque214,   UnitType,   Opaque244,  Field252,    QtyPkg};
+    RecordClass, StockIndex,  KeyRest,   LongName,  Vendor,      PLU,         Opaque64,    UnitDscp,
+    PkgDscp,     OutDate,     OutTime,   ShortName, Alternate,   Price,       UntCost,     PkgQty,
+    Field130,    QOH,         QOO,       MOQ,       ROQ,         ROP,         POI,         QOS,
+    CycPurchQty, YTDPurchQty, CycSold,   YTDSold,   CycPurchAmt, YTDPurchAmt, CycSalesAmt, YTDSalesAmt,
+    Tg,          Ds,          Sk,        Tx,        Cl,          Cs,          Ln,          Dept,
+    Cat,         Sc,          Opaque214, UnitType,  Opaque244,   Field252,    QtyPkg};
 
 // The rental category.
 inline constexpr std::int16_t kRentalCategory = 81;

@@ -61,9 +61,8 @@ void ReportFrame::close() {
 
 void ReportFrame::fail(std::string_view what, int error) {
   if (!failed_) {
-    std::fprintf(ctx_.diagnostics, "invreport: cannot %.*s %.*s: %s\n", static_cast<int>(what.size()),
-                 what.data(), static_cast<int>(layout_.file_name.size()), layout_.file_name.data(),
-                 std::strerror(error));
+    std::fprintf(ctx_.diagnostics, "invreport: cannot %.*s %.*s: %s\n", static_cast<int>(what.size()), what.data(),
+                 static_cast<int>(layout_.file_name.size()), layout_.file_name.data(), std::strerror(error));
     std::fflush(ctx_.diagnostics);
   }
   failed_ = true;
@@ -179,12 +178,8 @@ bool ReportFrame::write_page_header() {
         ctx_.line[0] = '1';
         place(ctx_.line, 50, kBanner);
         break;
-      case 2:
-        place(ctx_.line, 50, layout_.title.substr(0, 37));
-        break;
-      case 3:
-        place(ctx_.line, 62, std::string_view(h.period.data(), h.period.size()));
-        break;
+      case 2: place(ctx_.line, 50, layout_.title.substr(0, 37)); break;
+      case 3: place(ctx_.line, 62, std::string_view(h.period.data(), h.period.size())); break;
       case 5: {
         place(ctx_.line, 81, "Page");
         integer_column(page_number_, columns(85, 4), 4);
@@ -195,17 +190,10 @@ bool ReportFrame::write_page_header() {
         place(ctx_.line, 105, std::string_view(run_date_.data(), run_date_.size()));
         break;
       }
-      case 6:
-        place(ctx_.line, 1, layout_.heading1);
-        break;
-      case 7:
-        place(ctx_.line, 1, layout_.heading2);
-        break;
-      case 8:
-        std::fill_n(ctx_.line.data() + 1, kPrintColumns - 1, '-');
-        break;
-      default:
-        break;
+      case 6: place(ctx_.line, 1, layout_.heading1); break;
+      case 7: place(ctx_.line, 1, layout_.heading2); break;
+      case 8: std::fill_n(ctx_.line.data() + 1, kPrintColumns - 1, '-'); break;
+      default: break;
     }
     ok = write_record();
     if (record == 1) line_count_ = 0;

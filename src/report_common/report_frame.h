@@ -82,10 +82,10 @@ class ReportFrame {
   std::span<char> columns(int column, int width);
   // Text copied as it stands (its whole length) from `column` on.
   void put_text(int column, std::string_view text);
-  void put_real(int column, int width, int decimals, float value);     // real_to_text
-  void put_number(int column, int width, std::int32_t value);          // int_to_number_text
-  void put_int_text(int column, int width, std::int16_t value);        // int_to_text
-  void put_integer(int column, int width, std::int64_t value);         // integer column
+  void put_real(int column, int width, int decimals, float value);             // real_to_text
+  void put_number(int column, int width, std::int32_t value);                  // int_to_number_text
+  void put_int_text(int column, int width, std::int16_t value);                // int_to_text
+  void put_integer(int column, int width, std::int64_t value);                 // integer column
   void put_decimal(int column, int width, int decimals, std::int64_t scaled);  // decimal column
 
   // ---- records ----

@@ -34,12 +34,14 @@ namespace {
 
 constexpr FrameLayout kLayout{
     .title = "---- Current Purchases & VALUE  -----",
-    .heading1 = "                                                           "
-                " Cost Retail |---MarkUp---| Margin   CyclePurc    YTD Purc "
-                "  CstYTD    ",
-    .heading2 = " Item Index   Product Name            Vendor  Pk Unt InPk  "
-                "  $/U    $/U     $     %      %     Qty     $     Qty     $"
-                "    $/U  QOH",
+    .heading1 =
+        "                                                           "
+        " Cost Retail |---MarkUp---| Margin   CyclePurc    YTD Purc "
+        "  CstYTD    ",
+    .heading2 =
+        " Item Index   Product Name            Vendor  Pk Unt InPk  "
+        "  $/U    $/U     $     %      %     Qty     $     Qty     $"
+        "    $/U  QOH",
 };
 
 // An item's figures; zero where a figure does not apply.
@@ -97,8 +99,6 @@ class CurrentPurchases final : public TotalledListing {
 
 }  // namespace
 
-std::unique_ptr<Report> make_current_purchases(RunContext& ctx) {
-  return std::make_unique<CurrentPurchases>(ctx);
-}
+std::unique_ptr<Report> make_current_purchases(RunContext& ctx) { return std::make_unique<CurrentPurchases>(ctx); }
 
 }  // namespace report

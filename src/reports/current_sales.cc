@@ -37,12 +37,14 @@ namespace {
 
 constexpr FrameLayout kLayout{
     .title = "------ Current Sales & VALUE  -------",
-    .heading1 = "                                               |----Cycle---"
-                "|-----YTD-----| Cycle   YTD AvCost |-$/UMargin-|Retail  Cost"
-                " Margin  YTD",
-    .heading2 = " Item Index   Product Name            Vendor     Qty     $  "
-                "    Qty     $    $/U    $/U  $/U    Day    YTD   $Vlaue $Val"
-                "ue   $   QOH",
+    .heading1 =
+        "                                               |----Cycle---"
+        "|-----YTD-----| Cycle   YTD AvCost |-$/UMargin-|Retail  Cost"
+        " Margin  YTD",
+    .heading2 =
+        " Item Index   Product Name            Vendor     Qty     $  "
+        "    Qty     $    $/U    $/U  $/U    Day    YTD   $Vlaue $Val"
+        "ue   $   QOH",
 };
 
 // An item's figures; zero where a figure does not apply.

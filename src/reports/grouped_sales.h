@@ -51,9 +51,7 @@ struct Group {
 };
 
 // Adds a term computed in double precision into a single-precision sum.
-inline void accumulate(float& sum, double term) {
-  sum = static_cast<float>(static_cast<double>(sum) + term);
-}
+inline void accumulate(float& sum, double term) { sum = static_cast<float>(static_cast<double>(sum) + term); }
 
 // The three listings: the first call resets the table (and reads whatever
 // labels the listing keeps) before the work file is recreated -- deleted and

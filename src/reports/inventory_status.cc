@@ -24,14 +24,29 @@ namespace report {
 
 namespace {
 
-constexpr HeadingLine kHeading1 = heading_line({
-    {3, "UPC_SKU"}, {15, "PLU"}, {21, "Vendor"}, {33, "Long Description"}, {56, "Units"},
-    {63, "Pack Units"}, {77, "List Average"}, {91, "|--- U n i t s"}, {109, "I n v e n t o r y ---|"}});
+constexpr HeadingLine kHeading1 = heading_line({{3, "UPC_SKU"},
+                                                {15, "PLU"},
+                                                {21, "Vendor"},
+                                                {33, "Long Description"},
+                                                {56, "Units"},
+                                                {63, "Pack Units"},
+                                                {77, "List Average"},
+                                                {91, "|--- U n i t s"},
+                                                {109, "I n v e n t o r y ---|"}});
 
-constexpr HeadingLine kHeading2 = heading_line({
-    {2, "StockIndex"}, {15, "xRef"}, {21, "Name_Number"}, {56, "Dscp"}, {62, "Dscp InPack"},
-    {76, "Price"}, {84, "Cost"}, {92, "QOH"}, {98, "QOO"}, {104, "MOQ"}, {110, "ROQ"}, {118, "OP"},
-    {122, "Phy Short"}});
+constexpr HeadingLine kHeading2 = heading_line({{2, "StockIndex"},
+                                                {15, "xRef"},
+                                                {21, "Name_Number"},
+                                                {56, "Dscp"},
+                                                {62, "Dscp InPack"},
+                                                {76, "Price"},
+                                                {84, "Cost"},
+                                                {92, "QOH"},
+                                                {98, "QOO"},
+                                                {104, "MOQ"},
+                                                {110, "ROQ"},
+                                                {118, "OP"},
+                                                {122, "Phy Short"}});
 
 constexpr std::int16_t kHundredthsUnitType = 2;
 
@@ -80,8 +95,6 @@ class InventoryStatus final : public FramedReport {
 
 }  // namespace
 
-std::unique_ptr<Report> make_inventory_status(RunContext& ctx) {
-  return std::make_unique<InventoryStatus>(ctx);
-}
+std::unique_ptr<Report> make_inventory_status(RunContext& ctx) { return std::make_unique<InventoryStatus>(ctx); }
 
 }  // namespace report

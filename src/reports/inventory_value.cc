@@ -31,14 +31,29 @@ namespace report {
 namespace {
 
 constexpr HeadingLine kHeading1 = heading_line({
-    {28, "Sales"}, {35, "Purchase"}, {45, "Sales"}, {52, "Purchase"},
-    {64, "Cost"}, {74, "Cost"}, {82, "Price"}, {89, "Quantity"},
+    {28, "Sales"},
+    {35, "Purchase"},
+    {45, "Sales"},
+    {52, "Purchase"},
+    {64, "Cost"},
+    {74, "Cost"},
+    {82, "Price"},
+    {89, "Quantity"},
 });
 
 constexpr HeadingLine kHeading2 = heading_line({
-    {1, "Item Index"}, {14, "Short Name"}, {28, "Price"}, {38, "Cost"},
-    {44, "$ Value"}, {52, "$ Value"}, {62, "$ MarkUp"}, {71, "% MarkUp"},
-    {80, "% Margin"}, {89, "OnHand"}, {98, "Long Description"}, {121, "Vendor Id"},
+    {1, "Item Index"},
+    {14, "Short Name"},
+    {28, "Price"},
+    {38, "Cost"},
+    {44, "$ Value"},
+    {52, "$ Value"},
+    {62, "$ MarkUp"},
+    {71, "% MarkUp"},
+    {80, "% Margin"},
+    {89, "OnHand"},
+    {98, "Long Description"},
+    {121, "Vendor Id"},
 });
 
 constexpr FrameLayout kLayout{

@@ -27,7 +27,7 @@ class TotalledListing : public FramedReport {
  public:
   // When the closing lines are written.
   enum class Closing {
-    kAlways,         // even when no item was listed
+    kAlways,        // even when no item was listed
     kAfterARecord,  // only when the listing wrote at least one record
   };
 

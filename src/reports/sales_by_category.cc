@@ -136,7 +136,7 @@ class SalesByCategory final : public GroupedSalesReport {
   // Positions in the comments are 1-based; the indexes 0-based.
   void take_name_line(std::string_view line) {
     const int p = char_index(line, ',', kSearchWindow);
-    if (p < 7) return;  // no comma (0) or too close to the start
+    if (p < 7) return;                                                     // no comma (0) or too close to the start
     if (line.substr(static_cast<std::size_t>(p - 7), 3) != "DPT") return;  // positions p-6..p-4
     const int number = text_to_int(line.substr(static_cast<std::size_t>(p - 3), 2), 2);
     const std::string_view rest = line.substr(static_cast<std::size_t>(p));  // from p+1
@@ -155,8 +155,6 @@ class SalesByCategory final : public GroupedSalesReport {
 
 }  // namespace
 
-std::unique_ptr<Report> make_sales_by_category(RunContext& ctx) {
-  return std::make_unique<SalesByCategory>(ctx);
-}
+std::unique_ptr<Report> make_sales_by_category(RunContext& ctx) { return std::make_unique<SalesByCategory>(ctx); }
 
 }  // namespace report

@@ -48,8 +48,6 @@ class SalesByDepartment final : public UnitsAndValueReport {
 
 }  // namespace
 
-std::unique_ptr<Report> make_sales_by_department(RunContext& ctx) {
-  return std::make_unique<SalesByDepartment>(ctx);
-}
+std::unique_ptr<Report> make_sales_by_department(RunContext& ctx) { return std::make_unique<SalesByDepartment>(ctx); }
 
 }  // namespace report

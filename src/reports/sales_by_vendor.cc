@@ -27,8 +27,7 @@ using VendorId = std::array<char, kIdLength>;
 
 class SalesByVendor final : public UnitsAndValueReport {
  public:
-  explicit SalesByVendor(RunContext& ctx)
-      : UnitsAndValueReport(ctx, "----- Sales & VALUE  by  Vendor -----", kSlots) {}
+  explicit SalesByVendor(RunContext& ctx) : UnitsAndValueReport(ctx, "----- Sales & VALUE  by  Vendor -----", kSlots) {}
 
  private:
   void prepare_labels() override {
@@ -62,8 +61,6 @@ class SalesByVendor final : public UnitsAndValueReport {
 
 }  // namespace
 
-std::unique_ptr<Report> make_sales_by_vendor(RunContext& ctx) {
-  return std::make_unique<SalesByVendor>(ctx);
-}
+std::unique_ptr<Report> make_sales_by_vendor(RunContext& ctx) { return std::make_unique<SalesByVendor>(ctx); }
 
 }  // namespace report

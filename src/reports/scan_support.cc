@@ -40,18 +40,16 @@ constexpr int kEchoColumns = 120;
 constexpr Field kKeyTail{"KeyTail", 2, 20, FieldKind::kText};
 
 // The itemizer codes in the order of their columns, from column 96 on.
-constexpr std::array kItemizerCodes{item::Tx, item::Cl, item::Cs, item::Ln,
-                                    item::Sc, item::Ds, item::Tg, item::Sk};
+constexpr std::array kItemizerCodes{item::Tx, item::Cl, item::Cs, item::Ln, item::Sc, item::Ds, item::Tg, item::Sk};
 constexpr int kItemizerColumn = 96;
 constexpr int kItemizerWidth = 3;
 
 class ScanSupport final : public FramedReport {
  public:
   explicit ScanSupport(RunContext& ctx)
-      : FramedReport(ctx, FrameLayout{.title = kTitle,
-                                      .heading1 = kHeading1,
-                                      .heading2 = kHeading2,
-                                      .page_length = kPageLength}) {}
+      : FramedReport(
+            ctx,
+            FrameLayout{.title = kTitle, .heading1 = kHeading1, .heading2 = kHeading2, .page_length = kPageLength}) {}
 
  private:
   void take_item(const ItemArea& it) override {

@@ -14,10 +14,15 @@ std::string syntax_error() { return " Syntax error\n" + std::string(kUnableToOpe
 
 TEST(InvreportProcess, ReportNumberOutOfRangeIsASyntaxError) {
   test_support::TempDir dir;
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-RPT", "16", "-F", "X"}, {"-RPT", "00", "-F", "X"}, {"-RPT", "ab", "-F", "X"},
-        {"-RPT", "7", "-F", "X"}, {"-RPT", "007", "-F", "X"}, {"-F", "X"}, {"-F", "X", "-RPT"},
-        {"-RPT", "-F", "X"}, {"-rpt", "07", "-F", "X"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-RPT", "16", "-F", "X"},
+                                               {"-RPT", "00", "-F", "X"},
+                                               {"-RPT", "ab", "-F", "X"},
+                                               {"-RPT", "7", "-F", "X"},
+                                               {"-RPT", "007", "-F", "X"},
+                                               {"-F", "X"},
+                                               {"-F", "X", "-RPT"},
+                                               {"-RPT", "-F", "X"},
+                                               {"-rpt", "07", "-F", "X"}}) {
     const auto r = run_invreport(args, dir.path());
     EXPECT_EQ(r.out, syntax_error()) << args[0] << " " << args[1];
     EXPECT_EQ(r.exit_code, 2) << args[0] << " " << args[1];
@@ -27,9 +32,9 @@ TEST(InvreportProcess, ReportNumberOutOfRangeIsASyntaxError) {
 
 TEST(InvreportProcess, MissingDatabaseCannotBeOpened) {
   test_support::TempDir dir;
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-RPT", "07", "-F", "NOSUCH"}, {"-RPT", "7x", "-F", "NOSUCH"},
-        {"-RPT", "15", "-F", "NOSUCH", "-DT", "123108"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-RPT", "07", "-F", "NOSUCH"},
+                                               {"-RPT", "7x", "-F", "NOSUCH"},
+                                               {"-RPT", "15", "-F", "NOSUCH", "-DT", "123108"}}) {
     const auto r = run_invreport(args, dir.path());
     EXPECT_EQ(r.out, kUnableToOpen);
     EXPECT_EQ(r.exit_code, 1);

@@ -41,8 +41,8 @@ class RecordingReport final : public report::Report {
   RecordingReport(report::RunContext& ctx, Seen& seen) : ctx_(ctx), seen_(seen) {}
   void call(const report::RunDate& run_date, std::int16_t& mode) override {
     const auto* bytes = reinterpret_cast<const char*>(ctx_.item.data());
-    seen_.calls.push_back({mode, std::string(bytes, report::kKeyLength),
-                           std::string(report::text(ctx_.item, report::item::LongName))});
+    seen_.calls.push_back(
+        {mode, std::string(bytes, report::kKeyLength), std::string(report::text(ctx_.item, report::item::LongName))});
     seen_.report_number = ctx_.current_report;
     seen_.headings = ctx_.headings;
     seen_.run_date = run_date;
@@ -66,8 +66,7 @@ ReportFactory recorder(Seen& seen) {
 
 // Runs the driver in `dir` with `words`, the clock at 12-31-08 and the
 // report made by `make_report`.
-RunOutcome run_in(const fs::path& dir, const std::vector<std::string_view>& words,
-                  const ReportFactory& make_report) {
+RunOutcome run_in(const fs::path& dir, const std::vector<std::string_view>& words, const ReportFactory& make_report) {
   const fs::path previous = fs::current_path();
   fs::current_path(dir);
   char* out_buf = nullptr;
@@ -156,8 +155,10 @@ TEST(Walk, OnlyLiveItemKeysAboveTheLowKeyAreHandedOver) {
   test_support::TempDir dir;
   {
     DbBuilder db(dir.path(), "STOCK");
-    db.add(keyed_record("12"));              // the low key itself
-    db.add(keyed_record("12\x1F" "BELOW"));  // begins with "12" but sorts below the low key
+    db.add(keyed_record("12"));  // the low key itself
+    db.add(
+        keyed_record("12\x1F"
+                     "BELOW"));  // begins with "12" but sorts below the low key
     db.add(keyed_record("11ZZZ"));
     db.add(named_item("A", "item a"));
     db.add(named_item("B", "tab entry"), 9);
@@ -220,8 +221,7 @@ TEST(Walk, AnUnreadableItemIsSkippedAndFailsTheRun) {
     // An index entry whose block lies beyond the end of the record file.
     const std::string key = item_key("B");
     std::int16_t status = 1;
-    db.library().caddk(1, std::span(reinterpret_cast<const std::uint8_t*>(key.data()), key.size()), 3999, 0,
-                       status);
+    db.library().caddk(1, std::span(reinterpret_cast<const std::uint8_t*>(key.data()), key.size()), 3999, 0, status);
     ASSERT_EQ(status, 0);
   }
   Seen seen;

@@ -56,8 +56,8 @@ void forge(const std::filesystem::path& dir, int items) {
     grow_to(records, next_block);
     std::copy(item.begin(), item.end(), records.begin() + static_cast<long>(at(next_block)));
     set_map_bit(records, next_block, true);
-    level.push_back({std::string(reinterpret_cast<const char*>(item.data()), kKeyLength),
-                     static_cast<std::uint16_t>(next_block)});
+    level.push_back(
+        {std::string(reinterpret_cast<const char*>(item.data()), kKeyLength), static_cast<std::uint16_t>(next_block)});
     next_block += 2;
   }
   grow_to(records, next_block + 2);
@@ -138,12 +138,12 @@ TEST(Check, EachKindOfDamageIsFound) {
   const std::vector<Damage> damages = {
       {"a tree node's map bit cleared", "DB.XXX",
        [](Bytes& index, Bytes&) { set_map_bit(index, leaves(index)[2], false); }, "in the tree but free in the map"},
-      {"a node's map bit set without a node", "DB.XXX",
-       [](Bytes& index, Bytes&) { set_map_bit(index, 301, true); }, "node 301 is marked in use but lies past the end"},
+      {"a node's map bit set without a node", "DB.XXX", [](Bytes& index, Bytes&) { set_map_bit(index, 301, true); },
+       "node 301 is marked in use but lies past the end"},
       {"a next link broken", "DB.XXX",
        [](Bytes& index, Bytes&) { put16(index, at(leaves(index)[3]) + 1, leaves(index)[5]); }, "links to next"},
-      {"a previous link broken", "DB.XXX",
-       [](Bytes& index, Bytes&) { put16(index, at(leaves(index)[3]) + 3, 0); }, "links to previous 0"},
+      {"a previous link broken", "DB.XXX", [](Bytes& index, Bytes&) { put16(index, at(leaves(index)[3]) + 3, 0); },
+       "links to previous 0"},
       {"two keys unsorted", "DB.XXX",
        [](Bytes& index, Bytes&) {
          const std::uint32_t leaf = leaves(index)[4];
@@ -163,8 +163,8 @@ TEST(Check, EachKindOfDamageIsFound) {
        "points at block 7, which is free in the map"},
       {"a block in use that no key reaches", "DB", [](Bytes&, Bytes& records) { set_map_bit(records, 205, true); },
        "block 205 is marked in use but no key points at it"},
-      {"a block holding another item", "DB",
-       [](Bytes&, Bytes& records) { records[at(9) + 8] = 'X'; }, "points at block 9, which holds the key"},
+      {"a block holding another item", "DB", [](Bytes&, Bytes& records) { records[at(9) + 8] = 'X'; },
+       "points at block 9, which holds the key"},
   };
   for (const Damage& d : damages) {
     SCOPED_TRACE(d.what);
@@ -174,8 +174,10 @@ TEST(Check, EachKindOfDamageIsFound) {
     const Bytes index(index_text.begin(), index_text.end());
     damage(dir / d.file, [&](Bytes& b) {
       Bytes copy = index;
-      if (std::string_view(d.file) == "DB.XXX") d.change(b, copy);
-      else d.change(copy, b);
+      if (std::string_view(d.file) == "DB.XXX")
+        d.change(b, copy);
+      else
+        d.change(copy, b);
     });
     const auto r = run_invdb({"check", "DB"}, dir.path());
     EXPECT_EQ(r.exit_code, 1);

@@ -25,7 +25,9 @@ ParseError parse_fails(std::string_view text) {
 }
 
 TEST(Csv, QuotedFieldsCarryCommasQuotesAndLineBreaks) {
-  const auto r = parse_ok("\xEF\xBB\xBF" "a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"two\r\nlines\",x,\r\n\nlast,,\"\"");
+  const auto r = parse_ok(
+      "\xEF\xBB\xBF"
+      "a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"two\r\nlines\",x,\r\n\nlast,,\"\"");
   ASSERT_EQ(r.size(), 3u);
   EXPECT_EQ(r[0].fields, (std::vector<std::string>{"a", "b,c", "say \"hi\""}));
   EXPECT_EQ(r[1].fields, (std::vector<std::string>{"two\r\nlines", "x", ""}));
@@ -75,7 +77,7 @@ TEST(ItemCsv, EveryByteOfAnItemSurvivesExportAndImport) {
   for (auto& b : original) b = static_cast<std::uint8_t>((x = x * 1103515245 + 12345) >> 16);
   original[0] = '1';
   original[1] = '2';
-  original[2] = 'A';  // a stock index that is not blank
+  original[2] = 'A';                                 // a stock index that is not blank
   for (int i = 95; i < 106; ++i) original[i] = ' ';  // ShortName ends in blanks
   std::string text = header_line();
   invdb::csv::append_record(text, invdb::export_row(original));
@@ -92,9 +94,10 @@ TEST(ItemCsv, EveryByteOfAnItemSurvivesExportAndImport) {
 TEST(ItemCsv, CellsSetOnlyTheirBytesAndTextIsPadded) {
   std::vector<invdb::ItemRow> rows;
   std::string error;
-  ASSERT_TRUE(invdb::parse_item_csv("QOH,StockIndex,LongName,Opaque64,RenterPhone\r\n-5,A1,Hammer,0aFF,555-0100\r\n"
-                                    "7,A2,,,\r\n",
-                                    rows, error))
+  ASSERT_TRUE(
+      invdb::parse_item_csv("QOH,StockIndex,LongName,Opaque64,RenterPhone\r\n-5,A1,Hammer,0aFF,555-0100\r\n"
+                            "7,A2,,,\r\n",
+                            rows, error))
       << error;
   ASSERT_EQ(rows.size(), 2u);
   report::ItemArea a = invdb::blank_item();

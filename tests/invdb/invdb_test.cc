@@ -117,7 +117,8 @@ TEST(Invdb, BadImportsWriteNothingAndNameLineAndColumn) {
       {"StockIndex,QOH\n2,1\n3,\"4\n", "bad.csv: line 3, column 2: quoted field is never closed"},
       {"StockIndex,QOH\n2,1\n3,4\"\n", "bad.csv: line 3, column 2: quote inside an unquoted field"},
       {"StockIndex,Weight\n2,1\n", "bad.csv: line 1, column 2 (Weight): unknown column"},
-      {"StockIndex,Tx\n2,1\n3,40000\n", "bad.csv: line 3, column 2 (Tx): 40000 does not fit the field (-32768 to 32767)"},
+      {"StockIndex,Tx\n2,1\n3,40000\n",
+       "bad.csv: line 3, column 2 (Tx): 40000 does not fit the field (-32768 to 32767)"},
       {"StockIndex,ShortName\n2,x\n3,THIRTEEN CHRS\n", "bad.csv: line 3, column 2 (ShortName): text of 13 characters"},
       {"QOH,StockIndex\n1,2\n1,\n", "bad.csv: line 3, column 2 (StockIndex): StockIndex is empty"},
   };

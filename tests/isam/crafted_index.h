@@ -37,8 +37,7 @@ class CraftedIndex {
     blocks_[3] = map;
   }
   void nodes_in_use_below(int address) { used_below_ = address; }
-  void node(int address, bool leaf, int next, int previous, const std::vector<CraftedEntry>& entries,
-            int count = -1) {
+  void node(int address, bool leaf, int next, int previous, const std::vector<CraftedEntry>& entries, int count = -1) {
     std::string n(256, '\0');
     n[0] = leaf ? '\xFF' : '\0';
     put16(n, 1, next);

@@ -133,9 +133,7 @@ TEST_F(FileFormat, AscendingLoadSplitsTheRootLeafSixToFive) {
   EXPECT_EQ(u16_at(right, 1), 0);
   EXPECT_EQ(u16_at(right, 3), 5);
   EXPECT_EQ(u8_at(right, 5), 5);
-  for (int i = 6; i <= 10; ++i) {
-    EXPECT_EQ(right.substr(6 + (i - 6) * 25, 22), key_text(numbered_key(i)));
-  }
+  for (int i = 6; i <= 10; ++i) { EXPECT_EQ(right.substr(6 + (i - 6) * 25, 22), key_text(numbered_key(i))); }
   EXPECT_EQ(right.substr(6 + 5 * 25), std::string(256 - 6 - 125, '\0'));
   // Internal root: the sentinel key -> 5, key 6 -> 7.
   EXPECT_EQ(u8_at(root, 0), 0);

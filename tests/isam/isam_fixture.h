@@ -6,10 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <span>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,7 +44,6 @@ inline int u16_at(const std::string& block, int offset) {
   return static_cast<std::uint8_t>(block[offset]) | static_cast<std::uint8_t>(block[offset + 1]) << 8;
 }
 inline int u8_at(const std::string& block, int offset) { return static_cast<std::uint8_t>(block[offset]); }
-
 
 // A 22-byte item key: "12" + 12-character index + 8 blanks.
 inline std::array<std::uint8_t, 22> item_key(std::string_view stock_index) {

@@ -16,7 +16,8 @@ class NodeCache : public InTempDir {
     ASSERT_TRUE(crfile(core, "IX.XXX", 22, 1000));
     auto index = opfile(core, "IX.XXX");
     ASSERT_TRUE(index);
-    for (int n = 1; n <= keys; ++n) ASSERT_TRUE(addkey(core, *index, numbered_key(n), static_cast<std::uint16_t>(n), 0));
+    for (int n = 1; n <= keys; ++n)
+      ASSERT_TRUE(addkey(core, *index, numbered_key(n), static_cast<std::uint16_t>(n), 0));
     ASSERT_TRUE(clfile(core, *index));
     ix = opfile(core, "IX.XXX");
     ASSERT_TRUE(ix);
@@ -70,7 +71,7 @@ TEST_F(NodeCache, DirtyVictimIsWrittenBeforeItsSlotIsReused) {
   ASSERT_TRUE(store_node(core, *ix, true));
   for (int i = 1; i <= 11; ++i) ASSERT_TRUE(read_node(core, *ix, nodes[i]));
   EXPECT_EQ(u8_at(block_at(file_bytes("IX.XXX"), nodes[0]), 255), 0);  // still only in the cache
-  ASSERT_TRUE(read_node(core, *ix, nodes[12]));                      // evicts it
+  ASSERT_TRUE(read_node(core, *ix, nodes[12]));                        // evicts it
   EXPECT_EQ(ix->cache[0].node, nodes[12]);
   EXPECT_EQ(u8_at(block_at(file_bytes("IX.XXX"), nodes[0]), 255), 0x77);
   ASSERT_TRUE(read_node(core, *ix, nodes[0]));

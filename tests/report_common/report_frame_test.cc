@@ -59,10 +59,10 @@ class FrameTest : public ::testing::Test {
 };
 
 TEST_F(FrameTest, PageHeaderByteForByte) {
-  const std::string left = test_support::heading_text({"LEFT ONE", "LEFT TWO", "LEFT THREE",
-                                                       "LEFT FOUR 456789012345678", "LEFT FIVE", "LEFT SIX"});
-  const std::string right = test_support::heading_text({"RIGHT ONE", "RIGHT TWO", "RIGHT THREE",
-                                                        "RIGHT FOUR", "RIGHT FIVE", "RIGHT SIX"});
+  const std::string left = test_support::heading_text(
+      {"LEFT ONE", "LEFT TWO", "LEFT THREE", "LEFT FOUR 456789012345678", "LEFT FIVE", "LEFT SIX"});
+  const std::string right =
+      test_support::heading_text({"RIGHT ONE", "RIGHT TWO", "RIGHT THREE", "RIGHT FOUR", "RIGHT FIVE", "RIGHT SIX"});
   std::copy_n(left.data(), 144, ctx_.headings.left.data());
   std::copy_n(right.data(), 144, ctx_.headings.right.data());
   const std::string period = "DECEMBER  08";
@@ -81,10 +81,8 @@ TEST_F(FrameTest, PageHeaderByteForByte) {
       print_line({{2, "LEFT THREE"}, {62, "DECEMBER  08"}, {109, "RIGHT THREE"}}) +
       print_line({{2, "LEFT FOUR 45678901234567"}, {109, "RIGHT FOUR"}}) +
       print_line({{81, "Page   1"}, {92, "OUTF21.D"}, {101, "Run 12-31-08"}}) +
-      print_line({{3, "First heading line"}}) +
-      print_line({{1, "Second heading line, from column 1"}}) +
-      print_line({{2, std::string(131, '-')}}) +
-      print_line({{2, "     1"}, {132, "#"}});
+      print_line({{3, "First heading line"}}) + print_line({{1, "Second heading line, from column 1"}}) +
+      print_line({{2, std::string(131, '-')}}) + print_line({{2, "     1"}, {132, "#"}});
   EXPECT_EQ(read_file("OUTF21.DAT"), expected);
   EXPECT_EQ(console(), "");
   EXPECT_EQ(diagnostics(), "");

@@ -19,8 +19,8 @@ using test_support::ProgramRun;
 // Builds the database STOCK (no control records) from `items` in `dir` and
 // runs invreport there for `number` ("02", ...); `output` is the file read
 // back.
-ProgramRun run_export(const std::filesystem::path& dir, const std::vector<ItemArea>& items,
-                      std::string_view number, std::string_view output = "OUTF21.DAT") {
+ProgramRun run_export(const std::filesystem::path& dir, const std::vector<ItemArea>& items, std::string_view number,
+                      std::string_view output = "OUTF21.DAT") {
   return test_support::run_report_program(dir, number, "031524", {.items = items}, output);
 }
 
@@ -71,9 +71,9 @@ TEST(ReorderExportRun, GoldenFile) {
   set_i32(wide, item::ROQ, 50);
   set_i32(wide, item::YTDPurchQty, 70000);
   const ProgramRun r = run_export(dir.path(),
-                                   {stock_item("R-A", 3, 0, 12), stock_item("R-B", 3, 12, 12),
-                                    stock_item("R-C", 6, 0, 12), stock_item("R-D", 3, 0, 0), wide},
-                                   "02");
+                                  {stock_item("R-A", 3, 0, 12), stock_item("R-B", 3, 12, 12),
+                                   stock_item("R-C", 6, 0, 12), stock_item("R-D", 3, 0, 0), wide},
+                                  "02");
   test_support::expect_clean_exit(r);
   const std::string& file = r.output;
   test_support::expect_golden(file, "reports/golden/rpt02_reorder.dat");

@@ -19,8 +19,11 @@ using test_support::with_text;
 
 ItemArea purchase_item(std::string_view index, int cost, int price, int cyc_units, int cyc_cents, int ytd_units,
                        int ytd_cents) {
-  return item_with(index, {{item::UntCost, cost}, {item::Price, price}, {item::CycPurchQty, cyc_units},
-                           {item::CycPurchAmt, cyc_cents}, {item::YTDPurchQty, ytd_units},
+  return item_with(index, {{item::UntCost, cost},
+                           {item::Price, price},
+                           {item::CycPurchQty, cyc_units},
+                           {item::CycPurchAmt, cyc_cents},
+                           {item::YTDPurchQty, ytd_units},
                            {item::YTDPurchAmt, ytd_cents}});
 }
 
@@ -29,7 +32,7 @@ ItemArea purchase_item(std::string_view index, int cost, int price, int cyc_unit
 // only the rule (record 1) and the blank totals line (record 2), no header.
 TEST(CurrentPurchasesRun, NothingPurchased) {
   test_support::expect_golden(run_in_westside("11", {purchase_item("N001", 1000, 1500, 0, 0, 10, 1000),
-                                                    purchase_item("N002", 0, 0, 0, 0, 0, 0)}),
+                                                     purchase_item("N002", 0, 0, 0, 0, 0, 0)}),
                               "reports/golden/rpt11_none_purchased.txt");
 }
 
@@ -58,8 +61,7 @@ TEST(CurrentPurchasesRun, ListedItems) {
                 "VENDORABCDEF"),
       described(purchase_item("P002", 0, 1500, 6, 900, 6, 900), "CASE", 0, 0, 4, "NO COST", "LOCAL"),
       described(purchase_item("P003", 1000, 0, 10, 1000, 10, 1000), "DOZEN", -5, -1, -3, "NO PRICE", "LOCAL"),
-      described(purchase_item("P004", 1000, 1500, 0, 0, 10, 1000), "EACH", 1, 1, 10, "NOT BOUGHT THIS CYCLE",
-                "LOCAL"),
+      described(purchase_item("P004", 1000, 1500, 0, 0, 10, 1000), "EACH", 1, 1, 10, "NOT BOUGHT THIS CYCLE", "LOCAL"),
       described(purchase_item("P005", 1250, 2000, 0, 1575, 12, 1575), "BOX", 2, 6, 12, "AMOUNT ONLY", "LOCAL"),
       described(purchase_item("P006", 1500, 2500, -2, -300, 40, 6000), "EACH", 1, 24, 38, "RETURNED TO VENDOR",
                 "LOCAL"),

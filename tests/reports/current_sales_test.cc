@@ -18,10 +18,14 @@ using test_support::cols;
 using test_support::item_with;
 using test_support::with_text;
 
-ItemArea sales_item(std::string_view index, int cyc_units, int cyc_cents, int ytd_units, int ytd_cents,
-                    int unit_cost, int on_hand) {
-  return item_with(index, {{item::CycSold, cyc_units}, {item::CycSalesAmt, cyc_cents}, {item::YTDSold, ytd_units},
-                           {item::YTDSalesAmt, ytd_cents}, {item::UntCost, unit_cost}, {item::QOH, on_hand}});
+ItemArea sales_item(std::string_view index, int cyc_units, int cyc_cents, int ytd_units, int ytd_cents, int unit_cost,
+                    int on_hand) {
+  return item_with(index, {{item::CycSold, cyc_units},
+                           {item::CycSalesAmt, cyc_cents},
+                           {item::YTDSold, ytd_units},
+                           {item::YTDSalesAmt, ytd_cents},
+                           {item::UntCost, unit_cost},
+                           {item::QOH, on_hand}});
 }
 
 TEST(CurrentSales, NothingSelectedWritesNothing) {

@@ -32,12 +32,14 @@ void run_status(ReportRun& run, const std::vector<ItemArea>& items) {
 TEST(InventoryStatusTest, HeaderTitleAndColumnHeadings) {
   ReportRun run;
   run_status(run, {make_item("A")});
-  //          1         2         3         4         5         6         7         8         9         0         1         2         3
+  //          1         2         3         4         5         6         7         8         9         0         1 2 3
   // 123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789012
   const std::string heading1 =
-      "  UPC_SKU     PLU   Vendor      Long Description       Units  Pack Units    List Average  |--- U n i t s    I n v e n t o r y ---|  ";
+      "  UPC_SKU     PLU   Vendor      Long Description       Units  Pack Units    List Average  |--- U n i t s    I n "
+      "v e n t o r y ---|  ";
   const std::string heading2 =
-      " StockIndex   xRef  Name_Number                        Dscp  Dscp InPack   Price   Cost    QOH   QOO   MOQ   ROQ     OP  Phy Short  ";
+      " StockIndex   xRef  Name_Number                        Dscp  Dscp InPack   Price   Cost    QOH   QOO   MOQ   "
+      "ROQ     OP  Phy Short  ";
   EXPECT_EQ(run.record(2).substr(49, 37), "------ Current Inventory Status -----");
   EXPECT_EQ(run.record(6), heading1 + "\r\n");
   EXPECT_EQ(run.record(7), heading2 + "\r\n");
@@ -82,38 +84,38 @@ TEST(InventoryStatusTest, DetailColumns) {
   ReportRun run;
   run_status(run, {full, hundredths, zero});
   EXPECT_EQ(run.record(9), print_line({{2, "ABC123456789"},
-                             {15, "12345"},
-                             {21, "VENDOR-ID-01"},
-                             {33, "Long description of item"},
-                             {57, "EACH"},
-                             {63, "   BOX"},
-                             {69, "  12"},
-                             {73, "  12.345"},
-                             {89, "      0"},
-                             {96, "     5"},
-                             {102, "    -3"},
-                             {108, "******"},
-                             {114, "999999"},
-                             {120, "-99999"},
-                             {126, "*******"}}));
+                                       {15, "12345"},
+                                       {21, "VENDOR-ID-01"},
+                                       {33, "Long description of item"},
+                                       {57, "EACH"},
+                                       {63, "   BOX"},
+                                       {69, "  12"},
+                                       {73, "  12.345"},
+                                       {89, "      0"},
+                                       {96, "     5"},
+                                       {102, "    -3"},
+                                       {108, "******"},
+                                       {114, "999999"},
+                                       {120, "-99999"},
+                                       {126, "*******"}}));
   EXPECT_EQ(run.record(10), print_line({{2, "H1"},
-                              {69, "  -5"},
-                              {81, "   1.500"},
-                              {89, "    1.50"},
-                              {97, "   12"},
-                              {102, "     0"},
-                              {108, "     0"},
-                              {114, "     0"},
-                              {120, "     0"},
-                              {126, "   -.25"}}));
+                                        {69, "  -5"},
+                                        {81, "   1.500"},
+                                        {89, "    1.50"},
+                                        {97, "   12"},
+                                        {102, "     0"},
+                                        {108, "     0"},
+                                        {114, "     0"},
+                                        {120, "     0"},
+                                        {126, "   -.25"}}));
   EXPECT_EQ(run.record(11), print_line({{2, "H2"},
-                              {63, "CASE12"},
-                              {69, "   0"},
-                              {96, "     0"},
-                              {102, "     0"},
-                              {108, "     0"},
-                              {114, "     0"},
-                              {120, "     0"}}));
+                                        {63, "CASE12"},
+                                        {69, "   0"},
+                                        {96, "     0"},
+                                        {102, "     0"},
+                                        {108, "     0"},
+                                        {114, "     0"},
+                                        {120, "     0"}}));
   // The item record area is left as read.
   EXPECT_EQ(text(run.ctx.item, item::PkgDscp), "CASE12");
   // Record 11 is the first echoed line.
@@ -257,7 +259,7 @@ TEST(InventoryStatusProgram, UnwritableOutput) {
   const test_support::TempDir dir;
   fs::create_directory(dir / "OUTF21.DAT");
   const ProgramRun run = test_support::run_report_program(dir.path(), "01", "123108",
-                                                         {.items = numbered_items(12), .headings = kHeadings});
+                                                          {.items = numbered_items(12), .headings = kHeadings});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(std::count(run.diagnostics.begin(), run.diagnostics.end(), '\n'), 1) << run.diagnostics;
   EXPECT_NE(run.diagnostics.find("OUTF21.DAT"), std::string::npos) << run.diagnostics;

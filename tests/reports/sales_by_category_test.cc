@@ -24,8 +24,7 @@ ItemArea category_item(std::string_view index, std::int16_t cat, const Figures& 
 std::vector<ItemArea> one_item_per_category(int first, int last) {
   std::vector<ItemArea> items;
   for (int c = first; c <= last; ++c) {
-    items.push_back(category_item("C" + std::to_string(100 + c), static_cast<std::int16_t>(c),
-                                  {.cyc_sales = 100 * c}));
+    items.push_back(category_item("C" + std::to_string(100 + c), static_cast<std::int16_t>(c), {.cyc_sales = 100 * c}));
   }
   return items;
 }
@@ -34,27 +33,28 @@ TEST(SalesByCategory, NamesFileLinesAndOverwriteRules) {
   ReportRun run;
   const std::string long_line = "DPT 15,Long," + std::string(200, 'x');
   test_support::write_file(run.path("StoreSales.csv"),
-                           "Category,Name\r\n"                          // no DPT before the comma
-                           "DPT 01,Produce,rest is ignored\r\n"         // comma at 7: the least allowed
-                           " DPT  3,Three,\r"                           // lone CR; number " 3"
-                           "DPT 04,ABCDEFGHIJKLMNO,\n"                  // lone LF; 15 characters
+                           "Category,Name\r\n"                   // no DPT before the comma
+                           "DPT 01,Produce,rest is ignored\r\n"  // comma at 7: the least allowed
+                           " DPT  3,Three,\r"                    // lone CR; number " 3"
+                           "DPT 04,ABCDEFGHIJKLMNO,\n"           // lone LF; 15 characters
                            "DPT 05,Earlier,\n"
-                           "DPT 05,Nineteen chars 19xy,\n"              // 19 characters blank the name
+                           "DPT 05,Nineteen chars 19xy,\n"  // 19 characters blank the name
                            "DPT 06,Frozen Dinners,\r\n"
-                           "DPT 06,Dairy,\r\n"                          // shorter later name keeps the tail
+                           "DPT 06,Dairy,\r\n"  // shorter later name keeps the tail
                            "DPT 07,Bakery,\r\n"
-                           "DPT 07,,empty name\r\n"                     // empty field: no change
+                           "DPT 07,,empty name\r\n"  // empty field: no change
                            "DPT 07,No second comma\r\n"
-                           "DPT09,Wrong,\r\n"                           // first comma at 6
-                           "                        DPT 10,Late,\r\n"   // first comma at 31
-                           "                       DPT 11,Edge,\r\n"    // first comma at 30
+                           "DPT09,Wrong,\r\n"                          // first comma at 6
+                           "                        DPT 10,Late,\r\n"  // first comma at 31
+                           "                       DPT 11,Edge,\r\n"   // first comma at 30
                            "Dept 12,Meat,\r\n"
-                           "xxDPT-13,Sixteen chars 16,\r\n"             // p-3 not examined
+                           "xxDPT-13,Sixteen chars 16,\r\n"  // p-3 not examined
                            "DPT 14,Eighteen chars 18x,\r\n" +
-                               long_line + "\r\n"
-                           "DPT 00,Zero,\r\n"
-                           "DPT 16,Never used,\r\n"
-                           "DPT 99,Misc,");                             // last line, no line end
+                               long_line +
+                               "\r\n"
+                               "DPT 00,Zero,\r\n"
+                               "DPT 16,Never used,\r\n"
+                               "DPT 99,Misc,");  // last line, no line end
   std::vector<ItemArea> items;
   for (int c : {1, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 150})
     items.push_back(category_item("N" + std::to_string(c), static_cast<std::int16_t>(c)));
@@ -63,10 +63,9 @@ TEST(SalesByCategory, NamesFileLinesAndOverwriteRules) {
   const auto records = run.records();
   ASSERT_EQ(records.size(), 8u + 14u + 2u);
   const std::vector<std::string> expected = {
-      "  1 Produce        ", "  3 Three          ", "  4 ABCDEFGHIJKLMNO", "  5                ",
-      "  6 Dairyn Dinners ", "  7 Bakery         ", "  9                ", " 10                ",
-      " 11 Edge           ", " 12                ", " 13 Sixteen chars 1", " 14 Eighteen chars ",
-      " 15 Long           ", " 99 Misc           "};
+      "  1 Produce        ", "  3 Three          ", "  4 ABCDEFGHIJKLMNO", "  5                ", "  6 Dairyn Dinners ",
+      "  7 Bakery         ", "  9                ", " 10                ", " 11 Edge           ", " 12                ",
+      " 13 Sixteen chars 1", " 14 Eighteen chars ", " 15 Long           ", " 99 Misc           "};
   EXPECT_EQ(cols_of(records, 9, 22, 1, 19), expected);
 }
 
@@ -79,8 +78,8 @@ TEST(SalesByCategory, SumsAreSinglePrecisionAndTermsFollowTheFormulas) {
   // 5 on hand: retail value 300 / 3 x 5 = 500.00, cost value 12000 / 4 x 5 =
   // 15000 cents.
   const ItemArea c = category_item(
-      "C", 2, {.ytd_sales = 30000, .unit_cost = 40000, .ytd_sold = 3, .on_hand = 5, .ytd_bought = 4,
-               .ytd_purchases = 12000});
+      "C", 2,
+      {.ytd_sales = 30000, .unit_cost = 40000, .ytd_sold = 3, .on_hand = 5, .ytd_bought = 4, .ytd_purchases = 12000});
   // 1.00 of cycle sales at a cost of 3 x 0.50: a negative margin.
   const ItemArea d = category_item("D", 3, {.cyc_sales = 100, .unit_cost = 500, .cyc_sold = 3});
   run.run(make_sales_by_category, std::vector{a, b, c, d});
@@ -173,10 +172,17 @@ TEST(SalesByCategory, ListingOverADatabase) {
     items.push_back(category_item(index, cat, f));
   };
   add("P001", 1, {.cyc_sales = 20000});
-  add("P002", 2, {.cyc_sales = 1000, .ytd_sales = 5000, .unit_cost = 1500, .cyc_sold = 4, .ytd_sold = 10,
-                  .on_hand = -7, .ytd_bought = 12, .cyc_purchases = 1234, .ytd_purchases = 2400});
-  for (int c = 3; c <= 52; ++c)
-    add("P" + std::to_string(100 + c), static_cast<std::int16_t>(c), {.cyc_sales = 100});
+  add("P002", 2,
+      {.cyc_sales = 1000,
+       .ytd_sales = 5000,
+       .unit_cost = 1500,
+       .cyc_sold = 4,
+       .ytd_sold = 10,
+       .on_hand = -7,
+       .ytd_bought = 12,
+       .cyc_purchases = 1234,
+       .ytd_purchases = 2400});
+  for (int c = 3; c <= 52; ++c) add("P" + std::to_string(100 + c), static_cast<std::int16_t>(c), {.cyc_sales = 100});
   for (std::int16_t cat : {0, -5, 98}) {
     add("Q" + std::to_string(cat), cat, {.cyc_sales = 100, .unit_cost = 500, .cyc_sold = 1});
   }

@@ -14,8 +14,7 @@ using test_support::cols;
 using test_support::cols_of;
 using test_support::ReportRun;
 
-ItemArea department_item(std::string_view index, std::int16_t dept, std::string_view name,
-                         const Figures& f = {}) {
+ItemArea department_item(std::string_view index, std::int16_t dept, std::string_view name, const Figures& f = {}) {
   ItemArea it = sales_item(index, f);
   set_i16(it, item::Dept, dept);
   set_text(it, item::LongName, name);
@@ -26,10 +25,8 @@ TEST(SalesByDepartment, GroupsLabelsAndFigures) {
   ReportRun run;
   const std::vector<ItemArea> items = {
       // Department 5: 5.00 sold as 2 units, an average of 2.50; no unit cost.
-      department_item("A1", 5, "APPLES", {.ytd_sales = 300, .ytd_sold = 1}),
-      department_item("A2", 0, "ZERO"),
-      department_item("A3", 1000, "THOUSAND"),
-      department_item("A4", 5, "PEARS", {.ytd_sales = 200, .ytd_sold = 1}),
+      department_item("A1", 5, "APPLES", {.ytd_sales = 300, .ytd_sold = 1}), department_item("A2", 0, "ZERO"),
+      department_item("A3", 1000, "THOUSAND"), department_item("A4", 5, "PEARS", {.ytd_sales = 200, .ytd_sold = 1}),
       department_item("A5", -3, "NEGATIVE"),
       // Department 7: no unit cost (cost of sales 60 % of the sales, no cost
       // value), no units sold (no average), 4 short at 2.50 each.
@@ -40,13 +37,11 @@ TEST(SalesByDepartment, GroupsLabelsAndFigures) {
   const auto records = run.records();
   ASSERT_EQ(records.size(), 8u + 4u + 2u);
   EXPECT_EQ(cols(records[5], 89, 132), "   Sold  Purc    YTD     Retail Cost     YTD");
-  EXPECT_EQ(cols_of(records, 9, 12, 1, 19),
-            (std::vector<std::string>{"   5 PEARS         ", "   7 ABCDEFGHIJKLMN", " 998 NEGATIVE      ",
-                                      " 999 THOUSAND      "}));
+  EXPECT_EQ(cols_of(records, 9, 12, 1, 19), (std::vector<std::string>{"   5 PEARS         ", "   7 ABCDEFGHIJKLMN",
+                                                                      " 998 NEGATIVE      ", " 999 THOUSAND      "}));
   EXPECT_EQ(cols(records[8], 58, 108), "    5.00    3.00    2.00   40.0      2         2.50");
   EXPECT_EQ(cols(records[9], 20, 51), "  200.00  120.00   80.00    40.0");
-  EXPECT_EQ(cols(records[9], 58, 132),
-            "   10.00    6.00    4.00   40.0            6          -10.00             -4");
+  EXPECT_EQ(cols(records[9], 58, 132), "   10.00    6.00    4.00   40.0            6          -10.00             -4");
   // Totals: no units or average price; the rest summed over the departments.
   const std::string& totals = records[13];
   EXPECT_EQ(cols(totals, 1, 19), std::string(19, ' '));
@@ -73,9 +68,15 @@ TEST(SalesByDepartment, GroupsLabelsAndFigures) {
 TEST(SalesByDepartment, ListingOverADatabase) {
   test_support::TempDir dir;
   const std::vector<ItemArea> items = {
-      department_item("D001", 5, "APPLES", {.cyc_sales = 1000, .ytd_sales = 3000, .unit_cost = 400,
-                                            .price = 1000, .cyc_sold = 10, .ytd_sold = 30, .on_hand = 20,
-                                            .ytd_bought = 50}),
+      department_item("D001", 5, "APPLES",
+                      {.cyc_sales = 1000,
+                       .ytd_sales = 3000,
+                       .unit_cost = 400,
+                       .price = 1000,
+                       .cyc_sold = 10,
+                       .ytd_sold = 30,
+                       .on_hand = 20,
+                       .ytd_bought = 50}),
       department_item("D002", 5, "PEARS", {.cyc_sales = 500, .ytd_sales = 500, .price = 2000, .on_hand = -5}),
       department_item("D003", 0, "ZERO DEPT",
                       {.cyc_sales = 100, .unit_cost = 250, .price = 1500, .cyc_sold = 2, .on_hand = 3}),

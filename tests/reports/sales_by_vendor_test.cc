@@ -26,8 +26,7 @@ TEST(SalesByVendor, SlotsInOrderOfFirstAppearanceWithExactComparison) {
   std::vector<ItemArea> items;
   const std::vector<std::string> vendors = {"B01", "A07", "B01", "", "Other", "b01", " B01", "A07   ZZ"};
   for (std::size_t i = 0; i < vendors.size(); ++i)
-    items.push_back(
-        vendor_item("V" + std::to_string(i), vendors[i], {.cyc_sales = 100 * static_cast<int>(i + 1)}));
+    items.push_back(vendor_item("V" + std::to_string(i), vendors[i], {.cyc_sales = 100 * static_cast<int>(i + 1)}));
   run.run(make_sales_by_vendor, items);
 
   const auto records = run.records();
@@ -52,13 +51,25 @@ TEST(SalesByVendor, SlotsInOrderOfFirstAppearanceWithExactComparison) {
 //  Totals: 218.00 126.80 91.20 41.8; 19.50 7.50 12.00 61.5; 7.00 4.00 5.
 TEST(SalesByVendor, ListingOverADatabase) {
   test_support::TempDir dir;
-  const std::vector<ItemArea> items = {
-      vendor_item("V001", "B01", {.cyc_sales = 1000, .ytd_sales = 1500, .unit_cost = 500, .price = 1250,
-                                  .cyc_sold = 8, .ytd_sold = 12, .on_hand = 10, .ytd_bought = 20}),
-      vendor_item("V002", "A07", {.cyc_sales = 20000, .price = 1000, .on_hand = -3}),
-      vendor_item("V003", "B01", {.cyc_sales = 500, .ytd_sales = 450, .unit_cost = 500, .price = 1250,
-                                  .cyc_sold = 2, .ytd_sold = 3, .on_hand = -2}),
-      vendor_item("V004", "", {.cyc_sales = 300})};
+  const std::vector<ItemArea> items = {vendor_item("V001", "B01",
+                                                   {.cyc_sales = 1000,
+                                                    .ytd_sales = 1500,
+                                                    .unit_cost = 500,
+                                                    .price = 1250,
+                                                    .cyc_sold = 8,
+                                                    .ytd_sold = 12,
+                                                    .on_hand = 10,
+                                                    .ytd_bought = 20}),
+                                       vendor_item("V002", "A07", {.cyc_sales = 20000, .price = 1000, .on_hand = -3}),
+                                       vendor_item("V003", "B01",
+                                                   {.cyc_sales = 500,
+                                                    .ytd_sales = 450,
+                                                    .unit_cost = 500,
+                                                    .price = 1250,
+                                                    .cyc_sold = 2,
+                                                    .ytd_sold = 3,
+                                                    .on_hand = -2}),
+                                       vendor_item("V004", "", {.cyc_sales = 300})};
   test_support::expect_golden(run_in_sample_store(dir, "14", "STOCK", items), "reports/golden/rpt14_vendors.txt");
 }
 

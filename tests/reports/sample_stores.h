@@ -40,13 +40,12 @@ inline std::string run_in_westside(std::string_view number, const std::vector<It
 // (SAMPLE STORE ..., INVENTORY DEPT ...), dated 03-15-24; the database
 // `name` is built in `dir`, which may already hold a names file or the work
 // file of an earlier run.
-inline std::string run_in_sample_store(const test_support::TempDir& dir, std::string_view number,
-                                       std::string_view name, const std::vector<ItemArea>& items) {
-  return run_in_store(test_support::headings({"SAMPLE STORE", "12 MAIN STREET", "SPRINGFIELD", "BACK OFFICE",
-                                              "LEFT FIVE", "LEFT SIX"},
-                                             {"INVENTORY DEPT", "REGION 4", "STORE 0017", "WEEKLY RUN",
-                                              "RIGHT FIVE", "RIGHT SIX"}),
-                      "031524", dir.path(), number, name, items);
+inline std::string run_in_sample_store(const test_support::TempDir& dir, std::string_view number, std::string_view name,
+                                       const std::vector<ItemArea>& items) {
+  return run_in_store(
+      test_support::headings({"SAMPLE STORE", "12 MAIN STREET", "SPRINGFIELD", "BACK OFFICE", "LEFT FIVE", "LEFT SIX"},
+                             {"INVENTORY DEPT", "REGION 4", "STORE 0017", "WEEKLY RUN", "RIGHT FIVE", "RIGHT SIX"}),
+      "031524", dir.path(), number, name, items);
 }
 
 // The figures the grouped sales listings read, as stored (cents,

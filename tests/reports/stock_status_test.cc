@@ -79,8 +79,7 @@ TEST(StockStatus, SuggestionIsWrittenIntoTheItemAndPrinted) {
   const Output below = run_in_process(kBelowMinimum, items);
   std::vector<std::string> listed;
   for (std::size_t r = 8; r < below.records.size(); ++r) listed.push_back(below.records[r].substr(1, 8));
-  EXPECT_EQ(listed, (std::vector<std::string>{"MOQ     ", "MOQ-QOO4", "ROP     ", "ROQ     ", "AT-ROP  ",
-                                              "QOO-NEG "}));
+  EXPECT_EQ(listed, (std::vector<std::string>{"MOQ     ", "MOQ-QOO4", "ROP     ", "ROQ     ", "AT-ROP  ", "QOO-NEG "}));
   EXPECT_EQ(below.roq_after[2], 0);
   EXPECT_EQ(below.roq_after[7], 9);
 }

@@ -37,9 +37,7 @@ std::string record_at(std::string_view file, std::size_t n, std::size_t length) 
   return at + length <= file.size() ? std::string(file.substr(at, length)) : std::string();
 }
 
-std::string echoed(std::string_view record) {
-  return std::string(record.substr(0, record.size() - 2)) + "\n";
-}
+std::string echoed(std::string_view record) { return std::string(record.substr(0, record.size() - 2)) + "\n"; }
 
 std::string print_line(const std::vector<std::pair<int, std::string>>& fields) {
   std::string s(report::kPrintColumns, ' ');
@@ -48,12 +46,11 @@ std::string print_line(const std::vector<std::pair<int, std::string>>& fields) {
 }
 
 std::string cols(std::string_view record, int first, int last) {
-  return std::string(
-      record.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(last - first + 1)));
+  return std::string(record.substr(static_cast<std::size_t>(first - 1), static_cast<std::size_t>(last - first + 1)));
 }
 
-std::vector<std::string> cols_of(const std::vector<std::string>& records, std::size_t from, std::size_t to,
-                                 int first, int last) {
+std::vector<std::string> cols_of(const std::vector<std::string>& records, std::size_t from, std::size_t to, int first,
+                                 int last) {
   std::vector<std::string> out;
   for (std::size_t r = from; r <= to && r <= records.size(); ++r) out.push_back(cols(records[r - 1], first, last));
   return out;

@@ -57,8 +57,8 @@ std::string print_line(const std::vector<std::pair<int, std::string>>& fields);
 // Columns first..last (1-based, inclusive) of a record.
 std::string cols(std::string_view record, int first, int last);
 // Columns first..last of the records from..to (1-based record numbers).
-std::vector<std::string> cols_of(const std::vector<std::string>& records, std::size_t from, std::size_t to,
-                                 int first, int last);
+std::vector<std::string> cols_of(const std::vector<std::string>& records, std::size_t from, std::size_t to, int first,
+                                 int last);
 
 // ---- in-process ----
 

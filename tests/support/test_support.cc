@@ -29,11 +29,10 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-ProcessResult run_process(const std::string& binary, const std::vector<std::string>& args,
-                          const fs::path& cwd, std::string_view input) {
+ProcessResult run_process(const std::string& binary, const std::vector<std::string>& args, const fs::path& cwd,
+                          std::string_view input) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
-  if (::pipe(in_pipe) != 0 || ::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0)
-    throw std::runtime_error("pipe failed");
+  if (::pipe(in_pipe) != 0 || ::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(in_pipe[0], 0);
@@ -66,9 +65,18 @@ ProcessResult run_process(const std::string& binary, const std::vector<std::stri
     pollfd fds[3];
     int n = 0;
     int out_i = -1, err_i = -1, in_i = -1;
-    if (out_open) { fds[n] = {out_pipe[0], POLLIN, 0}; out_i = n++; }
-    if (err_open) { fds[n] = {err_pipe[0], POLLIN, 0}; err_i = n++; }
-    if (in_fd >= 0) { fds[n] = {in_fd, POLLOUT, 0}; in_i = n++; }
+    if (out_open) {
+      fds[n] = {out_pipe[0], POLLIN, 0};
+      out_i = n++;
+    }
+    if (err_open) {
+      fds[n] = {err_pipe[0], POLLIN, 0};
+      err_i = n++;
+    }
+    if (in_fd >= 0) {
+      fds[n] = {in_fd, POLLOUT, 0};
+      in_i = n++;
+    }
     if (::poll(fds, n, -1) < 0) {
       if (errno == EINTR) continue;
       break;
@@ -82,11 +90,13 @@ ProcessResult run_process(const std::string& binary, const std::vector<std::stri
       }
     }
     for (auto [idx, fd, open, sink] : {std::tuple{out_i, out_pipe[0], &out_open, &result.out},
-                                        std::tuple{err_i, err_pipe[0], &err_open, &result.err}}) {
+                                       std::tuple{err_i, err_pipe[0], &err_open, &result.err}}) {
       if (idx >= 0 && (fds[idx].revents & (POLLIN | POLLHUP | POLLERR))) {
         const ssize_t r = ::read(fd, buf, sizeof buf);
-        if (r > 0) sink->append(buf, static_cast<std::size_t>(r));
-        else *open = false;
+        if (r > 0)
+          sink->append(buf, static_cast<std::size_t>(r));
+        else
+          *open = false;
       }
     }
   }
@@ -200,8 +210,8 @@ std::uint16_t DbBuilder::add(const report::ItemArea& record, std::uint8_t type) 
 }
 
 void DbBuilder::add_headings(std::string_view left144, std::string_view right144) {
-  for (auto [key, text] : {std::pair{std::string_view("001600"), right144},
-                           std::pair{std::string_view("001601"), left144}}) {
+  for (auto [key, text] :
+       {std::pair{std::string_view("001600"), right144}, std::pair{std::string_view("001601"), left144}}) {
     report::ItemArea record{};
     std::string k(key);
     k.resize(22, ' ');

@@ -44,7 +44,8 @@ class Checker {
     auto finding = [&](const std::string& t) { report_.findings.push_back(image.name + ": " + t); };
     if (image.bytes.size() % files::kBlockSize != 0)
       finding("length " + num(static_cast<long>(image.bytes.size())) + " is not a whole number of blocks");
-    if (h.open_mark != 0) finding("marked open (open mark " + num(h.open_mark) + "): it was not closed after its last use");
+    if (h.open_mark != 0)
+      finding("marked open (open mark " + num(h.open_mark) + "): it was not closed after its last use");
     const auto block = image.block(1);
     if (std::any_of(block.begin() + 10, block.end(), [](auto b) { return b != 0; }))
       finding("header bytes 10-255 are not zero");
@@ -211,8 +212,9 @@ class Checker {
     const std::uint32_t end = files::map_end(ih_.map_blocks);
     for (std::uint32_t a = files::first_data_address(ih_.map_blocks); a < end; a += 2) {
       if (!files::map_bit(index_, ih_.map_blocks, a) || in_tree_[a]) continue;
-      index_finding("node " + num(a) + (index_.has_block(a) ? " is marked in use but is not in the tree"
-                                                            : " is marked in use but lies past the end of the file"));
+      index_finding("node " + num(a) +
+                    (index_.has_block(a) ? " is marked in use but is not in the tree"
+                                         : " is marked in use but lies past the end of the file"));
     }
   }
 
@@ -265,8 +267,6 @@ class Checker {
 
 }  // namespace
 
-CheckReport check_database(const FileImage& index, const FileImage& records) {
-  return Checker(index, records).run();
-}
+CheckReport check_database(const FileImage& index, const FileImage& records) { return Checker(index, records).run(); }
 
 }  // namespace invdb

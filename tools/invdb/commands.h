@@ -38,7 +38,6 @@ class Database;
 bool write_heading(Database& db, bool left, const std::vector<std::string_view>& lines, std::string& error);
 
 // Reads "--name VALUE" as a whole number in [lo, hi].
-bool parse_number_option(std::string_view name, std::string_view value, long lo, long hi, long& out,
-                         const Io& io);
+bool parse_number_option(std::string_view name, std::string_view value, long lo, long hi, long& out, const Io& io);
 
 }  // namespace invdb

@@ -90,7 +90,7 @@ bool parse(std::string_view text, std::vector<Record>& records, ParseError& erro
       std::string field;
       const int column = static_cast<int>(record.fields.size()) + 1;
       const bool ok = (!s.at_end() && s.peek() == '"') ? parse_quoted(s, field, column, error)
-                                                        : parse_unquoted(s, field, column, error);
+                                                       : parse_unquoted(s, field, column, error);
       if (!ok) return false;
       record.fields.push_back(std::move(field));
       if (s.at_end() || s.take_line_break()) break;

@@ -57,7 +57,8 @@ std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error) {
 }
 
 bool create_database(const DbPath& db, std::uint16_t capacity, std::string& error) {
-  for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
+  for (const auto& [p, shown] :
+       {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(p, ec))) {
       error = shown + " already exists; nothing was created";
@@ -107,7 +108,8 @@ std::string Database::last_failure() const {
 
 bool Database::open(const DbPath& db, std::string& error) {
   name_ = db.name;
-  for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
+  for (const auto& [p, shown] :
+       {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
     if (!fs::is_regular_file(p, ec)) {
       error = shown + ": no such database file";

@@ -43,9 +43,7 @@ struct FileImage {
   bool has_block(std::uint32_t address) const {
     return address >= 1 && (address - 1) * 128ull + kBlockSize <= bytes.size();
   }
-  BlockView block(std::uint32_t address) const {
-    return BlockView(bytes.data() + (address - 1) * 128ull, kBlockSize);
-  }
+  BlockView block(std::uint32_t address) const { return BlockView(bytes.data() + (address - 1) * 128ull, kBlockSize); }
   std::uint16_t u16(std::size_t offset) const {
     return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
   }
@@ -83,8 +81,7 @@ class Node {
   // Entries that fit in the 250 entry bytes (a count beyond it is damage).
   int usable_count() const { return std::min(count(), 250 / entry_size()); }
   std::string_view key(int i) const {
-    return {reinterpret_cast<const char*>(b_.data()) + 6 + i * entry_size(),
-            static_cast<std::size_t>(key_length_)};
+    return {reinterpret_cast<const char*>(b_.data()) + 6 + i * entry_size(), static_cast<std::size_t>(key_length_)};
   }
   int type(int i) const { return b_[6 + i * entry_size() + key_length_]; }
   std::uint16_t pointer(int i) const { return word(6 + i * entry_size() + key_length_ + 1); }

@@ -41,9 +41,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"create", cmd_create}, {"import", cmd_import}, {"export", cmd_export},
+    {"create", cmd_create},   {"import", cmd_import}, {"export", cmd_export},
     {"heading", cmd_heading}, {"delete", cmd_delete}, {"check", cmd_check},
-    {"stat", cmd_stat},     {"dump", cmd_dump},     {"sample", cmd_sample},
+    {"stat", cmd_stat},       {"dump", cmd_dump},     {"sample", cmd_sample},
 };
 
 }  // namespace
@@ -59,8 +59,7 @@ int Io::usage(std::string_view line) const {
   return 2;
 }
 
-bool parse_number_option(std::string_view name, std::string_view value, long lo, long hi, long& out,
-                         const Io& io) {
+bool parse_number_option(std::string_view name, std::string_view value, long lo, long hi, long& out, const Io& io) {
   long v = 0;
   const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
   if (value.empty() || ec != std::errc() || end != value.data() + value.size() || v < lo || v > hi) {

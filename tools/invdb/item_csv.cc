@@ -17,13 +17,11 @@ namespace {
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
 std::string where(int line, int column, std::string_view name) {
-  return "line " + std::to_string(line) + ", column " + std::to_string(column) + " (" +
-         std::string(name) + "): ";
+  return "line " + std::to_string(line) + ", column " + std::to_string(column) + " (" + std::string(name) + "): ";
 }
 
 // A decimal integer with an optional sign, within [lo, hi].
-bool parse_integer(std::string_view cell, std::int64_t lo, std::int64_t hi, std::int64_t& value,
-                   std::string& problem) {
+bool parse_integer(std::string_view cell, std::int64_t lo, std::int64_t hi, std::int64_t& value, std::string& problem) {
   std::string_view digits = cell;
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   std::int64_t v = 0;
@@ -34,8 +32,7 @@ bool parse_integer(std::string_view cell, std::int64_t lo, std::int64_t hi, std:
     return false;
   }
   if (ec == std::errc::result_out_of_range || v < lo || v > hi) {
-    problem = std::string(cell) + " does not fit the field (" + std::to_string(lo) + " to " +
-              std::to_string(hi) + ")";
+    problem = std::string(cell) + " does not fit the field (" + std::to_string(lo) + " to " + std::to_string(hi) + ")";
     return false;
   }
   value = v;
@@ -62,12 +59,16 @@ bool put_cell(const Field& f, std::string_view cell, ItemRow& row, std::string& 
     case FieldKind::kInt16:
     case FieldKind::kInt32: {
       const bool wide = f.kind == FieldKind::kInt32;
-      const std::int64_t lo = wide ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int16_t>::min();
-      const std::int64_t hi = wide ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int16_t>::max();
+      const std::int64_t lo =
+          wide ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int16_t>::min();
+      const std::int64_t hi =
+          wide ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int16_t>::max();
       std::int64_t v = 0;
       if (!parse_integer(cell, lo, hi, v, problem)) return false;
-      if (wide) report::set_i32(row.values, f, static_cast<std::int32_t>(v));
-      else report::set_i16(row.values, f, static_cast<std::int16_t>(v));
+      if (wide)
+        report::set_i32(row.values, f, static_cast<std::int32_t>(v));
+      else
+        report::set_i16(row.values, f, static_cast<std::int16_t>(v));
       return true;
     }
     case FieldKind::kOpaque:
@@ -97,14 +98,10 @@ std::string trimmed_text(const report::ItemArea& item, const Field& f) {
 
 std::string cell_of(const report::ItemArea& item, const Field& f) {
   switch (f.kind) {
-    case FieldKind::kText:
-      return trimmed_text(item, f);
-    case FieldKind::kInt16:
-      return std::to_string(report::i16(item, f));
-    case FieldKind::kInt32:
-      return std::to_string(report::i32(item, f));
-    case FieldKind::kOpaque:
-      break;
+    case FieldKind::kText: return trimmed_text(item, f);
+    case FieldKind::kInt16: return std::to_string(report::i16(item, f));
+    case FieldKind::kInt32: return std::to_string(report::i32(item, f));
+    case FieldKind::kOpaque: break;
   }
   std::string hex;
   for (int i = 0; i < f.width; ++i) {
@@ -220,8 +217,7 @@ bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::stri
   std::vector<csv::Record> records;
   csv::ParseError fault;
   if (!csv::parse(text, records, fault)) {
-    error = "line " + std::to_string(fault.line) + ", column " + std::to_string(fault.column) + ": " +
-            fault.message;
+    error = "line " + std::to_string(fault.line) + ", column " + std::to_string(fault.column) + ": " + fault.message;
     return false;
   }
   if (records.empty()) {

@@ -54,8 +54,7 @@ class ItemColumns {
  public:
   bool set_header(const std::vector<std::string>& header, int line, std::string& error);
   // Validates one data row; on failure `error` names the line and column.
-  std::optional<ItemRow> parse_row(const std::vector<std::string>& cells, int line,
-                                   std::string& error) const;
+  std::optional<ItemRow> parse_row(const std::vector<std::string>& cells, int line, std::string& error) const;
 
  private:
   std::vector<const report::Field*> columns_;

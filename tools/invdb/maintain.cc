@@ -40,7 +40,7 @@ static std::string control_key(char last) {
 // Writes the 144 characters of heading text into the control record with
 // this key, rewriting the record in place when it exists.
 static bool put_heading(Database& db, const std::string& key, const std::vector<std::string_view>& lines,
-                 std::string& error) {
+                        std::string& error) {
   isam::Block block{};
   const auto existing = db.find(key);
   if (existing && !db.read_block(existing->address, block, error)) return false;
@@ -129,8 +129,9 @@ int cmd_delete(const Args& args, const Io& io) {
     if (victims.size() == before) return io.fail("no item with the stock index \"" + std::string(args[i]) + "\"");
   }
   std::sort(victims.begin(), victims.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
-  victims.erase(std::unique(victims.begin(), victims.end(), [](const auto& a, const auto& b) { return a.key == b.key; }),
-                victims.end());
+  victims.erase(
+      std::unique(victims.begin(), victims.end(), [](const auto& a, const auto& b) { return a.key == b.key; }),
+      victims.end());
   for (const KeyEntry& e : victims)
     if (!db.delete_record(e, error)) return io.fail(error);
   if (!db.close(error)) return io.fail(error);
@@ -148,9 +149,9 @@ int cmd_check(const Args& args, const Io& io) {
     std::fprintf(io.out, "%zu problem%s found\n", report.findings.size(), report.findings.size() == 1 ? "" : "s");
     return 1;
   }
-  std::fprintf(io.out, "clean: %ld items, %ld other keys, %ld deleted entries, %d levels, %ld nodes, %ld blocks in use\n",
-               report.items, report.live_keys - report.items, report.deleted, report.levels, report.nodes,
-               report.blocks_in_use);
+  std::fprintf(
+      io.out, "clean: %ld items, %ld other keys, %ld deleted entries, %d levels, %ld nodes, %ld blocks in use\n",
+      report.items, report.live_keys - report.items, report.deleted, report.levels, report.nodes, report.blocks_in_use);
   return 0;
 }
 

@@ -31,7 +31,9 @@ class Random {
   int between(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<std::uint64_t>(hi - lo + 1)); }
   bool chance(int percent) { return between(1, 100) <= percent; }
   template <typename T>
-  const T& pick(const std::vector<T>& v) { return v[next() % v.size()]; }
+  const T& pick(const std::vector<T>& v) {
+    return v[next() % v.size()];
+  }
 
  private:
   std::uint64_t state_;
@@ -51,6 +53,7 @@ struct Category {
 };
 
 const std::vector<Category>& categories() {
+  // clang-format off
   static const std::vector<Category> table = {
       {1, 12, 1, "Fasteners", Kind::kEach, 8, 900, {"WOOD SCREW", "MACHINE BOLT", "HEX NUT", "FLAT WASHER", "WALL ANCHOR", "LAG SCREW"}},
       {2, 6, 1, "Hand Tools", Kind::kEach, 400, 4500, {"CLAW HAMMER", "SCREWDRIVER", "PLIERS", "TAPE MEASURE", "UTILITY KNIFE", "HAND SAW"}},
@@ -82,19 +85,26 @@ const std::vector<Category>& categories() {
       {91, 2, 10, "Rope & Chain", Kind::kBulk, 29, 599, {"MANILA ROPE", "NYLON ROPE", "PROOF COIL CHAIN"}},
       {98, 3, 11, "Miscellaneous", Kind::kEach, 99, 1999, {"GIFT CARD HOLDER", "KEY RING", "FLASHLIGHT", "GLUE"}},
   };
+  // clang-format on
   return table;
 }
 
 // Vendors by department (1 to 11); most items come from their department's.
-const std::vector<std::vector<std::string_view>> kVendors = {
-    {"HALDEN TOOL", "GRANITE HW", "IRONWOOD"}, {"COPPERLINE", "TIDEWATER"},  {"KESTREL ELEC", "LUMEN WORKS"},
-    {"REDFERN PNT", "BRISTLECONE"},           {"PRAIRIE SEED", "FIELDSTONE", "WILLOW CREEK"},
-    {"MAPLETON", "SILVERBIRCH"},               {"CEDAR RIDGE", "OAKMERE SUP"}, {"NORTHGATE", "BLUE HERON"},
-    {"HALDEN TOOL"},                           {"GRANITE HW", "IRONWOOD"},   {"NORTHGATE"}};
+const std::vector<std::vector<std::string_view>> kVendors = {{"HALDEN TOOL", "GRANITE HW", "IRONWOOD"},
+                                                             {"COPPERLINE", "TIDEWATER"},
+                                                             {"KESTREL ELEC", "LUMEN WORKS"},
+                                                             {"REDFERN PNT", "BRISTLECONE"},
+                                                             {"PRAIRIE SEED", "FIELDSTONE", "WILLOW CREEK"},
+                                                             {"MAPLETON", "SILVERBIRCH"},
+                                                             {"CEDAR RIDGE", "OAKMERE SUP"},
+                                                             {"NORTHGATE", "BLUE HERON"},
+                                                             {"HALDEN TOOL"},
+                                                             {"GRANITE HW", "IRONWOOD"},
+                                                             {"NORTHGATE"}};
 
-const std::vector<std::string_view> kSizes = {"SMALL", "MEDIUM", "LARGE", "1/4 IN", "3/8 IN", "1/2 IN",
-                                              "3/4 IN", "1 IN",  "2 PK",  "4 PK",   "10 PK",  "WHITE",
-                                              "BLACK",  "BRASS", "STEEL", "GALV",   "8 FT",   "12 FT"};
+const std::vector<std::string_view> kSizes = {"SMALL",  "MEDIUM", "LARGE", "1/4 IN", "3/8 IN", "1/2 IN",
+                                              "3/4 IN", "1 IN",   "2 PK",  "4 PK",   "10 PK",  "WHITE",
+                                              "BLACK",  "BRASS",  "STEEL", "GALV",   "8 FT",   "12 FT"};
 
 std::string digits(Random& r, int count) {
   std::string s;
@@ -112,7 +122,7 @@ std::string short_name(std::string_view noun, std::string_view size) {
 }
 
 void fill_rental(Random& r, report::ItemArea& a, int price_cents) {
-  report::set_i32(a, item::Price, price_cents * 10);  // the daily rate
+  report::set_i32(a, item::Price, price_cents * 10);                        // the daily rate
   report::set_i32(a, item::UntCost, r.between(25, 45) * price_cents / 10);  // upkeep per rental
   report::set_i32(a, item::QOH, 1);
   report::set_i32(a, item::POI, 1);
@@ -140,8 +150,10 @@ void fill_stock(Random& r, report::ItemArea& a, const Category& c, int price_cen
   const int cost = r.chance(4) ? 0 : price * r.between(45, 75) / 100;
   const int pack = bulk ? 1 : std::vector<int>{1, 1, 1, 6, 12, 24, 50, 100}[r.next() % 8];
   // Cheap goods turn over by the dozen, dear ones one or two at a time.
-  const int rop = price_cents < 1000 ? r.between(10, 40) : price_cents < 5000 ? r.between(3, 12)
-                  : price_cents < 20000 ? r.between(1, 4) : r.between(1, 2);
+  const int rop = price_cents < 1000    ? r.between(10, 40)
+                  : price_cents < 5000  ? r.between(3, 12)
+                  : price_cents < 20000 ? r.between(1, 4)
+                                        : r.between(1, 2);
   const int onhand = r.chance(3) ? -r.between(1, 5) : r.between(0, (bulk ? 2 : 4) * rop);
   report::set_i32(a, item::Price, price);
   report::set_i32(a, item::UntCost, cost);
@@ -176,9 +188,8 @@ report::ItemArea fill_item(Random& r, const std::string& stock_index, const Cate
 report::ItemArea make_item(Random& r, const std::string& stock_index) {
   const auto& cats = categories();
   // Rentals are few; the other categories share the rest.
-  static const Category& rentals = *std::find_if(cats.begin(), cats.end(), [](const Category& k) {
-    return k.number == item::kRentalCategory;
-  });
+  static const Category& rentals =
+      *std::find_if(cats.begin(), cats.end(), [](const Category& k) { return k.number == item::kRentalCategory; });
   static const int total = [&] {
     int sum = 0;
     for (const Category& k : cats) sum += k.weight;
@@ -208,8 +219,10 @@ report::ItemArea fill_item(Random& r, const std::string& stock_index, const Cate
   report::set_text(a, item::PLU, digits(r, 5));
   if (r.chance(80)) report::set_text(a, item::Alternate, "0" + digits(r, 11));
   const int price_cents = r.between(c.price_lo, c.price_hi);
-  if (c.kind == Kind::kRental) fill_rental(r, a, price_cents);
-  else fill_stock(r, a, c, price_cents);
+  if (c.kind == Kind::kRental)
+    fill_rental(r, a, price_cents);
+  else
+    fill_stock(r, a, c, price_cents);
   report::set_i16(a, item::Tg, static_cast<std::int16_t>(r.chance(10)));
   report::set_i16(a, item::Ds, static_cast<std::int16_t>(r.chance(80)));
   report::set_i16(a, item::Sk, 1);
@@ -261,9 +274,7 @@ SampleStore make_sample(int count, std::uint64_t seed) {
 
 namespace {
 
-std::vector<std::string_view> views(const std::vector<std::string>& lines) {
-  return {lines.begin(), lines.end()};
-}
+std::vector<std::string_view> views(const std::vector<std::string>& lines) { return {lines.begin(), lines.end()}; }
 
 bool build_sample(const DbPath& path, const SampleStore& store, std::string& error) {
   Database db;

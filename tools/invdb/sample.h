@@ -14,7 +14,7 @@ struct SampleStore {
   std::vector<report::ItemArea> items;         // in the order they are added
   std::vector<report::ItemArea> discontinued;  // added, then deleted again
   std::vector<std::string> left_heading, right_heading;
-  std::string category_names;                  // the StoreSales.csv text
+  std::string category_names;  // the StoreSales.csv text
 };
 
 // The same count and seed always give the same store.

@@ -39,8 +39,8 @@ std::string stat_text(const FileImage& index, const FileImage& records) {
   const files::Header ih = files::read_header(index);
   const files::Header rh = files::read_header(records);
   std::string out;
-  appendf(out, "index %s: key length %d, %d entries a node, %d map blocks, %s\n", index.name.c_str(),
-          ih.key_length, ih.node_capacity, ih.map_blocks, ih.open_mark ? "marked open" : "closed");
+  appendf(out, "index %s: key length %d, %d entries a node, %d map blocks, %s\n", index.name.c_str(), ih.key_length,
+          ih.node_capacity, ih.map_blocks, ih.open_mark ? "marked open" : "closed");
   if (ih.key_length < 1 || ih.key_length > 32 || ih.map_blocks < 1 || ih.map_blocks > 32) {
     out += "  the header is damaged; run check\n";
     return out;
@@ -58,9 +58,12 @@ std::string stat_text(const FileImage& index, const FileImage& records) {
       ++level.nodes;
       level.entries += node.usable_count();
       for (int i = 0; head.is_leaf() && i < node.usable_count(); ++i) {
-        if (node.type(i) == files::kDeleted) ++deleted;
-        else if (node.key(i).starts_with("12")) ++items;
-        else if (node.key(i).find_first_not_of('\0') != std::string_view::npos) ++other;
+        if (node.type(i) == files::kDeleted)
+          ++deleted;
+        else if (node.key(i).starts_with("12"))
+          ++items;
+        else if (node.key(i).find_first_not_of('\0') != std::string_view::npos)
+          ++other;
       }
       a = node.next();
     }

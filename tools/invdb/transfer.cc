@@ -47,7 +47,9 @@ long free_blocks(const DbPath& db, std::string& error) {
   return free;
 }
 
-bool write_all(std::FILE* f, const std::string& text) { return std::fwrite(text.data(), 1, text.size(), f) == text.size(); }
+bool write_all(std::FILE* f, const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), f) == text.size();
+}
 
 }  // namespace
 
