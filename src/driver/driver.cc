@@ -177,7 +177,11 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
   std::int16_t status = 0;
   lib.cclfx(kIndexSlot, status);
   lib.cclfd(fcb, status);
-  std::fflush(console.out);
+  // A console that cannot be written fails a run that went well otherwise.
+  if (const std::string problem = flush_console(console.out); !problem.empty()) {
+    diagnostic(console.err, "cannot write to standard output: " + problem);
+    if (exit_status == kExitOk) return kExitFailure;
+  }
   return exit_status;
 }
 
