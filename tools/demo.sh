@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The demonstration behind `make demo` (which builds first): a 2,000-item
-# sample store in demo/, and the sales by category report run over it there.
+# The demonstration behind `make demo` (which builds invreport and invdb
+# first): a 2,000-item sample store in demo/, and the sales by category report
+# run over it there.
 # Running it again starts from a fresh demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build="$PWD/${BUILD:-build}"
+build=$(realpath -m "${BUILD:-build}")
 
 rm -rf demo
 mkdir demo
