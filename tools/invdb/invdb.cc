@@ -66,7 +66,6 @@ struct Command {
   // Options in the order they are passed on: name, then values once given.
   std::deque<std::pair<std::string, std::vector<std::string>>> options;
   std::vector<CLI::Option*> option_handles;
-  bool pass_extras = false;  // unknown words go to the handler, which judges them
 
   Args arguments(std::vector<std::string>& storage) const {
     storage.clear();
@@ -78,7 +77,9 @@ struct Command {
       storage.push_back(options[i].first);
       storage.insert(storage.end(), options[i].second.begin(), options[i].second.end());
     }
-    if (pass_extras)
+    // A command that allows extras hands the words CLI11 does not know to its
+    // handler, which judges them.
+    if (app->get_allow_extras())
       for (std::string& extra : app->remaining()) storage.push_back(std::move(extra));
     return Args(storage.begin(), storage.end());
   }
@@ -129,7 +130,6 @@ class CommandLine {
 
     Command& import = add("import", "add or update one item per row of FILE.csv (\"-\": standard input)", cmd_import);
     positional(import, "FILE", "the CSV file")->required();
-    import.pass_extras = true;
     import.app->allow_extras();
 
     Command& exp = add("export", "every item, every column, to FILE.csv or standard output", cmd_export);
@@ -161,7 +161,6 @@ class CommandLine {
     Command& sample = add("sample", "a sample store and StoreSales.csv beside it", cmd_sample);
     number_option(sample, "--items", "items (default 2000)", 1, 32000);
     number_option(sample, "--seed", "seed of the generator (default 1)", 0, 2147483647);
-    sample.pass_extras = true;
     sample.app->allow_extras();
 
     help_ = app_.add_subcommand("help", "the list of commands, or the usage of one");
