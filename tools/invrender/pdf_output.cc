@@ -78,7 +78,7 @@ MonoFont load_mono(cairo_t* cr) {
   cairo_select_font_face(cr, kMono, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, kFontSize);
   cairo_scaled_font_t* scaled = cairo_get_scaled_font(cr);
-  for (int byte = 0x20; byte < 0x100; ++byte) {
+  for (int byte = 0x21; byte < 0x100; ++byte) {
     const std::string utf8 = to_utf8(std::string(1, static_cast<char>(byte)));
     cairo_glyph_t* glyphs = nullptr;
     int count = 0;
@@ -107,6 +107,7 @@ void draw_lines(cairo_t* cr, const MonoFont& font, const Report& report, const P
     glyphs.clear();
     for (std::size_t c = 0; c < line.size(); ++c) {
       const auto byte = static_cast<unsigned char>(line[c]);
+      if (byte == ' ') continue;  // a blank is a column without a glyph
       glyphs.push_back({font.glyph[byte], left + font.advance * static_cast<double>(c), y});
     }
     if (i < head) {
