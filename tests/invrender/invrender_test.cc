@@ -308,6 +308,16 @@ TEST_F(Render, BadInputsLeaveNoOutput) {
   TempDir dir;
   write_file(dir / "in.dat", listing);
   EXPECT_EQ(run_invrender({"in.dat", "-o", "missing/out.pdf"}, dir.path()).exit_code, 1);
+
+  // A shorter run over an earlier, longer one leaves that run's pages after
+  // its own: shown, with a note.
+  std::string mixed = read_file(report("09"));
+  mixed.replace(0, listing.size(), listing);
+  write_file(dir / "mixed.dat", mixed);
+  const auto result = run_invrender({"mixed.dat", "-o", "mixed.html"}, dir.path());
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_NE(result.err.find("pages 2 to "), std::string::npos) << result.err;
+  EXPECT_NE(read_file(dir / "mixed.html").find("left over from an earlier, longer run"), std::string::npos);
 }
 
 }  // namespace

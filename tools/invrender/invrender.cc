@@ -161,6 +161,7 @@ int run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   Report report;
   if (!read_whole(input, bytes, error)) return fail(err, error);
   if (!read_report(bytes, number, report, error)) return fail(err, input + ": " + error);
+  for (const std::string& note : report.notes) std::fprintf(err, "invrender: %s: %s\n", input.c_str(), note.c_str());
   const std::string source = std::filesystem::path(input).filename().string();
   if (output.empty()) {
     return render(format, report, source, out, error) && std::fflush(out) == 0 ? 0 : fail(err, error);

@@ -83,6 +83,25 @@ int recognise_listing(const Report& report) {
   return 0;
 }
 
+// A run overwrites the work file from its first record on and leaves the
+// records of an earlier, longer run after its own: pages under another
+// title are such leftovers.
+void note_leftover_pages(Report& report) {
+  std::string_view first_title;
+  for (std::size_t p = 0; p < report.pages.size(); ++p) {
+    const Page& page = report.pages[p];
+    if (!page.has_header || page.count < 2) continue;
+    const std::string_view title = columns(report.lines[page.first + 1], 50, 86);
+    if (first_title.empty()) {
+      first_title = title;
+    } else if (title != first_title) {
+      report.notes.push_back("pages " + std::to_string(p + 1) + " to " + std::to_string(report.pages.size()) +
+                             " carry another report's title: left over from an earlier, longer run");
+      return;
+    }
+  }
+}
+
 int recognise_export(const Report& report) {
   for (const KnownReport& known : kReports) {
     if (!known.start.empty() && report.lines.front().starts_with(known.start)) return known.number;
@@ -195,6 +214,7 @@ bool read_report(std::string_view bytes, int forced_number, Report& report, std:
   if (report.layout == Layout::kExport) report.pages.assign(1, Page{0, records, false});
 
   report.number = report.layout == Layout::kListing ? recognise_listing(report) : recognise_export(report);
+  if (report.layout == Layout::kListing) note_leftover_pages(report);
   if (forced_number != 0) {
     if (is_export(forced_number) != (report.layout == Layout::kExport)) {
       error = "report " + std::to_string(forced_number) + " is " +

@@ -32,6 +32,8 @@ struct Report {
   std::vector<std::string> lines;
   // A listing's pages in order; an export is one page holding every line.
   std::vector<Page> pages;
+  // Things a reader should know that do not stop the rendering.
+  std::vector<std::string> notes;
 };
 
 constexpr int kHeaderLines = 8;

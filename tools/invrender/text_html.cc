@@ -76,6 +76,7 @@ body { margin: 16px; background: #e8e8e8; font-family: "DejaVu Sans", sans-serif
 h1 { font-size: 16px; margin: 0 0 12px; }
 section { background: #fff; margin: 0 0 16px; padding: 10px 14px; width: max-content; box-shadow: 0 1px 3px #999; }
 .pageno { font-size: 11px; color: #666; margin: 0 0 4px; }
+.note { color: #8a1c00; }
 pre { font-family: "DejaVu Sans Mono", monospace; font-size: 12px; line-height: 1.2; margin: 0; }
 pre .head { color: #123a6b; }
 svg text { font-family: "DejaVu Sans", sans-serif; }
@@ -89,7 +90,7 @@ caption { caption-side: top; text-align: left; font-size: 12px; padding: 4px 0; 
   h1, .pageno { display: none; }
   section { margin: 0; padding: 0; box-shadow: none; break-after: page; }
   section:last-of-type { break-after: auto; }
-  pre { font-size: 7.3pt; line-height: 1.15; }
+  pre { font-size: 7.6pt; line-height: 1.15; }
   table { font-size: 7pt; }
 }
 </style>
@@ -200,6 +201,7 @@ bool render_html(const Report& report, std::string_view source, std::FILE* out, 
   const std::string title = describe(report) + " (" + std::string(source) + ")";
   std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + escape(title) +
                      "</title>\n" + std::string(kStyle) + "</head>\n<body>\n<h1>" + escape(title) + "</h1>\n";
+  for (const std::string& note : report.notes) html += "<p class=\"note\">Note: " + escape(note) + "</p>\n";
   if (report.layout == Layout::kExport) {
     export_table(report, html);
   } else {
