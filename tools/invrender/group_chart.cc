@@ -130,8 +130,10 @@ void draw_chart(Canvas& canvas, std::string_view title, std::string_view subtitl
       canvas.bar(from, bar_y, to - from, bar_h, color, value,
                  g.label + ", sales " + std::string(what) + ": " + figure(value, 2));
       const bool negative = value < 0;
-      canvas.text(negative ? from - 3 : to + 3, bar_y + bar_h * 0.8, figure(value, 2), std::min(font, bar_h * 0.9),
-                  negative ? Canvas::Anchor::kEnd : Canvas::Anchor::kStart, kInk);
+      // A blank field in the report (zero) gets no figure either.
+      if (value != 0)
+        canvas.text(negative ? from - 3 : to + 3, bar_y + bar_h * 0.8, figure(value, 2), std::min(font, bar_h * 0.9),
+                    negative ? Canvas::Anchor::kEnd : Canvas::Anchor::kStart, kInk);
       bar_y += bar_h + 1;
     }
     y += row_h;

@@ -148,6 +148,9 @@ std::string header_summary(const Report& report) {
          {trim(columns(report.lines[page.first], 2, 25)), trim(columns(report.lines[page.first + 2], 62, 73))}) {
       if (!part.empty()) summary += std::string(part) + ", ";
     }
+    // The period label is the month blank-padded to ten, then the year.
+    for (std::size_t at = summary.find("  "); at != std::string::npos; at = summary.find("  ", at))
+      summary.erase(at, 1);
     return summary + "run " + std::string(trim(columns(report.lines[page.first + 4], 105, 112)));
   }
   return {};
