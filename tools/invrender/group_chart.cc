@@ -13,6 +13,7 @@ constexpr Color kCycle{0.23, 0.44, 0.71};
 constexpr Color kYtd{0.88, 0.54, 0.17};
 constexpr Color kInk{0.1, 0.1, 0.1};
 constexpr Color kGrid{0.82, 0.82, 0.82};
+constexpr Color kWarn{0.72, 0.05, 0.0};
 
 constexpr double kTop = 64;  // title, legend and axis labels above the rows
 constexpr double kBottom = 12;
@@ -66,8 +67,15 @@ std::vector<GroupSales> group_sales(const Report& report) {
       const std::string_view line = report.lines[i];
       if (is_rule(line)) break;  // the totals follow
       if (trim(line).empty()) continue;
-      groups.push_back(
-          {std::string(trim(columns(line, 2, 19))), amount(columns(line, 20, 27)), amount(columns(line, 58, 65))});
+      // Sales, cost of sales and margin of the cycle from column 20, of the
+      // year to date from column 58, eight columns each.
+      const auto cut = [&](std::size_t at) {
+        const double sales = amount(columns(line, at, at + 7));
+        return std::abs(amount(columns(line, at + 8, at + 15)) + amount(columns(line, at + 16, at + 23)) - sales) >
+               0.05;
+      };
+      groups.push_back({std::string(trim(columns(line, 2, 19))), amount(columns(line, 20, 27)),
+                        amount(columns(line, 58, 65)), cut(20), cut(58)});
     }
   }
   return groups;
@@ -124,16 +132,19 @@ void draw_chart(Canvas& canvas, std::string_view title, std::string_view subtitl
       double value;
       Color color;
       std::string_view what;
+      bool cut;
     };
-    for (const auto& [value, color, what] : {Bar{g.cycle, kCycle, "this cycle"}, Bar{g.ytd, kYtd, "year to date"}}) {
+    for (const auto& [value, color, what, cut] :
+         {Bar{g.cycle, kCycle, "this cycle", g.cycle_cut}, Bar{g.ytd, kYtd, "year to date", g.ytd_cut}}) {
       const double from = at(std::min(0.0, value)), to = at(std::max(0.0, value));
-      canvas.bar(from, bar_y, to - from, bar_h, color, value,
-                 g.label + ", sales " + std::string(what) + ": " + figure(value, 2));
-      const bool negative = value < 0;
+      const std::string shown = figure(value, 2) + (cut ? " (as printed: leading digits lost)" : "");
+      canvas.bar(from, bar_y, to - from, bar_h, color, value, g.label + ", sales " + std::string(what) + ": " + shown);
       // A blank field in the report (zero) gets no figure either.
-      if (value != 0)
-        canvas.text(negative ? from - 3 : to + 3, bar_y + bar_h * 0.8, figure(value, 2), std::min(font, bar_h * 0.9),
-                    negative ? Canvas::Anchor::kEnd : Canvas::Anchor::kStart, kInk);
+      const bool negative = value < 0;
+      if (value != 0 || cut) {
+        canvas.text(negative ? from - 3 : to + 3, bar_y + bar_h * 0.8, shown, std::min(font, bar_h * 0.9),
+                    negative ? Canvas::Anchor::kEnd : Canvas::Anchor::kStart, cut ? kWarn : kInk);
+      }
       bar_y += bar_h + 1;
     }
     y += row_h;

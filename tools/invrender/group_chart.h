@@ -16,6 +16,10 @@ struct GroupSales {
   std::string label;  // columns 2-19: the group's number and name
   double cycle = 0;   // columns 20-27
   double ytd = 0;     // columns 58-65
+  // A figure too wide for its eight columns loses its leading digits in the
+  // report, which then shows a smaller number; the cost and the margin
+  // printed beside it no longer add up to it.
+  bool cycle_cut = false, ytd_cut = false;
 };
 
 bool has_chart(const Report& report);
