@@ -150,6 +150,7 @@ TEST_F(Render, ListingsPageForPage) {
       {"01 several pages", report("01"), false},
       {"09 stock indexes in column 1", report("09"), false},
       {"07 one page", report("07"), false},
+      {"07 one page longer than a sheet", test_support::data_path("reports/golden/rpt07_sixty.txt"), false},
       {"12 by category", report("12"), true},
       {"13 by department", report("13"), true},
       {"14 by vendor", report("14"), true},

@@ -100,18 +100,7 @@ bool is_number(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789.-") == std::string_view::npos;
 }
 
-void split_names(std::string_view heading, std::vector<std::string>& names) {
-  heading = trim(heading);
-  while (!heading.empty()) {
-    const std::size_t comma = heading.find(',');
-    names.emplace_back(trim(heading.substr(0, comma)));
-    if (comma == std::string_view::npos) break;
-    heading.remove_prefix(comma + 1);
-  }
-  while (!names.empty() && names.back().empty()) names.pop_back();
-}
-
-// Splits an export line not known here at every comma.
+// The values of a comma-separated line, blanks around them dropped.
 std::vector<std::string_view> split_commas(std::string_view line) {
   std::vector<std::string_view> values;
   while (true) {
@@ -123,8 +112,9 @@ std::vector<std::string_view> split_commas(std::string_view line) {
 }
 
 void export_table(const Report& report, std::string& html) {
-  std::vector<std::string> names;
-  split_names(report.lines.front(), names);
+  // The heading line's names; the commas after the last name end nothing.
+  std::vector<std::string_view> names = split_commas(report.lines.front());
+  while (!names.empty() && names.back().empty()) names.pop_back();
   std::vector<ColumnRange> layout(export_columns(report.number).begin(), export_columns(report.number).end());
   if (layout.empty()) {  // one column per comma-separated value, named in order
     std::size_t width = names.size();
@@ -133,13 +123,13 @@ void export_table(const Report& report, std::string& html) {
   }
   const auto name_of = [&](const ColumnRange& column) {
     return column.name >= 0 && static_cast<std::size_t>(column.name) < names.size() ? names[column.name]
-                                                                                    : std::string();
+                                                                                    : std::string_view();
   };
   std::string unused;
   for (std::size_t n = 0; n < names.size(); ++n) {
     if (std::none_of(layout.begin(), layout.end(),
                      [&](const ColumnRange& c) { return c.name == static_cast<int>(n); })) {
-      unused += (unused.empty() ? "" : ", ") + names[n];
+      unused += (unused.empty() ? "" : ", ") + std::string(names[n]);
     }
   }
   html += "<section class=\"export\">\n<table>\n";
