@@ -1,6 +1,5 @@
 #include "invrender/invrender.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,8 +7,6 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -49,20 +46,18 @@ int usage(std::FILE* err, const std::string& message) {
   return 2;
 }
 
-bool read_whole(const std::filesystem::path& path, std::string& bytes, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path.string() + ": " + std::strerror(errno);
+bool read_whole(const std::string& path, std::string& bytes, std::string& error) {
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    error = "cannot read " + path.string();
-    return false;
-  }
-  bytes = std::move(text).str();
-  return true;
+  char block[1 << 16];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) bytes.append(block, n);
+  const bool ok = std::ferror(in) == 0;
+  if (!ok) error = "cannot read " + path + ": " + std::strerror(errno);
+  std::fclose(in);
+  return ok;
 }
 
 bool render(Format format, const Report& report, std::string_view source, std::FILE* out, std::string& error) {
