@@ -64,7 +64,7 @@ bool render(Format format, const Report& report, std::string_view source, std::F
   switch (format) {
     case Format::kText: return render_text(report, out, error);
     case Format::kHtml: return render_html(report, source, out, error);
-    case Format::kPdf: return render_pdf(report, source, out, error);
+    case Format::kPdf: return render_pdf(report, out, error);
   }
   return false;
 }

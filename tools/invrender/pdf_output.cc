@@ -141,10 +141,10 @@ void draw_chart_pages(cairo_t* cr, const Report& report) {
 
 }  // namespace
 
-bool render_pdf(const Report& report, std::string_view source, std::FILE* out, std::string& error) {
+bool render_pdf(const Report& report, std::FILE* out, std::string& error) {
   cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(write_to_file, out, kPageWidth, kPageHeight);
-  const std::string title = describe(report) + " (" + std::string(source) + ")";
-  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, to_utf8(title).c_str());
+  // The file name may be in any encoding; the title keeps to what is known.
+  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, describe(report).c_str());
   cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "invrender");
   cairo_t* cr = cairo_create(surface);
 

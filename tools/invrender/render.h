@@ -21,7 +21,7 @@ bool render_html(const Report& report, std::string_view source, std::FILE* out, 
 
 // US letter landscape, one PDF page per report page (taller where a report
 // page holds more lines than fit), the chart first for reports 12-14.
-bool render_pdf(const Report& report, std::string_view source, std::FILE* out, std::string& error);
+bool render_pdf(const Report& report, std::FILE* out, std::string& error);
 
 // A report's bytes read as Latin-1, as UTF-8.
 std::string to_utf8(std::string_view latin1);

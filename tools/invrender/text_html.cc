@@ -10,8 +10,9 @@ namespace {
 
 bool put(std::FILE* out, std::string_view text) { return std::fwrite(text.data(), 1, text.size(), out) == text.size(); }
 
-void escape_into(std::string& html, std::string_view text) {
-  for (const char c : to_utf8(text)) {
+// Report text is read as Latin-1; a file name (`latin1` false) stands as given.
+void escape_into(std::string& html, std::string_view text, bool latin1 = true) {
+  for (const char c : latin1 ? to_utf8(text) : std::string(text)) {
     switch (c) {
       case '&': html += "&amp;"; break;
       case '<': html += "&lt;"; break;
@@ -22,9 +23,9 @@ void escape_into(std::string& html, std::string_view text) {
   }
 }
 
-std::string escape(std::string_view text) {
+std::string escape(std::string_view text, bool latin1 = true) {
   std::string html;
-  escape_into(html, text);
+  escape_into(html, text, latin1);
   return html;
 }
 
@@ -189,8 +190,9 @@ bool render_text(const Report& report, std::FILE* out, std::string& error) {
 
 bool render_html(const Report& report, std::string_view source, std::FILE* out, std::string& error) {
   const std::string title = describe(report) + " (" + std::string(source) + ")";
-  std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + escape(title) +
-                     "</title>\n" + std::string(kStyle) + "</head>\n<body>\n<h1>" + escape(title) + "</h1>\n";
+  std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+                     escape(title, false) + "</title>\n" + std::string(kStyle) + "</head>\n<body>\n<h1>" +
+                     escape(title, false) + "</h1>\n";
   for (const std::string& note : report.notes) html += "<p class=\"note\">Note: " + escape(note) + "</p>\n";
   if (report.layout == Layout::kExport) {
     export_table(report, html);
