@@ -31,10 +31,10 @@ test: test-fast test-asan
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz demo
 
-# A sample store in demo/ and one report run over it: builds only the two
+# A sample store in demo/, one report run over it and rendered: builds only the
 # programs it runs.
 demo: configure
-	cmake --build $(BUILD) -j $(JOBS) --target invreport invdb
+	cmake --build $(BUILD) -j $(JOBS) --target invreport invdb invrender
 	BUILD=$(BUILD) bash tools/demo.sh
 
 # The programs, the library with its headers, CMake and pkg-config files, the

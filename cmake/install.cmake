@@ -1,6 +1,6 @@
 # What `cmake --install` puts under the prefix, and the Debian package made of
 # it by `make package`:
-#   bin/                                   invreport, invdb (and invrender)
+#   bin/                                   invreport, invdb, invrender
 #   lib/libinvisam.a                       the indexed-file library
 #   include/invisam/isam/*.h               its call interface
 #   lib/cmake/invisam/                     find_package(invisam CONFIG)
@@ -9,11 +9,7 @@
 #   share/bash-completion/completions/     invdb
 include(CMakePackageConfigHelpers)
 
-set(INV_PROGRAMS invreport invdb)
-if(TARGET invrender)
-  list(APPEND INV_PROGRAMS invrender)
-endif()
-install(TARGETS ${INV_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS invreport invdb invrender RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The library and its CMake package: find_package(invisam 1.0 CONFIG) gives the
 # imported target invisam::invisam (include directory and C++20 included).

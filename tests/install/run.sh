@@ -16,7 +16,7 @@ prefix=$work/prefix
 fail() { echo "install test: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/invreport bin/invdb include/invisam/isam/call_interface.h share/man/man1/invreport.1 \
+for f in bin/invreport bin/invdb bin/invrender include/invisam/isam/call_interface.h share/man/man1/invreport.1 \
   share/man/man1/invdb.1 share/bash-completion/completions/invdb; do
   [[ -e $prefix/$f ]] || fail "$f was not installed"
 done
