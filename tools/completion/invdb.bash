@@ -15,7 +15,8 @@ _invdb() {
   local options=""
   case ${words[1]} in
     create) options="--capacity" ;;
-    sample) options="--items --seed" ;;
+    sample) options="--items --seed --force" ;;
+    import) options="--restore" ;;
     heading) options="--left --right" ;;
     check | stat) options="--json" ;;
     help)

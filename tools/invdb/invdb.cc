@@ -7,6 +7,7 @@
 #include "invdb/invdb.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <deque>
@@ -33,10 +34,12 @@ constexpr const char* kHelp =
     "\n"
     "  create NAME [--capacity N]   create both files, empty; N blocks and nodes\n"
     "                               (1 to 32767, default 32767); never overwrites\n"
-    "  import NAME FILE.csv         add or update one item per row; the header row\n"
+    "  import NAME FILE.csv [--restore]\n"
+    "                               add or update one item per row; the header row\n"
     "                               names the columns (the item fields, see export);\n"
     "                               the whole file is checked before anything is written;\n"
-    "                               \"-\" reads standard input\n"
+    "                               \"-\" reads standard input; --restore takes back\n"
+    "                               exactly what export wrote\n"
     "  export NAME [FILE.csv]       every item in key order, every column, to FILE.csv\n"
     "                               or (without it, or \"-\") standard output\n"
     "  heading NAME [--left L1 ...] [--right R1 ...]\n"
@@ -45,9 +48,10 @@ constexpr const char* kHelp =
     "  check NAME [--json]          verify both files; exit 0 only when clean\n"
     "  stat NAME [--json]           keys, tree depth, nodes per level, fill, space\n"
     "  dump NAME                    every index node in the node dump format\n"
-    "  sample NAME [--items N] [--seed S]\n"
+    "  sample NAME [--items N] [--seed S] [--force]\n"
     "                               create a sample store of N items (default 2000)\n"
     "                               and the category names file StoreSales.csv beside it\n"
+    "                               (an existing one only with --force)\n"
     "\n"
     "--json prints one JSON object (check: the findings as a list).\n"
     "Exit status: 0 success, 1 failure, 2 a command line it cannot use.\n";
@@ -130,6 +134,7 @@ class CommandLine {
 
     Command& import = add("import", "add or update one item per row of FILE.csv (\"-\": standard input)", cmd_import);
     positional(import, "FILE", "the CSV file")->required();
+    flag(import, "--restore", "take back exactly what export wrote, all of it");
     import.app->allow_extras();
 
     Command& exp = add("export", "every item, every column, to FILE.csv or standard output", cmd_export);
@@ -161,6 +166,7 @@ class CommandLine {
     Command& sample = add("sample", "a sample store and StoreSales.csv beside it", cmd_sample);
     number_option(sample, "--items", "items (default 2000)", 1, 32000);
     number_option(sample, "--seed", "seed of the generator (default 1)", 0, 2147483647);
+    flag(sample, "--force", "replace an existing StoreSales.csv");
     sample.app->allow_extras();
 
     help_ = app_.add_subcommand("help", "the list of commands, or the usage of one");
@@ -302,8 +308,8 @@ int run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   const Io io{out, err};
   CommandLine command_line;
   const int status = command_line.run(argc, argv, io);
-  std::fflush(out);
-  if (std::ferror(out)) return io.fail("cannot write the output");
+  const bool written = std::fflush(out) == 0 && !std::ferror(out);
+  if (!written && status == 0) return io.fail(std::string("cannot write the output: ") + std::strerror(errno));
   return status;
 }
 
