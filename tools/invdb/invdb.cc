@@ -252,12 +252,12 @@ class CommandLine {
   }
 
   int help(const Io& io) const {
-    if (help_topic_.empty()) {
+    const CLI::App* topic = find(help_topic_);
+    if (help_topic_.empty() || topic == help_) {
       std::fputs(kHelp, io.out);
       return 0;
     }
-    const CLI::App* topic = find(help_topic_);
-    if (!topic || topic == help_) return io.usage_error("unknown command \"" + help_topic_ + "\"", "");
+    if (!topic) return io.usage_error("unknown command \"" + help_topic_ + "\"", "");
     std::fputs(topic->help("invdb").c_str(), io.out);
     return 0;
   }
