@@ -66,6 +66,7 @@ namespace item {
 inline constexpr Field RecordClass{"RecordClass", 0, 2, FieldKind::kText};
 inline constexpr Field StockIndex{"StockIndex", 2, 12, FieldKind::kText};
 inline constexpr Field KeyRest{"KeyRest", 14, 8, FieldKind::kText};
+inline constexpr Field KeyTail{"KeyTail", 2, 20, FieldKind::kText};  // overlay: StockIndex and KeyRest
 inline constexpr Field LongName{"LongName", 22, 24, FieldKind::kText};
 inline constexpr Field Vendor{"Vendor", 46, 12, FieldKind::kText};
 inline constexpr Field PLU{"PLU", 58, 6, FieldKind::kText};
@@ -113,7 +114,7 @@ inline constexpr Field Field252{"Field252", 252, 2, FieldKind::kInt16};
 inline constexpr Field QtyPkg{"QtyPkg", 254, 2, FieldKind::kInt16};
 
 // Every byte of the block is covered exactly once by these fields, in offset
-// order (RenterPhone, an overlay of UnitDscp and PkgDscp, is not listed).
+// order (the overlays KeyTail and RenterPhone are not listed).
 inline constexpr std::array kAllFields{
     RecordClass, StockIndex,  KeyRest,   LongName,  Vendor,      PLU,         Opaque64,    UnitDscp,
     PkgDscp,     OutDate,     OutTime,   ShortName, Alternate,   Price,       UntCost,     PkgQty,

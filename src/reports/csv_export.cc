@@ -6,31 +6,20 @@ namespace report {
 
 namespace {
 
-FrameLayout csv_layout(std::string_view file_name) {
-  FrameLayout layout;
-  layout.comma_separated = true;
-  layout.file_name = file_name;
-  return layout;
+FrameLayout csv_layout(std::string_view file_name, std::string_view heading) {
+  assert(heading.size() <= static_cast<std::size_t>(kCsvColumns));
+  return FrameLayout{.comma_separated = true, .heading_record = heading, .file_name = file_name};
 }
 
 }  // namespace
 
 CsvExport::CsvExport(RunContext& ctx, std::string_view file_name, std::string_view heading)
-    : FramedReport(ctx, csv_layout(file_name)), heading_(heading) {
-  assert(heading_.size() <= static_cast<std::size_t>(kCsvColumns));
-}
+    : FramedReport(ctx, csv_layout(file_name, heading)) {}
 
 void CsvExport::take_item(const ItemArea& item) {
-  if (frame_.line_count() >= frame_.page_length()) {
-    frame_.clear_line_blank();
-    frame_.put_text(1, heading_);
-    if (!frame_.write_record()) return;
-    frame_.echo(frame_.text_columns());
-  }
   frame_.clear_line();
   place_fields(item, frame_);
-  if (!frame_.write_detail()) return;
-  frame_.set_line_count(0);
+  frame_.write_line();
 }
 
 }  // namespace report

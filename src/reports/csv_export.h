@@ -6,11 +6,8 @@
 // page header and no totals.
 //
 //   heading record  126 blanks with the report's column-name text from
-//                   column 1; written as record 1 on the first item and
-//                   echoed to the console.  It is due while the line count
-//                   still stands at its starting value, the page length;
-//                   each item record sets the count to 0, so it is written
-//                   once.
+//                   column 1; the frame writes it as record 1, before the
+//                   first item record, and echoes it to the console.
 //   item record     126 commas with each field at its fixed columns: text as
 //                   stored (blank-padded, never quoted or escaped), numbers
 //                   right-aligned and blank when zero.  Columns no field
@@ -37,8 +34,6 @@ class CsvExport : public FramedReport {
 
  private:
   void take_item(const ItemArea& item) final;
-
-  std::string_view heading_;
 };
 
 }  // namespace report

@@ -28,6 +28,7 @@
 // listed items.
 #include <algorithm>
 
+#include "report_common/heading_line.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -35,16 +36,20 @@ namespace report {
 
 namespace {
 
+constexpr HeadingLine kHeading1 =
+    heading_line({at(48, "|----Cycle---|-----YTD-----|"), at(77, "Cycle"), at(85, "YTD"), at(89, "AvCost"),
+                  at(96, "|-$/UMargin-|"), at(109, "Retail"), at(117, "Cost"), at(122, "Margin"), at(130, "YTD")});
+
+constexpr HeadingLine kHeading2 =
+    heading_line({at(2, "Item Index"), at(15, "Product Name"), at(39, "Vendor"), at(50, "Qty"), at(58, "$"),
+                  at(65, "Qty"), at(73, "$"), at(78, "$/U"), at(85, "$/U"), at(90, "$/U"), at(97, "Day"),
+                  at(104, "YTD"), at(110, "$Vlaue"), at(117, "$Value"), at(126, "$"), at(130, "QOH")});
+
 constexpr FrameLayout kLayout{
     .title = "------ Current Sales & VALUE  -------",
-    .heading1 =
-        "                                               |----Cycle---"
-        "|-----YTD-----| Cycle   YTD AvCost |-$/UMargin-|Retail  Cost"
-        " Margin  YTD",
-    .heading2 =
-        " Item Index   Product Name            Vendor     Qty     $  "
-        "    Qty     $    $/U    $/U  $/U    Day    YTD   $Vlaue $Val"
-        "ue   $   QOH",
+    .heading1 = kHeading1.text(),
+    .heading2 = kHeading2.text(),
+    .lines_per_detail = 2,
 };
 
 // An item's figures; zero where a figure does not apply.
@@ -90,9 +95,9 @@ class CurrentSales final : public TotalledListing {
     frame_.put_text(2, text(area, item::StockIndex));
     frame_.put_text(15, text(area, item::LongName));
     frame_.put_text(40, text(area, item::Vendor).substr(0, 6));
-    frame_.put_number(47, 6, i32(area, item::CycSold));
+    frame_.put_int_zero_blank(47, 6, i32(area, item::CycSold));
     frame_.put_real(53, 8, 2, f.cycle_sales);
-    frame_.put_number(61, 7, i32(area, item::YTDSold));
+    frame_.put_int_zero_blank(61, 7, i32(area, item::YTDSold));
     frame_.put_real(68, 8, 2, f.year_sales);
     frame_.put_real(76, 6, 2, f.cycle_price);
     frame_.put_real(82, 6, 2, f.year_price);
@@ -102,7 +107,7 @@ class CurrentSales final : public TotalledListing {
     frame_.put_real(106, 7, 2, f.retail_value);
     frame_.put_real(113, 7, 2, f.cost_value);
     frame_.put_real(120, 8, 2, f.margin_value);
-    frame_.put_number(128, 5, f.stock);
+    frame_.put_int_zero_blank(128, 5, f.stock);
     write_item_line(f.cycle_sales, f.year_sales);
   }
 };

@@ -31,35 +31,36 @@ namespace report {
 namespace {
 
 constexpr HeadingLine kHeading1 = heading_line({
-    {28, "Sales"},
-    {35, "Purchase"},
-    {45, "Sales"},
-    {52, "Purchase"},
-    {64, "Cost"},
-    {74, "Cost"},
-    {82, "Price"},
-    {89, "Quantity"},
+    at(28, "Sales"),
+    at(35, "Purchase"),
+    at(45, "Sales"),
+    at(52, "Purchase"),
+    at(64, "Cost"),
+    at(74, "Cost"),
+    at(82, "Price"),
+    at(89, "Quantity"),
 });
 
 constexpr HeadingLine kHeading2 = heading_line({
-    {1, "Item Index"},
-    {14, "Short Name"},
-    {28, "Price"},
-    {38, "Cost"},
-    {44, "$ Value"},
-    {52, "$ Value"},
-    {62, "$ MarkUp"},
-    {71, "% MarkUp"},
-    {80, "% Margin"},
-    {89, "OnHand"},
-    {98, "Long Description"},
-    {121, "Vendor Id"},
+    at(1, "Item Index"),
+    at(14, "Short Name"),
+    at(28, "Price"),
+    at(38, "Cost"),
+    at(44, "$ Value"),
+    at(52, "$ Value"),
+    at(62, "$ MarkUp"),
+    at(71, "% MarkUp"),
+    at(80, "% Margin"),
+    at(89, "OnHand"),
+    at(98, "Long Description"),
+    at(121, "Vendor Id"),
 });
 
 constexpr FrameLayout kLayout{
     .title = "---- Current VALUE of Inventory -----",
     .heading1 = kHeading1.text(),
     .heading2 = kHeading2.text(),
+    .lines_per_detail = 2,
 };
 
 // An item's figures; zero where a figure does not apply.
@@ -99,7 +100,7 @@ class InventoryValue final : public TotalledListing {
     frame_.put_real(60, 9, 2, f.markup_amount);
     frame_.put_real(69, 9, 2, f.markup_percent);
     frame_.put_real(78, 9, 2, f.margin_percent);
-    frame_.put_number(88, 6, i32(area, item::QOH));
+    frame_.put_int_zero_blank(88, 6, i32(area, item::QOH));
     frame_.put_text(96, text(area, item::LongName));
     frame_.put_text(121, text(area, item::Vendor));
     write_item_line(f.sales_value, f.purchase_value);

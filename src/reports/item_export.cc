@@ -34,10 +34,10 @@ class ItemExport final : public CsvExport {
     place_identity_and_margin(it, m, f);
     f.put_real(89, 6, 2, m.mark_up);
     f.put_real(96, 7, 2, m.inventory);
-    f.put_number(104, 5, i32(it, item::QOH));
-    f.put_number(110, 5, i32(it, item::QOS));
-    f.put_number(116, 5, i32(it, item::CycSold));
-    f.put_number(122, 5, i32(it, item::YTDSold));
+    f.put_int_zero_blank(104, 5, i32(it, item::QOH));
+    f.put_int_zero_blank(110, 5, i32(it, item::QOS));
+    f.put_int_zero_blank(116, 5, i32(it, item::CycSold));
+    f.put_int_zero_blank(122, 5, i32(it, item::YTDSold));
   }
 };
 

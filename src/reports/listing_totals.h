@@ -6,9 +6,8 @@
 // selected, builds its line and hands it to write_item_line(); the finishing
 // call writes the closing lines before the work file is closed.
 //
-// Paging: the line count goes up by 1 before an item line (the page header
-// is written when it passes the page length) and by 1 more after it, so a
-// page of 54 lines holds at most 27 item lines.
+// Paging: each listing's layout counts an item line as two lines, so a page
+// of 54 lines holds at most 27 item lines.
 //
 // Closing lines: a rule record (a blank, then 131 hyphens) and a totals
 // record of 132 blanks carrying two single-precision sums as amount fields:
@@ -18,7 +17,6 @@
 // page, checked for a page break or echoed.
 #pragma once
 
-#include "report_common/field_routines.h"
 #include "report_common/framed_report.h"
 
 namespace report {
@@ -36,13 +34,11 @@ class TotalledListing : public FramedReport {
       : FramedReport(ctx, layout), closing_(closing) {}
 
   // Adds the item's two figures to the totals and writes the item line now
-  // in the line buffer as the next record, with a page header first when
-  // one is due; echoes it by the common rule and counts it twice.
+  // in the line buffer.
   void write_item_line(float first_total, float second_total) {
     first_total_ += first_total;
     second_total_ += second_total;
-    if (!frame_.start_page_if_due() || !frame_.write_detail()) return;
-    frame_.set_line_count(frame_.line_count() + 1);
+    frame_.write_line();
   }
 
  private:
@@ -51,9 +47,7 @@ class TotalledListing : public FramedReport {
   }
 
   void write_closing_lines() {
-    frame_.clear_line();
-    fill_chars(frame_.columns(2, kPrintColumns - 1), '-', kPrintColumns - 1);
-    if (!frame_.write_record()) return;
+    if (!frame_.write_rule()) return;
     frame_.clear_line();
     frame_.put_real(40, 10, 2, first_total_);
     frame_.put_real(51, 9, 2, second_total_);

@@ -59,8 +59,8 @@ class MarginExport final : public CsvExport {
     place_identity_and_margin(it, m, f);
     f.put_real(89, 7, 2, m.mark_up);
     f.put_real(97, 8, 2, m.inventory);
-    f.put_number(106, 6, i32(it, item::QOH));
-    f.put_number(113, 6, i32(it, item::QOS));
+    f.put_int_zero_blank(106, 6, i32(it, item::QOH));
+    f.put_int_zero_blank(113, 6, i32(it, item::QOS));
     // Seven columns, so that both decimals show and CR LF keeps bytes 127-128.
     f.put_real(120, 7, 2, value_at_cost(i32(it, item::QOS), it));
   }

@@ -40,14 +40,14 @@ class ReorderExport final : public CsvExport {
     f.put_text(1, text(it, item::StockIndex));
     f.put_text(14, text(it, item::ShortName));
     f.put_real(27, 7, 3, static_cast<float>(i32(it, item::Price)) / 1000.0f);
-    f.put_number(35, 5, i32(it, item::QOH));
-    f.put_number(41, 5, i32(it, item::QOO));
-    f.put_number(47, 5, i32(it, item::MOQ));
-    f.put_number(53, 5, reorder_quantity(it));
-    f.put_number(59, 5, i32(it, item::ROP));
-    f.put_number(65, 5, i32(it, item::POI));
-    f.put_number(71, 5, i32(it, item::QOS));
-    f.put_number(77, 5, i16(it, kCpq));
+    f.put_int_zero_blank(35, 5, i32(it, item::QOH));
+    f.put_int_zero_blank(41, 5, i32(it, item::QOO));
+    f.put_int_zero_blank(47, 5, i32(it, item::MOQ));
+    f.put_int_zero_blank(53, 5, reorder_quantity(it));
+    f.put_int_zero_blank(59, 5, i32(it, item::ROP));
+    f.put_int_zero_blank(65, 5, i32(it, item::POI));
+    f.put_int_zero_blank(71, 5, i32(it, item::QOS));
+    f.put_int_zero_blank(77, 5, i16(it, kCpq));
     f.put_text(83, text(it, item::Vendor));
   }
 };
