@@ -51,6 +51,9 @@
 
 namespace report {
 
+// The work file most reports write.
+inline constexpr std::string_view kWorkFile = "OUTF21.DAT";
+
 // What a report hands to the frame: everything in which its output departs
 // from the common printed listing.
 struct FrameLayout {
@@ -64,7 +67,7 @@ struct FrameLayout {
   bool echo_every_line = false;       // echo every detail line, not every tenth record
   bool comma_separated = false;       // 128-byte records, comma pad, no page header
   std::string_view heading_record{};  // comma-separated: the column names (at most 126)
-  std::string_view file_name = "OUTF21.DAT";
+  std::string_view file_name = kWorkFile;
   bool recreate = false;  // delete the file and create it anew before writing
 };
 

@@ -17,23 +17,20 @@
 //                   its record number leaves remainder 1 on division by 10.
 #pragma once
 
+#include <memory>
 #include <string_view>
 
-#include "report_common/framed_report.h"
+#include "report_common/report_frame.h"
+#include "report_common/run_context.h"
 
 namespace report {
 
-class CsvExport : public FramedReport {
- protected:
-  // `file_name` is the output file in the current directory; `heading` the
-  // column-name text of the heading record (at most 126 characters).
-  CsvExport(RunContext& ctx, std::string_view file_name, std::string_view heading);
+// Places the item's fields into the line buffer, which holds 126 commas.
+using FieldPlacement = void (*)(const ItemArea& item, ReportFrame& frame);
 
-  // Places the item's fields into the line buffer, which holds 126 commas.
-  virtual void place_fields(const ItemArea& item, ReportFrame& frame) = 0;
-
- private:
-  void take_item(const ItemArea& item) final;
-};
+// `file_name` is the output file in the current directory; `heading` the
+// column-name text of the heading record (at most 126 characters).
+std::unique_ptr<Report> make_csv_export(RunContext& ctx, std::string_view file_name, std::string_view heading,
+                                        FieldPlacement place_fields);
 
 }  // namespace report
