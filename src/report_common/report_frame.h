@@ -123,7 +123,6 @@ class ReportFrame {
   // from now on; the text must outlive the frame.
   void set_title(std::string_view title) { layout_.title = title; }
 
-  int page_number() const { return page_number_; }
   std::int64_t record_number() const { return record_number_; }
   int text_columns() const { return layout_.comma_separated ? kCsvColumns : kPrintColumns; }
   int record_length() const { return text_columns() + 2; }
