@@ -35,8 +35,6 @@ constexpr HeadingLine kHeading1 =
 constexpr HeadingLine kHeading2 =
     heading_line({at(53, "Price"), at(60, "PLU-X"), at(66, "T"), at(68, "Phone#"), at(77, "Date"), at(84, "Time")});
 
-// OutDate and OutTime stand next to each other: 12 characters from 82.
-constexpr Field kOutDateTime{"OutDateTime", 82, 12, FieldKind::kText};
 constexpr std::string_view kBlank12 = "            ";
 
 class Rental final : public FramedReport {
@@ -56,7 +54,7 @@ class Rental final : public FramedReport {
 
   bool selected(const ItemArea& it) const {
     if (i16(it, item::Cat) != item::kRentalCategory) return false;
-    return all_rentals_ || compare_chars(text(it, kOutDateTime), kBlank12, 12) != 0;
+    return all_rentals_ || compare_chars(text(it, item::OutDateTime), kBlank12, 12) != 0;
   }
 
   void take_item(const ItemArea& it) override {

@@ -18,10 +18,6 @@ namespace {
 constexpr std::string_view kHeading = "StockIndex,ShortName,Price,QOH,QOO,MOQ,ROQ,ROP,POI,QOS,CPQ,Vendor,";
 static_assert(kHeading.size() == 66);
 
-// CPQ is the low-order half of YTDPurchQty: the two bytes at offset 166,
-// read as a signed 16-bit number.
-constexpr Field kCpq{"CPQ", item::YTDPurchQty.offset, 2, FieldKind::kInt16};
-
 // The re-order quantity: MOQ when the stock on hand has fallen to the
 // re-order point and less than MOQ is on order; otherwise 0.
 std::int32_t reorder_quantity(const ItemArea& it) {
@@ -40,7 +36,7 @@ void place_fields(const ItemArea& it, ReportFrame& f) {
   f.put_int_zero_blank(59, 5, i32(it, item::ROP));
   f.put_int_zero_blank(65, 5, i32(it, item::POI));
   f.put_int_zero_blank(71, 5, i32(it, item::QOS));
-  f.put_int_zero_blank(77, 5, i16(it, kCpq));
+  f.put_int_zero_blank(77, 5, i16(it, item::CPQ));
   f.put_text(83, text(it, item::Vendor));
 }
 
