@@ -34,8 +34,7 @@
 // 252 i16 Field252 (printed by the current purchases report under "Unt")
 // 254 i16 QtyPkg (units in a pack)
 //
-// Control records (keys "001600" and "001601" followed by 16 blanks) share the
-// file but not this layout: their heading text starts at offset 22.
+// Control records share the file but not this layout (control_records.h).
 #pragma once
 
 #include <array>
