@@ -65,17 +65,14 @@ namespace item {
 inline constexpr Field RecordClass{"RecordClass", 0, 2, FieldKind::kText};
 inline constexpr Field StockIndex{"StockIndex", 2, 12, FieldKind::kText};
 inline constexpr Field KeyRest{"KeyRest", 14, 8, FieldKind::kText};
-inline constexpr Field KeyTail{"KeyTail", 2, 20, FieldKind::kText};  // overlay: StockIndex and KeyRest
 inline constexpr Field LongName{"LongName", 22, 24, FieldKind::kText};
 inline constexpr Field Vendor{"Vendor", 46, 12, FieldKind::kText};
 inline constexpr Field PLU{"PLU", 58, 6, FieldKind::kText};
 inline constexpr Field Opaque64{"Opaque64", 64, 6, FieldKind::kOpaque};
 inline constexpr Field UnitDscp{"UnitDscp", 70, 6, FieldKind::kText};
 inline constexpr Field PkgDscp{"PkgDscp", 76, 6, FieldKind::kText};
-inline constexpr Field RenterPhone{"RenterPhone", 70, 12, FieldKind::kText};  // overlay
 inline constexpr Field OutDate{"OutDate", 82, 6, FieldKind::kText};
 inline constexpr Field OutTime{"OutTime", 88, 6, FieldKind::kText};
-inline constexpr Field OutDateTime{"OutDateTime", 82, 12, FieldKind::kText};  // overlay: OutDate and OutTime
 inline constexpr Field ShortName{"ShortName", 94, 12, FieldKind::kText};
 inline constexpr Field Alternate{"Alternate", 106, 12, FieldKind::kText};
 inline constexpr Field Price{"Price", 118, 4, FieldKind::kInt32};
@@ -91,9 +88,6 @@ inline constexpr Field POI{"POI", 154, 4, FieldKind::kInt32};
 inline constexpr Field QOS{"QOS", 158, 4, FieldKind::kInt32};
 inline constexpr Field CycPurchQty{"CycPurchQty", 162, 4, FieldKind::kInt32};
 inline constexpr Field YTDPurchQty{"YTDPurchQty", 166, 4, FieldKind::kInt32};
-// Overlay: the low-order half of YTDPurchQty as a signed 16-bit number, the
-// re-order export's CPQ.
-inline constexpr Field CPQ{"CPQ", 166, 2, FieldKind::kInt16};
 inline constexpr Field CycSold{"CycSold", 170, 4, FieldKind::kInt32};
 inline constexpr Field YTDSold{"YTDSold", 174, 4, FieldKind::kInt32};
 inline constexpr Field CycPurchAmt{"CycPurchAmt", 178, 4, FieldKind::kInt32};
@@ -116,9 +110,14 @@ inline constexpr Field Opaque244{"Opaque244", 244, 8, FieldKind::kOpaque};
 inline constexpr Field Field252{"Field252", 252, 2, FieldKind::kInt16};
 inline constexpr Field QtyPkg{"QtyPkg", 254, 2, FieldKind::kInt16};
 
+// Overlays: other views of bytes the fields above cover.
+inline constexpr Field KeyTail{"KeyTail", 2, 20, FieldKind::kText};           // StockIndex and KeyRest
+inline constexpr Field RenterPhone{"RenterPhone", 70, 12, FieldKind::kText};  // rental items: UnitDscp, PkgDscp
+inline constexpr Field OutDateTime{"OutDateTime", 82, 12, FieldKind::kText};  // OutDate and OutTime
+inline constexpr Field CPQ{"CPQ", 166, 2, FieldKind::kInt16};                 // low-order half of YTDPurchQty
+
 // Every byte of the block is covered exactly once by these fields, in offset
-// order (the overlays KeyTail, RenterPhone, OutDateTime and CPQ are not
-// listed).
+// order (the overlays are not listed).
 inline constexpr std::array kAllFields{
     RecordClass, StockIndex,  KeyRest,   LongName,  Vendor,      PLU,         Opaque64,    UnitDscp,
     PkgDscp,     OutDate,     OutTime,   ShortName, Alternate,   Price,       UntCost,     PkgQty,
