@@ -63,6 +63,7 @@ Library::Library(const LibraryOptions& options) : Library() {
   core.lock_wait_ms = options.lock_wait_ms;
   core.accept_open_mark = options.accept_open_mark;
   core.notices = options.notices;
+  core.write_batch_blocks = options.write_batch_blocks;
 }
 
 bool Library::rollback() {
@@ -77,7 +78,15 @@ bool Library::rollback() {
   s.core.journals.clear();
   return ok;
 }
-Library::~Library() = default;
+Library::~Library() {
+  // A change that failed is put back now; one merely left unclosed (as a
+  // crash would leave it) stays for the next open.
+  State& s = *state_;
+  for (auto& slot : s.slots) slot.reset();
+  for (core::FcbEntry& entry : s.fcbs) entry.file.reset();
+  for (auto& journal : s.core.journals)
+    if (journal->failed()) journal->rollback(s.core);
+}
 
 void Library::set_error_hook(ErrorHook hook) { state_->hook = std::move(hook); }
 

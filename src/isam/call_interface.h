@@ -80,6 +80,9 @@ struct LibraryOptions {
   // after a clean check).
   bool accept_open_mark = false;
   std::FILE* notices = stderr;
+  // Changed blocks a writer holds before it flushes the journal and writes
+  // them out (tests make it small to cut a command at many more points).
+  int write_batch_blocks = 512;
   // The file system seam; the process's own files when null.  It must
   // outlive the Library.
   Env* env = nullptr;
@@ -90,7 +93,8 @@ class Library {
   Library();
   explicit Library(const LibraryOptions& options);
   // Releases open handles without writing anything.  A writer's changes
-  // since its opens are then not committed: the next open rolls them back.
+  // since its opens are then not committed: the next open rolls them back
+  // (at once, when one of them had failed).
   ~Library();
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;

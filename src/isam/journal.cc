@@ -15,9 +15,6 @@ namespace {
 constexpr char kMagic[8] = {'I', 'S', 'A', 'M', 'J', 'N', 'L', '1'};
 constexpr int kRecordHead = 5;  // kind + payload length
 constexpr int kChecksum = 4;
-// Changed blocks held back before the journal is flushed and they are
-// applied: 512 blocks, 128 KiB.
-constexpr std::size_t kMaxWaiting = 512;
 constexpr int kUnit = 128;
 
 std::uint32_t fnv1a(const std::uint8_t* p, std::size_t n, std::uint32_t h = 2166136261u) {
@@ -182,7 +179,7 @@ bool Journal::write(Core& core, int id, std::uint32_t n, const std::uint8_t* dat
   if (!note_length(core, file, id) || !save_original(core, file, id, format::offset_of(n))) return false;
   std::memcpy(waiting_[key].data(), data, kBlockSize);
   file.changed = true;
-  return waiting_.size() < kMaxWaiting || flush(core);
+  return waiting_.size() < batch_ || flush(core);
 }
 
 bool Journal::flush(Core& core) {
@@ -191,6 +188,7 @@ bool Journal::flush(Core& core) {
     if (fd_ < 0) {
       fd_ = env_.open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
       if (fd_ < 0) return fail(core, errno);
+      created_ = true;
       if (!write_all(env_, fd_, reinterpret_cast<const std::uint8_t*>(kMagic), sizeof kMagic, 0)) {
         return fail(core, errno);
       }
@@ -243,8 +241,11 @@ bool Journal::commit(Core& core) {
   if (fd_ < 0) return true;  // nothing was ever changed
   env_.close(fd_);
   fd_ = -1;
-  // Removing the journal is the commit point.
-  if (env_.unlink(path_.c_str()) != 0 || !sync_directory(env_, directory_of(path_))) return fail(core, errno);
+  // Removing the journal is the commit point.  Once it is gone the change
+  // stands; making the removal durable is only asked for.
+  if (env_.unlink(path_.c_str()) != 0) return fail(core, errno);
+  created_ = false;
+  (void)sync_directory(env_, directory_of(path_));
   return true;
 }
 
@@ -252,14 +253,13 @@ bool Journal::rollback(Core& core) {
   waiting_.clear();
   records_.clear();
   failed_ = true;
-  if (fd_ >= 0) {
-    env_.close(fd_);
-    fd_ = -1;
-  } else {
-    return true;  // no change reached the files
-  }
+  if (fd_ >= 0) env_.close(fd_);
+  fd_ = -1;
+  if (!created_) return true;  // no change reached the files
   bool rolled_back = false;
-  return recover(core, path_, rolled_back);
+  if (!recover(core, path_, rolled_back)) return false;
+  created_ = false;
+  return true;
 }
 
 std::string journal_path_for(std::string_view name, std::string& file) {

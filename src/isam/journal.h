@@ -46,7 +46,8 @@ struct Core;
 
 class Journal {
  public:
-  Journal(Env& env, std::string path) : env_(env), path_(std::move(path)) {}
+  // `batch`: changed blocks held before the journal is flushed.
+  Journal(Env& env, std::string path, std::size_t batch) : env_(env), path_(std::move(path)), batch_(batch) {}
   ~Journal();  // closes the journal; writes nothing
   Journal(const Journal&) = delete;
   Journal& operator=(const Journal&) = delete;
@@ -93,11 +94,13 @@ class Journal {
   Env& env_;
   std::string path_;
   int fd_ = -1;
+  std::size_t batch_;
   std::uint64_t size_ = 0;  // bytes of the journal file written
   std::vector<File> files_;
   int attached_ = 0;
   bool failed_ = false;
   bool abandoned_ = false;
+  bool created_ = false;                    // the journal file exists (until a commit or rollback)
   std::vector<std::uint8_t> records_;       // journal bytes not yet written
   std::map<std::uint64_t, Block> waiting_;  // (id << 32 | address) -> new bytes
 };

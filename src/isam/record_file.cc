@@ -286,7 +286,8 @@ Journal& journal_of(Core& core, const std::string& path) {
       list.end());
   for (auto& j : list)
     if (j->path() == path) return *j;
-  list.push_back(std::make_unique<Journal>(*core.env, path));
+  list.push_back(
+      std::make_unique<Journal>(*core.env, path, static_cast<std::size_t>(std::max(core.write_batch_blocks, 1))));
   return *list.back();
 }
 
@@ -307,7 +308,11 @@ bool open_database_file(Core& core, std::string_view name, BlockFile& file) {
     file.close();
     return false;
   }
-  if (journal_exists(*core.env, journal)) {
+  // The journal of this library's own open files of the database is live,
+  // not hot.
+  const bool live = std::any_of(core.journals.begin(), core.journals.end(),
+                                [&](const auto& j) { return j->path() == journal && j->attached() > 0; });
+  if (!live && journal_exists(*core.env, journal)) {
     // Only a program that holds the database alone may put it back.
     bool rolled_back = false;
     if ((!core.writer && !take_lock(core, fd, Env::kExclusive)) || !recover(core, journal, rolled_back) ||

@@ -49,6 +49,7 @@ struct Core {
   // A writer may open files whose open mark is set (after a clean check).
   bool accept_open_mark = false;
   int lock_wait_ms = 0;
+  int write_batch_blocks = 512;
   // Where notices go: a rolled-back journal, a file found marked open.
   std::FILE* notices = stderr;
   bool warned_open_mark = false;

@@ -18,12 +18,10 @@ constexpr std::int16_t kSlot = 1;
 
 using files::InDirectory;
 
-isam::LibraryOptions options_for(Database::Access access) {
-  isam::LibraryOptions options;
+isam::LibraryOptions options_for(Database::Access access, isam::LibraryOptions options) {
   options.role =
       access == Database::Access::kRead ? isam::LibraryOptions::Role::kReader : isam::LibraryOptions::Role::kWriter;
   options.accept_open_mark = access == Database::Access::kClearMark;
-  options.lock_wait_ms = files::kLockWaitMs;
   return options;
 }
 
@@ -82,7 +80,7 @@ bool create_database(const DbPath& db, std::uint16_t capacity, std::string& erro
   return true;
 }
 
-Database::Database(Access access) : access_(access), lib_(options_for(access)) {
+Database::Database(Access access, isam::LibraryOptions options) : access_(access), lib_(options_for(access, options)) {
   lib_.set_error_hook([this](std::string_view tag, std::string_view message) {
     hook_tag_ = tag;
     hook_message_ = message;

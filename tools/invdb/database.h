@@ -51,7 +51,9 @@ class Database {
   // that changes it holds it alone, and its changes are all-or-nothing.
   // kClearMark changes it too, and accepts files marked open.
   enum class Access { kRead, kWrite, kClearMark };
-  explicit Database(Access access = Access::kWrite);
+  // `options` adjusts the library (tests pass a file system seam); its role
+  // follows `access`.
+  explicit Database(Access access = Access::kWrite, isam::LibraryOptions options = {});
   // A reader closes both files.  A writer that was not closed gives up every
   // change it made (the command failed part way).
   ~Database();
