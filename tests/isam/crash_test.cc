@@ -68,13 +68,24 @@ class CrashSweep : public InTempDir {
   // What the next program finds: a reader's open and close, then the check.
   void expect_sound(const Files& want, const std::string& what) {
     std::string error;
+    const bool hot = std::filesystem::exists("DB.JNL");
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> notices(std::tmpfile(), std::fclose);
     {
       FaultEnv unarmed;  // flushes skipped: the test need not wait for the disk
       isam::LibraryOptions options;
-      options.notices = quiet_.get();
+      options.notices = notices.get();
       options.env = &unarmed;
       Database reader(Database::Access::kRead, options);
       ASSERT_TRUE(reader.open(db_, error) && reader.close(error)) << what << ": " << error;
+    }
+    // A hot journal is rolled back with one line saying so.
+    std::rewind(notices.get());
+    char line[256] = {};
+    const bool told = std::fgets(line, sizeof line, notices.get()) != nullptr;
+    if (told) {
+      EXPECT_TRUE(hot) << what;
+      EXPECT_NE(std::string(line).find("rolled back"), std::string::npos) << line;
+      ++rolled_back_;
     }
     EXPECT_FALSE(std::filesystem::exists("DB.JNL")) << what;
     EXPECT_TRUE(snapshot() == want) << what;
@@ -129,11 +140,13 @@ class CrashSweep : public InTempDir {
       }
       if (HasFailure()) return;
     }
+    EXPECT_GT(rolled_back_, 0);
   }
 
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> quiet_;
   invdb::DbPath db_;
   Files base_;
+  int rolled_back_ = 0;  // reopens that rolled a hot journal back
 };
 
 TEST_F(CrashSweep, ImportThatSplitsAndGrowsTheRoot) {
