@@ -36,7 +36,7 @@ class TwoPrograms : public ::testing::Test {
     fs::create_directory(copy);
     for (const char* f : {"DB", "DB.XXX"}) fs::copy_file(work() / f, copy / f);
     for (const std::string& csv : {first, second})
-      if (!csv.empty()) EXPECT_EQ(run_invdb({"import", "DB", csv}, copy).exit_code, 0);
+      if (!csv.empty()) { EXPECT_EQ(run_invdb({"import", "DB", csv}, copy).exit_code, 0); }
     return export_of(copy);
   }
 

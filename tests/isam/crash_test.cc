@@ -11,7 +11,6 @@
 
 #include "fault_env.h"
 #include "invdb/check.h"
-#include "invdb/commands.h"
 #include "invdb/database.h"
 #include "isam_fixture.h"
 
@@ -19,12 +18,18 @@ namespace isam_test {
 namespace {
 
 using invdb::Database;
+using Side = report::control::Heading;
 using Scenario = std::function<bool(Database&, std::string&)>;
 
 struct Files {
   std::string index, records;
   bool operator==(const Files&) const = default;
 };
+
+report::control::HeadingText heading(std::initializer_list<std::string_view> lines) {
+  const std::vector<std::string_view> v(lines);
+  return report::control::heading_text(v);
+}
 
 std::string stock(int n) {
   char text[16];
@@ -42,7 +47,8 @@ class CrashSweep : public InTempDir {
     EXPECT_TRUE(command(nullptr, [](Database& d, std::string& e) {
       for (int n = 0; n < 40; ++n)
         if (!d.add_record(test_support::make_item(stock(1000 + 5 * n)), e)) return false;
-      return invdb::write_heading(d, false, {"STORE 8"}, e) && invdb::write_heading(d, true, {"BACK OFFICE"}, e);
+      return d.write_heading(Side::kRight, heading({"STORE 8"}), e) &&
+             d.write_heading(Side::kLeft, heading({"BACK OFFICE"}), e);
     }));
     base_ = snapshot();
   }
@@ -185,8 +191,8 @@ TEST_F(CrashSweep, DeleteOfManyItems) {
 TEST_F(CrashSweep, Heading) {
   sweep(
       [](Database& d, std::string& e) {
-        return invdb::write_heading(d, false, {"STORE 9", "MAIN ST"}, e) &&
-               invdb::write_heading(d, true, {"NEW", "HEADING"}, e);
+        return d.write_heading(Side::kRight, heading({"STORE 9", "MAIN ST"}), e) &&
+               d.write_heading(Side::kLeft, heading({"NEW", "HEADING"}), e);
       },
       1, 0, 100, 100);
 }
