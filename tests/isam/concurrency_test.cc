@@ -1,6 +1,8 @@
-// Two programs at once on one database: two imports started together both
-// take effect, one after the other (or one is refused and changes nothing),
-// and a report run during an import equals the report before it or after it.
+// Programs meeting on one database: two imports started together both take
+// effect, one after the other (or one is refused and changes nothing); a
+// report run during an import equals the report before it or after it; a
+// mark left by a program that did not close keeps writers out until it is
+// cleared after a clean check.
 #include <thread>
 
 #include "isam_fixture.h"
@@ -79,6 +81,37 @@ TEST_F(TwoPrograms, ReportDuringAnImportSeesBeforeOrAfter) {
   const std::string after = test_support::read_file(work() / "OUTF21.DAT");
   EXPECT_NE(before, after);
   EXPECT_TRUE(seen == before || seen == after);
+}
+
+}  // namespace
+}  // namespace isam_test
+
+namespace isam_test {
+namespace {
+
+// A mark left set by a program that did not close the database: a writer
+// refuses and says what to do; clear-mark clears it once the files check
+// clean (and refuses while they do not).
+TEST(OpenMark, WritersRefuseUntilClearMarkAfterACleanCheck) {
+  test_support::TempDir dir;
+  ASSERT_EQ(run_invdb({"sample", "DB", "--items", "100"}, dir.path()).exit_code, 0);
+  std::string records = test_support::read_file(dir.path() / "DB");
+  records[8] = 1;
+  test_support::write_file(dir.path() / "DB", records);
+  const auto refused = run_invdb({"delete", "DB", "1000"}, dir.path());
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("invdb clear-mark DB"), std::string::npos) << refused.err;
+  EXPECT_EQ(test_support::read_file(dir.path() / "DB"), records);
+
+  std::string damaged = records;
+  damaged[11] = 7;  // header bytes 10-255 must be zero
+  test_support::write_file(dir.path() / "DB", damaged);
+  EXPECT_EQ(run_invdb({"clear-mark", "DB"}, dir.path()).exit_code, 1);
+  EXPECT_EQ(test_support::read_file(dir.path() / "DB"), damaged);
+
+  test_support::write_file(dir.path() / "DB", records);
+  EXPECT_EQ(run_invdb({"clear-mark", "DB"}, dir.path()).exit_code, 0);
+  EXPECT_EQ(run_invdb({"check", "DB"}, dir.path()).exit_code, 0);
 }
 
 }  // namespace
