@@ -76,6 +76,11 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move) {
 }  // namespace
 
 bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
+  if (fd_ >= 0 && reader_.covers(n)) {
+    if (reader_.read(n, buffer)) return true;
+    core.code = kIoFailed;
+    return false;
+  }
   return transfer(core, fd_, n, [buffer](int fd, std::size_t done, off_t at) {
     return ::pread(fd, buffer + done, kBlockSize - done, at);
   });
@@ -83,14 +88,17 @@ bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
 
 bool BlockFile::write(Core& core, std::uint32_t n, const std::uint8_t* buffer) {
   wrote_ = true;
-  return transfer(core, fd_, n, [buffer](int fd, std::size_t done, off_t at) {
+  const bool ok = transfer(core, fd_, n, [buffer](int fd, std::size_t done, off_t at) {
     return ::pwrite(fd, buffer + done, kBlockSize - done, at);
   });
+  if (ok) reader_.grew_to(static_cast<std::uint64_t>(n - 1) * 128 + kBlockSize);
+  return ok;
 }
 
 bool BlockFile::sync() { return !wrote_ || (fd_ >= 0 && ::fsync(fd_) == 0); }
 
 void BlockFile::close() {
+  reader_.unmap();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }

@@ -57,6 +57,8 @@
 #include <string>
 #include <string_view>
 
+#include "isam/block_reader.h"
+
 namespace isam::core {
 
 inline constexpr int kBlockSize = 256;
@@ -142,16 +144,19 @@ class BlockFile {
   bool sync();
   void close();
   bool is_open() const { return fd_ >= 0; }
-  // Takes over an open descriptor (closing any held one).
+  // Takes over an open descriptor (closing any held one) and maps it for
+  // reading.
   void adopt(int fd) {
     close();
     fd_ = fd;
     wrote_ = false;
+    reader_.map(fd);
   }
 
  private:
   int fd_ = -1;
   bool wrote_ = false;
+  mutable BlockReader reader_;  // reads through a mapping where it could be made
 };
 
 // The map block held in memory (address 0: none).
