@@ -166,6 +166,10 @@ std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const
       view.bits = other;
     }
     for (int bit = 0; bit < kBitsPerMapBlock && found < enough; ++bit) {
+      if (bit % 8 == 0 && view.bits[bit / 8] == 0xFF) {
+        bit += 7;  // a full byte
+        continue;
+      }
       if (!view.test(bit) && allocatable(b, bit, data_start)) ++found;
     }
   }
