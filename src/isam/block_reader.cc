@@ -69,7 +69,7 @@ void BlockReader::map(int fd) {
   struct stat st {};
   if (fd < 0 || fstat(fd, &st) != 0) return;
   install_handler_once();
-  void* base = mmap(nullptr, kLength, PROT_READ, MAP_SHARED, fd, 0);
+  void* base = mmap(nullptr, kLength, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
   if (base == MAP_FAILED) return;
   fd_ = fd;
   base_ = static_cast<const std::uint8_t*>(base);
