@@ -50,8 +50,9 @@ void install_handler_once() {
   (void)installed;
 }
 
-// Copies `length` bytes out of a mapping; false when a page of it is gone.
-bool guarded_copy(std::uint8_t* out, const std::uint8_t* from, std::size_t length) {
+}  // namespace
+
+bool BlockReader::copy(std::uint8_t* out, const std::uint8_t* from, std::size_t length) {
   sigjmp_buf jump;
   if (sigsetjmp(jump, 0) != 0) return false;
   active_copy = &jump;
@@ -61,8 +62,6 @@ bool guarded_copy(std::uint8_t* out, const std::uint8_t* from, std::size_t lengt
   active_copy = nullptr;
   return true;
 }
-
-}  // namespace
 
 void BlockReader::map(int fd) {
   unmap();
@@ -90,18 +89,18 @@ bool BlockReader::refresh_size() {
   return true;
 }
 
-bool BlockReader::read(std::uint32_t n, std::uint8_t* out) {
+bool BlockReader::read_again(std::uint32_t n, std::uint8_t* out) {
   const std::uint64_t at = offset_of(n);
-  // A second pass follows a fault: the file shrank under the mapping.
+  // Each pass looks the size up afresh: the file grew, or shrank under the
+  // mapping (a page was gone).  Two passes at most.
   for (int pass = 0; pass < 2; ++pass) {
-    if (at + kBlock > size_ && !refresh_size()) return false;
+    if (!refresh_size()) return false;
     if (at + kBlock > size_) {
       // Like a read call that comes up short: the bytes inside, then failure.
-      if (at < size_) guarded_copy(out, base_ + at, size_ - at);
+      if (at < size_) copy(out, base_ + at, size_ - at);
       return false;
     }
-    if (guarded_copy(out, base_ + at, kBlock)) return true;
-    if (!refresh_size()) return false;
+    if (copy(out, base_ + at, kBlock)) return true;
   }
   return false;
 }

@@ -54,7 +54,10 @@ class BlockReader {
 
   // Copies block n (covered) into `out`, as a 256-byte read call would;
   // false when the block is not wholly inside the file.
-  bool read(std::uint32_t n, std::uint8_t* out);
+  bool read(std::uint32_t n, std::uint8_t* out) {
+    const std::uint64_t at = offset_of(n);
+    return (at + kBlock <= size_ && copy(out, base_ + at, kBlock)) || read_again(n, out);
+  }
   // Tells the reader that bytes up to `end` now exist (a write).
   void grew_to(std::uint64_t end) {
     if (end > size_) size_ = end;
@@ -66,6 +69,11 @@ class BlockReader {
  private:
   static constexpr std::uint64_t kBlock = 256;
   static std::uint64_t offset_of(std::uint32_t n) { return std::uint64_t{n - 1} * 128; }
+  // Copies `length` bytes out of the mapping; false when a page of them is
+  // gone.
+  static bool copy(std::uint8_t* out, const std::uint8_t* from, std::size_t length);
+  // A read that the size as last seen does not cover, or whose page was gone.
+  bool read_again(std::uint32_t n, std::uint8_t* out);
   // Looks the file's size up again; false when that fails.
   bool refresh_size();
 
