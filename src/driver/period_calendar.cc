@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "report_common/control_records.h"
 #include "report_common/field_routines.h"
 
 namespace driver {
@@ -16,17 +17,13 @@ constexpr std::array<std::string_view, 12> kMonths = {"JANUARY   00", "FEBRUARY 
                                                       "MAY       00", "JUNE      00", "JULY      00", "AUGUST    00",
                                                       "SEPTEMBER 00", "OCTOBER   00", "NOVEMBER  00", "DECEMBER  00"};
 
-constexpr std::string_view kRightKey = "001600                ";
-constexpr std::string_view kLeftKey = "001601                ";
-static_assert(kRightKey.size() == report::kKeyLength && kLeftKey.size() == report::kKeyLength);
-
-constexpr int kHeadingOffset = report::kKeyLength;  // the text follows the key
-constexpr int kHeadingLength = 144;
+namespace control = report::control;
 
 // Looks the control record up by its exact key and copies its heading text
 // into `text` when the record could be read.
-void read_heading(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, std::string_view key,
-                  std::array<char, kHeadingLength>& text) {
+void read_heading(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, control::Heading side,
+                  control::HeadingText& text) {
+  const std::string_view key = control::heading_key(side);
   std::copy(key.begin(), key.end(), ctx.item.begin());
   std::uint16_t address = 0;
   std::uint8_t type = 0;
@@ -36,7 +33,7 @@ void read_heading(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& 
   std::int16_t status = 1;
   lib.crdbk(fcb, address, ctx.item, status);
   if (status != 0) return;
-  std::copy_n(ctx.item.begin() + kHeadingOffset, kHeadingLength, text.begin());
+  std::copy_n(ctx.item.begin() + control::kHeadingOffset, control::kHeadingLength, text.begin());
 }
 
 }  // namespace
@@ -54,8 +51,8 @@ std::array<char, 12> period_label(const report::RunDate& run_date) {
 void prepare_calendar(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx,
                       const report::RunDate& run_date) {
   ctx.headings.clear();
-  read_heading(lib, fcb, ctx, kRightKey, ctx.headings.right);
-  read_heading(lib, fcb, ctx, kLeftKey, ctx.headings.left);
+  read_heading(lib, fcb, ctx, control::Heading::kRight, ctx.headings.right);
+  read_heading(lib, fcb, ctx, control::Heading::kLeft, ctx.headings.left);
   ctx.headings.period = period_label(run_date);
 }
 

@@ -1,13 +1,7 @@
 // The period calendar: the page-header texts stored in the database as two
-// control records, and the period label of the run date.
-//
-// Control records share the index and record file with the items; their
-// keys sort before the item keys ("12..."):
-//   "001600" + 16 blanks   right heading text
-//   "001601" + 16 blanks   left heading text
-// Each text is six lines of 24 characters at record offset 22, directly
-// after the key.  A record is found only by its exact 22-character key; a
-// missing or unreadable record leaves its text blank.
+// control records (report_common/control_records.h), and the period label of
+// the run date.  A missing or unreadable control record leaves its text
+// blank.
 //
 // Period label: the run date's month name padded to 10, then the run date's
 // two year characters ("DECEMBER  08").  A month part that is not 1 to 12

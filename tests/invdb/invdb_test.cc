@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "invdb/test_helpers.h"
+#include "report_common/control_records.h"
 #include "support/test_support.h"
 
 namespace {
@@ -13,6 +14,7 @@ using test_support::read_file;
 using test_support::run_invdb;
 using test_support::TempDir;
 using test_support::write_file;
+namespace control = report::control;
 
 std::string key_of(const std::string& stock_index) {
   std::string k = "12" + stock_index;
@@ -181,14 +183,17 @@ TEST(Invdb, HeadingWritesBothControlRecordsAndRewritesThemInPlace) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   auto blocks = live_blocks(dir.path(), "DB");
   ASSERT_EQ(blocks.size(), 2u);
-  const std::string right_key = "001600" + std::string(16, ' '), left_key = "001601" + std::string(16, ' ');
-  EXPECT_EQ(blocks.at(left_key).substr(22, 144), test_support::heading_text({"MY STORE", "MAIN ST"}));
-  EXPECT_EQ(blocks.at(right_key).substr(22, 144), test_support::heading_text({"STORE 7"}));
+  const std::string right_key(control::kRightHeadingKey), left_key(control::kLeftHeadingKey);
+  const auto text_of = [&](const std::string& key) {
+    return blocks.at(key).substr(control::kHeadingOffset, control::kHeadingLength);
+  };
+  EXPECT_EQ(text_of(left_key), test_support::heading_text({"MY STORE", "MAIN ST"}));
+  EXPECT_EQ(text_of(right_key), test_support::heading_text({"STORE 7"}));
   ASSERT_EQ(run_invdb({"heading", "DB", "--right", "STORE 8", "", "PHONE"}, dir.path()).exit_code, 0);
   blocks = live_blocks(dir.path(), "DB");
   ASSERT_EQ(blocks.size(), 2u);
-  EXPECT_EQ(blocks.at(right_key).substr(22, 144), test_support::heading_text({"STORE 8", "", "PHONE"}));
-  EXPECT_EQ(blocks.at(left_key).substr(22, 144), test_support::heading_text({"MY STORE", "MAIN ST"}));
+  EXPECT_EQ(text_of(right_key), test_support::heading_text({"STORE 8", "", "PHONE"}));
+  EXPECT_EQ(text_of(left_key), test_support::heading_text({"MY STORE", "MAIN ST"}));
 
   const std::string before = both_files(dir.path(), "DB");
   r = run_invdb({"heading", "DB", "--left", std::string(25, 'X')}, dir.path());
@@ -248,7 +253,8 @@ TEST(Invdb, SampleStoreIsDeterministicAndRealistic) {
   int rentals = 0, out_on_rent = 0, no_cost = 0, returns = 0, bulk = 0;
   for (const auto& [key, text] : live_blocks(dir / "one", "S")) {
     if (!key.starts_with("12")) {
-      EXPECT_EQ(text.substr(22, 18), key.starts_with("001601") ? "HILLCREST HARDWARE" : "STORE 001         ");
+      EXPECT_EQ(text.substr(control::kHeadingOffset, 18),
+                key == control::kLeftHeadingKey ? "HILLCREST HARDWARE" : "STORE 001         ");
       continue;
     }
     const auto& item = *reinterpret_cast<const report::ItemArea*>(text.data());

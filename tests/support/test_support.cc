@@ -7,12 +7,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
+
+#include "report_common/control_records.h"
 
 namespace test_support {
 
@@ -168,67 +169,49 @@ report::ItemArea make_item(std::string_view stock_index) {
 }
 
 std::string heading_text(const std::vector<std::string>& lines) {
-  std::string text;
-  for (std::size_t i = 0; i < 6; ++i) {
-    std::string line = i < lines.size() ? lines[i] : "";
-    line.resize(24, ' ');
-    text += line;
-  }
-  return text;
+  const std::vector<std::string_view> views(lines.begin(), lines.end());
+  const report::control::HeadingText text = report::control::heading_text(views);
+  return std::string(text.begin(), text.end());
 }
 
-DbBuilder::DbBuilder(const fs::path& dir, std::string_view name, std::uint16_t capacity) : dir_(dir) {
-  // The library names files relative to the current directory.
-  previous_cwd_ = fs::current_path();
-  fs::current_path(dir_);
-  std::int16_t status = 1;
-  lib_.ccrfx(isam::make_name_field(name, "XXX"), 22, capacity, status);
-  EXPECT_EQ(status, 0) << "ccrfx";
-  lib_.ccrfd(isam::make_name_field(name, ""), capacity, status);
-  EXPECT_EQ(status, 0) << "ccrfd";
-  lib_.copfx(1, isam::make_name_field(name, "XXX"), status);
-  EXPECT_EQ(status, 0) << "copfx";
-  lib_.copfd(isam::make_name_field(name, ""), fcb_, status);
-  EXPECT_EQ(status, 0) << "copfd";
-  open_ = true;
-  fs::current_path(previous_cwd_);
+DbBuilder::DbBuilder(const fs::path& dir, std::string_view name, std::uint16_t capacity) {
+  std::string error;
+  const auto path = invdb::parse_db_path((dir / name).string(), error);
+  open_ = path && invdb::create_database(*path, capacity, error) && db_.open(*path, error);
+  EXPECT_TRUE(open_) << error;
 }
 
 DbBuilder::~DbBuilder() { close(); }
 
 std::uint16_t DbBuilder::add(const report::ItemArea& record, std::uint8_t type) {
-  std::uint16_t address = 0;
-  std::uint8_t flag = 1;
-  lib_.cgetr(fcb_, address, flag);
-  EXPECT_NE(address, 0) << "cgetr";
-  std::int16_t status = 1;
-  lib_.cwrbk(fcb_, address, record, status);
-  EXPECT_EQ(status, 0) << "cwrbk";
-  lib_.caddk(1, std::span<const std::uint8_t>(record.data(), 22), address, type, status);
-  EXPECT_EQ(status, 0) << "caddk";
+  std::string error;
+  const std::uint16_t address = db_.add_record(record, error, type);
+  EXPECT_NE(address, 0) << error;
   return address;
 }
 
 void DbBuilder::add_headings(std::string_view left144, std::string_view right144) {
-  for (auto [key, text] :
-       {std::pair{std::string_view("001600"), right144}, std::pair{std::string_view("001601"), left144}}) {
-    report::ItemArea record{};
-    std::string k(key);
-    k.resize(22, ' ');
-    std::memcpy(record.data(), k.data(), 22);
-    std::memcpy(record.data() + 22, text.data(), std::min<std::size_t>(text.size(), 144));
-    add(record);
+  namespace control = report::control;
+  for (auto [side, given] :
+       {std::pair{control::Heading::kRight, right144}, std::pair{control::Heading::kLeft, left144}}) {
+    control::HeadingText text;
+    text.fill(' ');
+    std::copy_n(given.begin(), std::min<std::size_t>(given.size(), text.size()), text.begin());
+    std::string error;
+    EXPECT_TRUE(db_.write_heading(side, text, error)) << error;
   }
+}
+
+void DbBuilder::add_key(std::string_view key, std::uint16_t address) {
+  std::string error;
+  EXPECT_TRUE(db_.add_key(key, address, 0, error)) << error;
 }
 
 void DbBuilder::close() {
   if (!open_) return;
   open_ = false;
-  std::int16_t status = 1;
-  lib_.cclfx(1, status);
-  EXPECT_EQ(status, 0) << "cclfx";
-  lib_.cclfd(fcb_, status);
-  EXPECT_EQ(status, 0) << "cclfd";
+  std::string error;
+  EXPECT_TRUE(db_.close(error)) << error;
 }
 
 }  // namespace test_support

@@ -1,5 +1,5 @@
 // Helpers shared by the tests: temporary directories, running the programs
-// as processes, building databases through the library's writer side, and
+// as processes, building databases through the maintenance tool's wrapper, and
 // comparing output with expected files kept under tests/.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "isam/call_interface.h"
+#include "invdb/database.h"
 #include "report_common/item_record.h"
 
 namespace test_support {
@@ -62,9 +62,9 @@ report::ItemArea make_item(std::string_view stock_index);
 // A 144-character heading text from up to six lines (each cut or padded to 24).
 std::string heading_text(const std::vector<std::string>& lines);
 
-// Creates NAME.XXX (key length 22) and NAME in `dir`, opens them and adds
-// records through cgetr / cwrbk / caddk.  Closes both files at destruction
-// or at close().  Every failing library call fails the current test.
+// Creates NAME.XXX (key length 22) and NAME in `dir` and opens them through
+// the maintenance tool's database wrapper.  Closes both files at destruction
+// or at close().  Every failing step fails the current test.
 class DbBuilder {
  public:
   DbBuilder(const std::filesystem::path& dir, std::string_view name, std::uint16_t capacity = 4000);
@@ -74,18 +74,14 @@ class DbBuilder {
 
   // Adds the record under its first 22 bytes as key.  Returns its address.
   std::uint16_t add(const report::ItemArea& record, std::uint8_t type = 0);
-  // The heading control records: right text under "001600", left under
-  // "001601", each 144 characters at record offset 22.
+  // The two heading control records, each given as its 144 characters.
   void add_headings(std::string_view left144, std::string_view right144);
+  // Adds an index key for a block address as it is, the record file untouched.
+  void add_key(std::string_view key, std::uint16_t address);
   void close();
-  isam::Library& library() { return lib_; }
-  const isam::Fcb& fcb() const { return fcb_; }
 
  private:
-  std::filesystem::path dir_;
-  std::filesystem::path previous_cwd_;
-  isam::Library lib_;
-  isam::Fcb fcb_{};
+  invdb::Database db_;
   bool open_ = false;
 };
 

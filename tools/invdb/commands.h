@@ -32,11 +32,6 @@ int cmd_stat(const Args& args, const Io& io);
 int cmd_dump(const Args& args, const Io& io);
 int cmd_sample(const Args& args, const Io& io);
 
-class Database;
-// Writes the left (control key "001601") or right ("001600") page-header
-// text: up to six lines, each blank-padded to 24 characters.
-bool write_heading(Database& db, bool left, const std::vector<std::string_view>& lines, std::string& error);
-
 // Reads "--name VALUE" as a whole number in [lo, hi].
 bool parse_number_option(std::string_view name, std::string_view value, long lo, long hi, long& out, const Io& io);
 

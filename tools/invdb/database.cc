@@ -216,7 +216,7 @@ bool Database::write_block(std::uint16_t address, const isam::Block& block, std:
   return false;
 }
 
-bool Database::add_record(const isam::Block& block, std::string& error) {
+std::uint16_t Database::add_record(const isam::Block& block, std::string& error, std::uint8_t type) {
   std::uint16_t address = 0;
   std::uint8_t flag = 1;
   lib_.cgetr(fcb_, address, flag);
@@ -230,22 +230,22 @@ bool Database::add_record(const isam::Block& block, std::string& error) {
   }
   if (address == 0) {
     error = name_ + ": no free block left in the record file";
-    return false;
+    return 0;
   }
-  if (!write_block(address, block, error)) {
+  if (!write_block(address, block, error) ||
+      !add_key({reinterpret_cast<const char*>(block.data()), kKeyLength}, address, type, error)) {
     lib_.cgivr(fcb_, address);
-    return false;
+    return 0;
   }
+  return address;
+}
+
+bool Database::add_key(std::string_view key, std::uint16_t address, std::uint8_t type, std::string& error) {
   std::int16_t status = 1;
-  lib_.caddk(kSlot, std::span<const std::uint8_t>(block.data(), kKeyLength), address, 0, status);
-  if (status != 0) {
-    lib_.cgivr(fcb_, address);
-    error = name_ + ".XXX: cannot add the key " +
-            files::printable_key({reinterpret_cast<const char*>(block.data()), kKeyLength}) +
-            " (no free node left, or the tree is full)";
-    return false;
-  }
-  return true;
+  lib_.caddk(kSlot, key_span(key), address, type, status);
+  if (status == 0) return true;
+  error = name_ + ".XXX: cannot add the key " + files::printable_key(key) + " (no free node left, or the tree is full)";
+  return false;
 }
 
 bool Database::delete_record(const KeyEntry& entry, std::string& error) {
@@ -257,6 +257,15 @@ bool Database::delete_record(const KeyEntry& entry, std::string& error) {
   }
   lib_.cgivr(fcb_, entry.address);
   return true;
+}
+
+bool Database::write_heading(report::control::Heading side, const report::control::HeadingText& text,
+                             std::string& error) {
+  isam::Block block{};
+  const auto existing = find(report::control::heading_key(side));
+  if (existing && !read_block(existing->address, block, error)) return false;
+  report::control::put_heading(block, side, text);
+  return existing ? write_block(existing->address, block, error) : add_record(block, error) != 0;
 }
 
 }  // namespace invdb

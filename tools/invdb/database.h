@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "isam/call_interface.h"
+#include "report_common/control_records.h"
 
 namespace invdb {
 
@@ -63,11 +64,17 @@ class Database {
 
   bool read_block(std::uint16_t address, isam::Block& block, std::string& error);
   bool write_block(std::uint16_t address, const isam::Block& block, std::string& error);
-  // Stores a block under a new key: allocates it, writes it and adds the key
-  // with type byte 0.  The block is given back if the key cannot be added.
-  bool add_record(const isam::Block& block, std::string& error);
+  // Stores a block under a new key (its first 22 bytes): allocates it,
+  // writes it and adds the key with the type byte.  The block is given back
+  // if the key cannot be added.  Returns the block's address, 0 on failure.
+  std::uint16_t add_record(const isam::Block& block, std::string& error, std::uint8_t type = 0);
+  // Adds a key for a block address as it is, without touching the record file.
+  bool add_key(std::string_view key, std::uint16_t address, std::uint8_t type, std::string& error);
   // Marks the key deleted and gives its block back.
   bool delete_record(const KeyEntry& entry, std::string& error);
+  // Writes a page-header text into its control record, rewriting the record
+  // in place when it exists.
+  bool write_heading(report::control::Heading side, const report::control::HeadingText& text, std::string& error);
 
  private:
   std::string last_failure() const;

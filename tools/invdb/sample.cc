@@ -9,12 +9,16 @@
 #include "invdb/commands.h"
 #include "invdb/database.h"
 #include "invdb/item_csv.h"
+#include "invdb/sample_data.h"
 
 namespace invdb {
 
 namespace item = report::item;
 
 namespace {
+
+using sample::Category;
+using sample::Kind;
 
 // splitmix64: a small generator whose sequence is the same everywhere (the
 // standard distributions are not).
@@ -38,73 +42,6 @@ class Random {
  private:
   std::uint64_t state_;
 };
-
-// How an item of a category is sold.
-enum class Kind { kEach, kBulk, kRental };
-
-struct Category {
-  int number;
-  int weight;  // how many of the store's items, relatively
-  int dept;
-  std::string_view name;  // at most 18 characters: the report takes it whole
-  Kind kind;
-  int price_lo, price_hi;  // cents
-  std::vector<std::string_view> nouns;
-};
-
-const std::vector<Category>& categories() {
-  // clang-format off
-  static const std::vector<Category> table = {
-      {1, 12, 1, "Fasteners", Kind::kEach, 8, 900, {"WOOD SCREW", "MACHINE BOLT", "HEX NUT", "FLAT WASHER", "WALL ANCHOR", "LAG SCREW"}},
-      {2, 6, 1, "Hand Tools", Kind::kEach, 400, 4500, {"CLAW HAMMER", "SCREWDRIVER", "PLIERS", "TAPE MEASURE", "UTILITY KNIFE", "HAND SAW"}},
-      {3, 2, 1, "Power Tools", Kind::kEach, 3900, 24900, {"CORDLESS DRILL", "CIRCULAR SAW", "ORBITAL SANDER", "JIG SAW", "ROUTER"}},
-      {4, 3, 1, "Locks & Keys", Kind::kEach, 250, 6900, {"PADLOCK", "DEADBOLT", "KEY BLANK", "DOOR KNOB", "HASP"}},
-      {10, 8, 2, "Pipe & Fittings", Kind::kEach, 60, 2400, {"COPPER ELBOW", "PVC PIPE", "BALL VALVE", "COUPLING", "PIPE TEE"}},
-      {11, 2, 2, "Faucets", Kind::kEach, 1900, 18900, {"KITCHEN FAUCET", "BATH FAUCET", "SHOWER HEAD", "HOSE BIBB"}},
-      {12, 1, 2, "Water Heaters", Kind::kEach, 29900, 89900, {"GAS WATER HEATER", "ELEC WATER HEATER", "HEATER ELEMENT"}},
-      {20, 3, 3, "Wire & Cable", Kind::kBulk, 25, 390, {"ROMEX WIRE", "SPEAKER WIRE", "COAX CABLE", "THHN WIRE"}},
-      {21, 5, 3, "Lighting", Kind::kEach, 300, 12900, {"LED BULB", "CEILING FIXTURE", "WORK LIGHT", "NIGHT LIGHT"}},
-      {22, 2, 3, "Batteries", Kind::kEach, 199, 2499, {"ALKALINE AA", "ALKALINE AAA", "9 VOLT", "LANTERN BATTERY"}},
-      {30, 4, 4, "Interior Paint", Kind::kEach, 1299, 4599, {"FLAT LATEX", "EGGSHELL LATEX", "SEMI-GLOSS", "PRIMER"}},
-      {31, 3, 4, "Exterior Paint", Kind::kEach, 1599, 5299, {"HOUSE PAINT", "DECK STAIN", "PORCH ENAMEL", "MASONRY PAINT"}},
-      {32, 3, 4, "Brushes Rollers", Kind::kEach, 149, 2499, {"ANGLE BRUSH", "ROLLER COVER", "ROLLER FRAME", "PAINT TRAY"}},
-      {40, 4, 5, "Seeds & Bulbs", Kind::kEach, 129, 1299, {"TOMATO SEED", "TULIP BULB", "BEAN SEED", "SQUASH SEED"}},
-      {41, 3, 5, "Fertilizer", Kind::kEach, 599, 4999, {"LAWN FOOD", "ROSE FOOD", "BONE MEAL", "LIME"}},
-      {42, 4, 5, "Garden Tools", Kind::kEach, 699, 5999, {"GARDEN RAKE", "SPADE", "HOE", "PRUNER", "HOSE NOZZLE"}},
-      {43, 1, 5, "Grass Seed", Kind::kBulk, 199, 899, {"BLUEGRASS SEED", "FESCUE SEED", "RYE GRASS SEED"}},
-      {50, 4, 6, "Cleaning", Kind::kEach, 199, 2999, {"MOP", "BROOM", "SPONGE", "GLASS CLEANER", "BUCKET"}},
-      {51, 4, 6, "Kitchen", Kind::kEach, 299, 7999, {"SKILLET", "MIXING BOWL", "CAN OPENER", "DISH RACK"}},
-      {52, 3, 6, "Storage", Kind::kEach, 399, 5999, {"STORAGE BIN", "SHELF BRACKET", "HOOK", "TOTE"}},
-      {60, 3, 7, "Lumber", Kind::kEach, 299, 3999, {"STUD 2X4", "BOARD 1X6", "POST 4X4", "JOIST 2X8"}},
-      {61, 2, 7, "Plywood", Kind::kEach, 1899, 6599, {"PLYWOOD 1/2", "PLYWOOD 3/4", "OSB 7/16", "HARDBOARD"}},
-      {62, 2, 7, "Moulding", Kind::kBulk, 59, 499, {"BASE MOULDING", "CROWN MOULDING", "QUARTER ROUND"}},
-      {70, 3, 8, "Holiday", Kind::kEach, 199, 8999, {"LIGHT STRING", "WREATH", "TREE STAND", "GARLAND"}},
-      {71, 2, 8, "Outdoor Living", Kind::kEach, 999, 29999, {"PATIO CHAIR", "GRILL COVER", "CHARCOAL", "PLANTER"}},
-      {81, 0, 9, "Rentals", Kind::kRental, 1500, 9500, {"CARPET CLEANER", "TILE SAW", "POST HOLE DIGGER", "PRESSURE WASHER", "FLOOR SANDER"}},
-      {90, 2, 10, "Bulk Nails", Kind::kBulk, 149, 399, {"COMMON NAIL", "FINISH NAIL", "ROOFING NAIL", "DECK NAIL"}},
-      {91, 2, 10, "Rope & Chain", Kind::kBulk, 29, 599, {"MANILA ROPE", "NYLON ROPE", "PROOF COIL CHAIN"}},
-      {98, 3, 11, "Miscellaneous", Kind::kEach, 99, 1999, {"GIFT CARD HOLDER", "KEY RING", "FLASHLIGHT", "GLUE"}},
-  };
-  // clang-format on
-  return table;
-}
-
-// Vendors by department (1 to 11); most items come from their department's.
-const std::vector<std::vector<std::string_view>> kVendors = {{"HALDEN TOOL", "GRANITE HW", "IRONWOOD"},
-                                                             {"COPPERLINE", "TIDEWATER"},
-                                                             {"KESTREL ELEC", "LUMEN WORKS"},
-                                                             {"REDFERN PNT", "BRISTLECONE"},
-                                                             {"PRAIRIE SEED", "FIELDSTONE", "WILLOW CREEK"},
-                                                             {"MAPLETON", "SILVERBIRCH"},
-                                                             {"CEDAR RIDGE", "OAKMERE SUP"},
-                                                             {"NORTHGATE", "BLUE HERON"},
-                                                             {"HALDEN TOOL"},
-                                                             {"GRANITE HW", "IRONWOOD"},
-                                                             {"NORTHGATE"}};
-
-const std::vector<std::string_view> kSizes = {"SMALL",  "MEDIUM", "LARGE", "1/4 IN", "3/8 IN", "1/2 IN",
-                                              "3/4 IN", "1 IN",   "2 PK",  "4 PK",   "10 PK",  "WHITE",
-                                              "BLACK",  "BRASS",  "STEEL", "GALV",   "8 FT",   "12 FT"};
 
 std::string digits(Random& r, int count) {
   std::string s;
@@ -186,7 +123,7 @@ void fill_stock(Random& r, report::ItemArea& a, const Category& c, int price_cen
 report::ItemArea fill_item(Random& r, const std::string& stock_index, const Category& c);
 
 report::ItemArea make_item(Random& r, const std::string& stock_index) {
-  const auto& cats = categories();
+  const auto& cats = sample::categories();
   // Rentals are few; the other categories share the rest.
   static const Category& rentals =
       *std::find_if(cats.begin(), cats.end(), [](const Category& k) { return k.number == item::kRentalCategory; });
@@ -209,12 +146,13 @@ report::ItemArea make_item(Random& r, const std::string& stock_index) {
 
 report::ItemArea fill_item(Random& r, const std::string& stock_index, const Category& c) {
   const std::string_view noun = r.pick(c.nouns);
-  const std::string_view size = r.pick(kSizes);
+  const std::string_view size = r.pick(sample::sizes());
   report::ItemArea a = blank_item();
   report::set_text(a, item::StockIndex, stock_index);
   report::set_text(a, item::LongName, std::string(noun) + " " + std::string(size));
   report::set_text(a, item::ShortName, short_name(noun, size));
-  const auto& vendors = kVendors[r.chance(85) ? c.dept - 1 : r.next() % kVendors.size()];
+  const auto& departments = sample::vendors_by_department();
+  const auto& vendors = departments[r.chance(85) ? c.dept - 1 : r.next() % departments.size()];
   report::set_text(a, item::Vendor, r.pick(vendors));
   report::set_text(a, item::PLU, digits(r, 5));
   if (r.chance(80)) report::set_text(a, item::Alternate, "0" + digits(r, 11));
@@ -240,7 +178,7 @@ report::ItemArea fill_item(Random& r, const std::string& stock_index, const Cate
 
 std::string category_names() {
   std::string text;
-  for (const Category& c : categories()) {
+  for (const Category& c : sample::categories()) {
     char line[64];
     std::snprintf(line, sizeof line, "DPT %02d,%.*s,%d\r\n", c.number, static_cast<int>(c.name.size()), c.name.data(),
                   c.dept);
@@ -266,15 +204,13 @@ SampleStore make_sample(int count, std::uint64_t seed) {
   for (std::size_t i = indexes.size(); i > 1; --i) std::swap(indexes[i - 1], indexes[r.next() % i]);
   for (int i = 0; i < count + discontinued; ++i)
     (i < count ? store.items : store.discontinued).push_back(make_item(r, indexes[i]));
-  store.left_heading = {"HILLCREST HARDWARE", "& GARDEN SUPPLY", "1200 MAIN STREET", "SPRINGDALE", "", ""};
-  store.right_heading = {"STORE 001", "INVENTORY CONTROL", "PHONE 555-0100", "", "", ""};
+  store.left_heading = report::control::heading_text(sample::kLeftHeading);
+  store.right_heading = report::control::heading_text(sample::kRightHeading);
   store.category_names = category_names();
   return store;
 }
 
 namespace {
-
-std::vector<std::string_view> views(const std::vector<std::string>& lines) { return {lines.begin(), lines.end()}; }
 
 bool build_sample(const DbPath& path, const SampleStore& store, std::string& error) {
   Database db;
@@ -282,8 +218,8 @@ bool build_sample(const DbPath& path, const SampleStore& store, std::string& err
   for (const auto& items : {&store.items, &store.discontinued})
     for (const report::ItemArea& a : *items)
       if (!db.add_record(a, error)) return false;
-  if (!write_heading(db, true, views(store.left_heading), error) ||
-      !write_heading(db, false, views(store.right_heading), error))
+  if (!db.write_heading(report::control::Heading::kLeft, store.left_heading, error) ||
+      !db.write_heading(report::control::Heading::kRight, store.right_heading, error))
     return false;
   for (const report::ItemArea& a : store.discontinued) {
     const auto entry = db.find({reinterpret_cast<const char*>(a.data()), kKeyLength});

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "report_common/control_records.h"
 #include "report_common/item_record.h"
 
 namespace invdb {
@@ -13,7 +14,7 @@ namespace invdb {
 struct SampleStore {
   std::vector<report::ItemArea> items;         // in the order they are added
   std::vector<report::ItemArea> discontinued;  // added, then deleted again
-  std::vector<std::string> left_heading, right_heading;
+  report::control::HeadingText left_heading, right_heading;
   std::string category_names;  // the StoreSales.csv text
 };
 

@@ -1,0 +1,64 @@
+// The commands that only read a database, straight from its files' bytes:
+// check, stat and dump.
+#include <string>
+
+#include "invdb/check.h"
+#include "invdb/commands.h"
+#include "invdb/database.h"
+#include "invdb/db_files.h"
+#include "invdb/stat_dump.h"
+
+namespace invdb {
+
+namespace {
+
+// Both files read straight from disk.
+bool load_images(std::string_view name, files::FileImage& index, files::FileImage& records, const Io& io) {
+  std::string error;
+  const auto db = parse_db_path(name, error);
+  if (!db || !files::load_file(db->index_file(), db->shown_index(), index, error) ||
+      !files::load_file(db->record_file(), db->shown_records(), records, error)) {
+    io.fail(error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int cmd_check(const Args& args, const Io& io) {
+  if (args.size() != 1) return io.usage("check NAME");
+  files::FileImage index, records;
+  if (!load_images(args[0], index, records, io)) return 1;
+  const CheckReport report = check_database(index, records);
+  for (const std::string& f : report.findings) std::fprintf(io.out, "%s\n", f.c_str());
+  if (!report.clean()) {
+    std::fprintf(io.out, "%zu problem%s found\n", report.findings.size(), report.findings.size() == 1 ? "" : "s");
+    return 1;
+  }
+  std::fprintf(
+      io.out, "clean: %ld items, %ld other keys, %ld deleted entries, %d levels, %ld nodes, %ld blocks in use\n",
+      report.items, report.live_keys - report.items, report.deleted, report.levels, report.nodes, report.blocks_in_use);
+  return 0;
+}
+
+int cmd_stat(const Args& args, const Io& io) {
+  if (args.size() != 1) return io.usage("stat NAME");
+  files::FileImage index, records;
+  if (!load_images(args[0], index, records, io)) return 1;
+  std::fputs(stat_text(index, records).c_str(), io.out);
+  return 0;
+}
+
+int cmd_dump(const Args& args, const Io& io) {
+  if (args.size() != 1) return io.usage("dump NAME");
+  std::string error;
+  const auto db = parse_db_path(args[0], error);
+  files::FileImage index;
+  if (!db || !files::load_file(db->index_file(), db->shown_index(), index, error)) return io.fail(error);
+  const std::string text = dump_text(index);
+  std::fwrite(text.data(), 1, text.size(), io.out);
+  return 0;
+}
+
+}  // namespace invdb
