@@ -14,7 +14,8 @@
 #
 # Columns of the report tables (milliseconds are medians of RUNS runs of the
 # whole process, after one untimed run that puts the files in the page cache):
-#   ms        the report's wall-clock time; cpu ms its user + system time
+#   ms        the report's wall-clock time (min: the fastest run, steadier on
+#             a busy machine); cpu ms its user + system time
 #   floor     reading both database files (cat to /dev/null) plus writing the
 #             report's bytes (dd of the report's output file), counted with
 #             one process start: cat + dd - true
@@ -103,11 +104,11 @@ for layout in KEY RND; do
   echo
   echo "== $title: $(stat -c %s "$db") + $(stat -c %s "$db.XXX") bytes; cat of both files $cat_ms ms;" \
     "sqlite3 grouping query $sql_ms ms"
-  printf '%-6s %7s %7s %7s %7s %6s %9s  %s\n' report ms "cpu ms" floor "x floor" "x sql" "peak KiB" output
+  printf '%-6s %7s %7s %7s %7s %7s %6s %9s  %s\n' report ms min "cpu ms" floor "x floor" "x sql" "peak KiB" output
   worst_floor=0 worst_sql=0
   for n in 01 02 03 04 05 06 07 08 09 10 11 12 13 14 15; do
     rm -f OUTF21.DAT KOROt15.csv
-    read -r ms _ _ cpu rss status < <(timed "$runs" "$invreport" -RPT "$n" -F "$db" -DT 123108)
+    read -r ms min _ cpu rss status < <(timed "$runs" "$invreport" -RPT "$n" -F "$db" -DT 123108)
     out=OUTF21.DAT
     [[ $n == 15 ]] && out=KOROt15.csv
     bytes=0
@@ -123,7 +124,7 @@ for layout in KEY RND; do
     sum=$(cksum <"$out" 2>/dev/null || echo none)
     if [[ -n ${checksum[$n]:-} && ${checksum[$n]} != "$sum" ]]; then what="$what, DIFFERS from key order"; fi
     checksum[$n]=$sum
-    printf '%-6s %7s %7s %7s %7s %6s %9s  %s\n' "$n" "$ms" "$cpu" "$floor" "$xf" "$xs" "$rss" "$what"
+    printf '%-6s %7s %7s %7s %7s %7s %6s %9s  %s\n' "$n" "$ms" "$min" "$cpu" "$floor" "$xf" "$xs" "$rss" "$what"
   done
   echo "worst: $worst_floor x floor, $worst_sql x the sqlite3 query"
   worst_summary+=("$title: worst $worst_floor x floor, $worst_sql x sqlite3")
