@@ -4,8 +4,11 @@
 // 256-byte transfer at a time: tens of thousands of read calls, nearly all
 // of the run's time spent entering and leaving the kernel.  A database file
 // is at most 8 MiB (16-bit block addresses, 128-byte steps), so the whole
-// addressable range is mapped shared and read-only at open, and a block read
-// becomes a copy out of the page cache.  Writes still go through the file
+// addressable range is mapped shared and read-only at open (its pages
+// entered in one go), and a block read becomes a copy out of the page cache:
+// a walk over 32,000 items went from some 36,000 read calls to none.  The
+// pages of the file count in the program's resident memory, the program's
+// own heap does not grow with the file.  Writes still go through the file
 // descriptor; the shared mapping sees them, and it sees what other programs
 // write, just as a read call would.
 //
@@ -21,8 +24,10 @@
 // past its new end raise SIGBUS on access.  Copies out of the mapping run
 // under a handler that turns that signal into a failed read (the size is
 // then looked up afresh), so such a file makes reads fail instead of ending
-// the program.  A block in the last, partly cut page reads as zero bytes
-// past the new end, which the page-cache gives back for that page.  The
+// the program.  Only a cut inside a 4 KiB page goes unseen until a later
+// read needs the size: the blocks of that page past the new end read as the
+// zero bytes the system then shows there.  (The library itself only ever
+// grows its files; a cut comes from another program.)  The
 // handler is installed once per process with the first mapping; a SIGBUS
 // that does not come from a guarded copy goes on to the action that was in
 // place before.
