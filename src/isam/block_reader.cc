@@ -6,7 +6,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 namespace isam::core {
@@ -52,7 +54,7 @@ void install_handler_once() {
 
 }  // namespace
 
-bool BlockReader::copy(std::uint8_t* out, const std::uint8_t* from, std::size_t length) {
+bool BlockReader::copy(void* out, const std::uint8_t* from, std::size_t length) {
   sigjmp_buf jump;
   if (sigsetjmp(jump, 0) != 0) return false;
   active_copy = &jump;
@@ -89,20 +91,17 @@ bool BlockReader::refresh_size() {
   return true;
 }
 
-bool BlockReader::read_again(std::uint32_t n, std::uint8_t* out) {
-  const std::uint64_t at = offset_of(n);
+long BlockReader::read_again(void* out, std::size_t length, std::uint64_t offset) {
   // Each pass looks the size up afresh: the file grew, or shrank under the
   // mapping (a page was gone).  Two passes at most.
   for (int pass = 0; pass < 2; ++pass) {
-    if (!refresh_size()) return false;
-    if (at + kBlock > size_) {
-      // Like a read call that comes up short: the bytes inside, then failure.
-      if (at < size_) copy(out, base_ + at, size_ - at);
-      return false;
-    }
-    if (copy(out, base_ + at, kBlock)) return true;
+    if (!refresh_size()) return -1;
+    if (offset >= size_) return 0;
+    const std::size_t inside = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset));
+    if (copy(out, base_ + offset, inside)) return static_cast<long>(inside);
   }
-  return false;
+  errno = EIO;
+  return -1;
 }
 
 }  // namespace isam::core

@@ -12,13 +12,12 @@
 // descriptor; the shared mapping sees them, and it sees what other programs
 // write, just as a read call would.
 //
-// A read answers exactly as a 256-byte read call at (n - 1) * 128 would:
-//   - the bytes when the whole block lies inside the file;
-//   - failure when it does not, after copying the bytes that do lie inside
-//     (a read call moves those before it comes up short).
+// A read answers exactly as the read call (pread) would: the bytes of the
+// range that lie inside the file, 0 at or past its end.  A caller that wants
+// a whole block gets the bytes inside and then 0, as from the read call.
 // The file's size is taken at map time and looked up again only when a
-// block seems to lie past it, so a file that grew (by this program's writes
-// or another's) is read in full.
+// range seems to reach past it, so a file that grew (by this program's
+// writes or another's) is read in full.
 //
 // A file that another program truncates while it is mapped makes the pages
 // past its new end raise SIGBUS on access.  Copies out of the mapping run
@@ -53,15 +52,16 @@ class BlockReader {
   void map(int fd);
   void unmap();
   bool mapped() const { return base_ != nullptr; }
-  // Whether block n lies inside the mapped range (every 16-bit address
-  // does; larger ones are for the caller's read calls).
-  bool covers(std::uint32_t n) const { return mapped() && n != 0 && offset_of(n) + kBlock <= kLength; }
+  // Whether [offset, offset + length) lies inside the mapped range (every
+  // block of a 16-bit address does; the rest is for the read call).
+  bool covers(std::uint64_t offset, std::size_t length) const { return mapped() && offset + length <= kLength; }
 
-  // Copies block n (covered) into `out`, as a 256-byte read call would;
-  // false when the block is not wholly inside the file.
-  bool read(std::uint32_t n, std::uint8_t* out) {
-    const std::uint64_t at = offset_of(n);
-    return (at + kBlock <= size_ && copy(out, base_ + at, kBlock)) || read_again(n, out);
+  // Reads a covered range as pread(2) would: the number of bytes copied
+  // (fewer than `length` at the end of the file, 0 past it), or -1 with
+  // errno EIO when its pages are gone even after a fresh look at the size.
+  long read(void* out, std::size_t length, std::uint64_t offset) {
+    if (offset + length <= size_ && copy(out, base_ + offset, length)) return static_cast<long>(length);
+    return read_again(out, length, offset);
   }
   // Tells the reader that bytes up to `end` now exist (a write).
   void grew_to(std::uint64_t end) {
@@ -72,13 +72,11 @@ class BlockReader {
   static constexpr std::size_t kLength = std::size_t{65535 - 1} * 128 + 256;
 
  private:
-  static constexpr std::uint64_t kBlock = 256;
-  static std::uint64_t offset_of(std::uint32_t n) { return std::uint64_t{n - 1} * 128; }
   // Copies `length` bytes out of the mapping; false when a page of them is
   // gone.
-  static bool copy(std::uint8_t* out, const std::uint8_t* from, std::size_t length);
+  static bool copy(void* out, const std::uint8_t* from, std::size_t length);
   // A read that the size as last seen does not cover, or whose page was gone.
-  bool read_again(std::uint32_t n, std::uint8_t* out);
+  long read_again(void* out, std::size_t length, std::uint64_t offset);
   // Looks the file's size up again; false when that fails.
   bool refresh_size();
 

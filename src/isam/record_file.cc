@@ -76,13 +76,11 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move) {
 }  // namespace
 
 bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
-  if (fd_ >= 0 && reader_.covers(n)) {
-    if (reader_.read(n, buffer)) return true;
-    core.code = kIoFailed;
-    return false;
-  }
-  return transfer(core, fd_, n, [buffer](int fd, std::size_t done, off_t at) {
-    return ::pread(fd, buffer + done, kBlockSize - done, at);
+  return transfer(core, fd_, n, [this, buffer](int fd, std::size_t done, off_t at) -> ssize_t {
+    const std::size_t length = kBlockSize - done;
+    if (reader_.covers(static_cast<std::uint64_t>(at), length))
+      return reader_.read(buffer + done, length, static_cast<std::uint64_t>(at));
+    return ::pread(fd, buffer + done, length, at);
   });
 }
 
