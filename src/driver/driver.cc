@@ -16,7 +16,6 @@ namespace driver {
 
 namespace {
 
-constexpr std::int16_t kIndexSlot = 1;
 constexpr std::uint8_t kSkippedType = 9;  // entries of this type byte are not items
 
 // The walk starts after this key; every item key begins with "12".
@@ -131,9 +130,9 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   // Position at the greatest live key not above the low key: a control
   // record, the sentinel or the low key itself -- never an item handed over.
   std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
-  lib.cfind(kIndexSlot, 2, key, address, type, found);
+  lib.cfind(kIndexSlot, isam::kFindPosition, key, address, type, found);
   while (found) {
-    lib.cfind(kIndexSlot, 3, key, address, type, found);
+    lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
     if (!found) break;
     if (type == kSkippedType) continue;
     if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items

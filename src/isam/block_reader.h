@@ -4,13 +4,14 @@
 // 256-byte transfer at a time: tens of thousands of read calls, nearly all
 // of the run's time spent entering and leaving the kernel.  A database file
 // is at most 8 MiB (16-bit block addresses, 128-byte steps), so the whole
-// addressable range is mapped shared and read-only at open (its pages
-// entered in one go), and a block read becomes a copy out of the page cache:
-// a walk over 32,000 items went from some 36,000 read calls to none.  The
-// pages of the file count in the program's resident memory, the program's
-// own heap does not grow with the file.  Writes still go through the file
-// descriptor; the shared mapping sees them, and it sees what other programs
-// write, just as a read call would.
+// addressable range is mapped shared and read-only (its pages entered in one
+// go) at the file's first read through the Env (env.h), and a block read
+// becomes a copy out of the page cache: a walk over 32,000 items went from
+// some 36,000 read calls to none.  The pages of the file count in the
+// program's resident memory; the program's own heap does not grow with the
+// file.  Writes still go through the file descriptor; the shared mapping
+// sees them, and it sees what other programs write, just as a read call
+// would.
 //
 // A read answers exactly as the read call (pread) would: the bytes of the
 // range that lie inside the file, 0 at or past its end.  A caller that wants
@@ -67,6 +68,8 @@ class BlockReader {
   void grew_to(std::uint64_t end) {
     if (end > size_) size_ = end;
   }
+  // Tells the reader the file's new size (a truncation of its own).
+  void resized(std::uint64_t size) { size_ = size; }
 
   // The mapped range: the block at address 65535 ends at 8 MiB.
   static constexpr std::size_t kLength = std::size_t{65535 - 1} * 128 + 256;
