@@ -24,7 +24,8 @@ class BlockReader;
 // (core::BlockReader, made at a descriptor's first read and dropped at its
 // close): a block read is a copy out of the page cache instead of a system
 // call, and it answers as the read call would.  A test Env that passes its
-// reads on to Env::pread has that path beneath its faults.
+// reads on to Env::pread has that path beneath its faults.  Like the
+// library, an Env serves one thread at a time.
 class Env {
  public:
   Env();
