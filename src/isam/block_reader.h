@@ -64,6 +64,11 @@ class BlockReader {
     if (offset + length <= size_ && copy(out, base_ + offset, length)) return static_cast<long>(length);
     return read_again(out, length, offset);
   }
+  // Starts loading a covered range into the processor's cache; a hint that
+  // never faults, whatever the file's size.
+  void prefetch(std::uint64_t offset, std::size_t length) const {
+    for (std::size_t at = 0; at < length; at += 64) __builtin_prefetch(base_ + offset + at);
+  }
   // Tells the reader that bytes up to `end` now exist (a write).
   void grew_to(std::uint64_t end) {
     if (end > size_) size_ = end;

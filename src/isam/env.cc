@@ -68,6 +68,12 @@ ssize_t Env::pwrite(int fd, const void* buffer, std::size_t length, off_t offset
   return moved;
 }
 
+void Env::will_read(int fd, off_t offset, std::size_t length) {
+  core::BlockReader* reader = view(fd, false);
+  if (reader && offset >= 0 && reader->covers(static_cast<std::uint64_t>(offset), length))
+    reader->prefetch(static_cast<std::uint64_t>(offset), length);
+}
+
 int Env::fsync(int fd) { return ::fsync(fd); }
 
 int Env::ftruncate(int fd, off_t length) {

@@ -51,6 +51,10 @@ class Env {
   // Sleeps for a while before a lock is tried again.
   virtual void pause(int milliseconds);
 
+  // A hint: the range is about to be read (its bytes are loaded ahead where
+  // the file is mapped).  Never fails, never faults.
+  void will_read(int fd, off_t offset, std::size_t length);
+
   // The process's own files.
   static Env& system();
 
