@@ -67,9 +67,30 @@ std::string file_name_of(const NameField& field) {
   return s;
 }
 
-Library::Library() : state_(std::make_unique<State>()) {}
+Library::Library() : state_(std::make_unique<State>()) {
+  state_->core.writer = true;
+  state_->core.lock_wait_ms = LibraryOptions().lock_wait_ms;
+}
 Library::Library(const LibraryOptions& options) : Library() {
-  if (options.env) state_->core.env = options.env;
+  core::Core& core = state_->core;
+  if (options.env) core.env = options.env;
+  core.writer = options.role == LibraryOptions::Role::kWriter;
+  core.lock_wait_ms = options.lock_wait_ms;
+  core.accept_open_mark = options.accept_open_mark;
+  core.notices = options.notices;
+}
+
+bool Library::rollback() {
+  State& s = *state_;
+  for (auto& slot : s.slots) slot.reset();
+  for (core::FcbEntry& entry : s.fcbs) {
+    entry.file.reset();
+    entry.fcb.fill(0);
+  }
+  bool ok = true;
+  for (auto& journal : s.core.journals) ok = journal->rollback(s.core) && ok;
+  s.core.journals.clear();
+  return ok;
 }
 Library::~Library() = default;
 

@@ -14,11 +14,18 @@ namespace {
 
 constexpr int kItems = 80;  // 5 pages of record file
 
+// A database of kItems items, written and closed, then open for reading as
+// the report program opens it.
 class BlockRead : public InTempDir {
  protected:
-  BlockRead() : db(lib) {
-    for (int i = 0; i < kItems; ++i) db.add(numbered_key(i), 0, static_cast<std::uint8_t>(i));
-  }
+  struct Built {
+    Built() {
+      isam::Library writer;
+      Db db(writer);
+      for (int i = 0; i < kItems; ++i) db.add(numbered_key(i), 0, static_cast<std::uint8_t>(i));
+      db.close();
+    }
+  };
   ~BlockRead() override {
     std::int16_t status = 0;
     lib.cclfx(1, status);
@@ -32,8 +39,9 @@ class BlockRead : public InTempDir {
   }
   std::string got(std::size_t length = 256) const { return std::string(block.begin(), block.begin() + length); }
 
-  isam::Library lib;
-  Db db;
+  Built built;
+  isam::Library lib{isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader}};
+  Db db{lib, 4000, 4000, false};
   isam::Block block{};
 };
 
