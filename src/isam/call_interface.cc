@@ -27,11 +27,13 @@ struct Library::State {
   void read_ahead(const core::OpenIndex& index) {
     ahead_leaf = index.work_number;
     const format::NodeView leaf(index.work, index.key_length);
-    for (int i = 0; leaf.is_leaf() && i < leaf.usable_count(); ++i) {
-      const std::uint16_t address = leaf.pointer(i);
-      for (const core::FcbEntry& f : fcbs) {
-        if (f.in_use() && address != 0)
-          core.env->will_read(f.file->file.fd(), static_cast<off_t>(format::offset_of(address)), kBlockSize);
+    if (!leaf.is_leaf()) return;
+    for (const core::FcbEntry& f : fcbs) {
+      if (!f.in_use()) continue;
+      const int fd = f.file->file.fd();
+      for (int i = 0; i < leaf.usable_count(); ++i) {
+        if (const std::uint16_t address = leaf.pointer(i))
+          core.env->will_read(fd, static_cast<off_t>(format::offset_of(address)), kBlockSize);
       }
     }
   }
