@@ -22,6 +22,23 @@ struct Library::State {
   core::FcbTable fcbs;
   ErrorHook hook;
 
+  // A step along the chain reached a new leaf: its entries name the blocks
+  // a walk reads next, so they are loaded ahead in each open record file.
+  void read_ahead(const core::OpenIndex& index) {
+    ahead_leaf = index.work_number;
+    const format::NodeView leaf(index.work, index.key_length);
+    if (!leaf.is_leaf()) return;
+    for (const core::FcbEntry& f : fcbs) {
+      if (!f.in_use()) continue;
+      const int fd = f.file->file.fd();
+      for (int i = 0; i < leaf.usable_count(); ++i) {
+        if (const std::uint16_t address = leaf.pointer(i))
+          core.env->will_read(fd, static_cast<off_t>(format::offset_of(address)), kBlockSize);
+      }
+    }
+  }
+  std::uint16_t ahead_leaf = 0;
+
   void report(std::string_view tag, std::string_view message) const {
     if (hook) hook(tag, message);
   }
@@ -147,6 +164,7 @@ void Library::cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t
     return;
   }
   found = core::find(s.core, *index, mode, key, address, type);
+  if (found && (mode == 3 || mode == 4) && index->work_number != s.ahead_leaf) s.read_ahead(*index);
 }
 
 void Library::crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer,

@@ -145,17 +145,36 @@ bool load_map(Core& core, BlockFile& file, FreeMap& map, std::uint16_t address) 
   return true;
 }
 
+namespace {
+
+// The first bit from `bit` on that does not lie in a run of full map bytes
+// (taken 8 bytes at a time where aligned): the map scans look only at bits
+// that may be clear, so a well-used map costs a few steps, not 2048.
+int skip_full(const Block& bits, int bit) {
+  while (bit < kBitsPerMapBlock && bit % 8 == 0) {
+    if (bit % 64 == 0) {
+      std::uint64_t word;
+      std::memcpy(&word, bits.data() + bit / 8, sizeof word);
+      if (word == ~std::uint64_t{0}) {
+        bit += 64;
+        continue;
+      }
+    }
+    if (bits[bit / 8] != 0xFF) break;
+    bit += 8;
+  }
+  return bit;
+}
+
+}  // namespace
+
 std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t data_start) {
   // After a failed map read nothing is held: start again at the first block.
   if (map.address == 0 && !load_map(core, file, map, kFirstMapAddress)) return 0;
   std::uint16_t limit = allocation_limit(data_start);
   if (map.address >= limit) return 0;
   for (;;) {
-    for (int bit = 0; bit < kBitsPerMapBlock; ++bit) {
-      if (bit % 8 == 0 && map.bits[bit / 8] == 0xFF) {
-        bit += 7;  // a full byte
-        continue;
-      }
+    for (int bit = skip_full(map.bits, 0); bit < kBitsPerMapBlock; bit = skip_full(map.bits, bit + 1)) {
       if (map.test(bit) || !allocatable(map.address, bit, data_start)) continue;
       map.assign(bit, true);
       return static_cast<std::uint16_t>(address_of_bit(map.address, bit));
@@ -183,7 +202,8 @@ std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const
       if (!file.read(core, b, other.data())) return std::nullopt;
       view.bits = other;
     }
-    for (int bit = 0; bit < kBitsPerMapBlock && found < enough; ++bit) {
+    for (int bit = skip_full(view.bits, 0); bit < kBitsPerMapBlock && found < enough;
+         bit = skip_full(view.bits, bit + 1)) {
       if (!view.test(bit) && allocatable(b, bit, data_start)) ++found;
     }
   }
