@@ -7,7 +7,7 @@ _invdb() {
   else
     cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} words=("${COMP_WORDS[@]}") cword=$COMP_CWORD
   fi
-  local commands="create sample import export heading delete check stat dump help"
+  local commands="create sample import export heading delete check clear-mark stat dump help"
   if ((cword == 1)); then
     mapfile -t COMPREPLY < <(compgen -W "$commands --help --version" -- "$cur")
     return

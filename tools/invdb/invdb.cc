@@ -22,6 +22,8 @@
 
 namespace invdb {
 
+int cmd_clear_mark(const Args& args, const Io& io);  // clear_mark.cc
+
 namespace {
 
 constexpr const char* kHelp =
@@ -46,6 +48,8 @@ constexpr const char* kHelp =
     "                               set the page-header texts (up to 6 lines of 24)\n"
     "  delete NAME STOCKINDEX...    delete the items with these stock indexes\n"
     "  check NAME [--json]          verify both files; exit 0 only when clean\n"
+    "  clear-mark NAME              clear the open marks a program left set, when the\n"
+    "                               files check clean otherwise\n"
     "  stat NAME [--json]           keys, tree depth, nodes per level, fill, space\n"
     "  dump NAME                    every index node in the node dump format\n"
     "  sample NAME [--items N] [--seed S] [--force]\n"
@@ -54,6 +58,12 @@ constexpr const char* kHelp =
     "                               (an existing one only with --force)\n"
     "\n"
     "--json prints one JSON object (check: the findings as a list).\n"
+    "\n"
+    "Each command that changes a database is all-or-nothing (a journal, NAME.JNL,\n"
+    "puts it back if the command fails or is cut short) and holds the database\n"
+    "alone; readers share it.  A command waits up to 5 seconds for another\n"
+    "program using the database, then stops: \"in use by another program\".\n"
+    "\n"
     "Exit status: 0 success, 1 failure, 2 a command line it cannot use.\n";
 
 using Handler = int (*)(const Args&, const Io&);
@@ -162,6 +172,7 @@ class CommandLine {
     flag(add("stat", "keys, tree depth, nodes per level, fill, space", cmd_stat), "--json",
          "one JSON object instead of text");
     add("dump", "every index node in the node dump format", cmd_dump);
+    add("clear-mark", "clear the open marks a program left set, when the files check clean otherwise", cmd_clear_mark);
 
     Command& sample = add("sample", "a sample store and StoreSales.csv beside it", cmd_sample);
     number_option(sample, "--items", "items (default 2000)", 1, 32000);
