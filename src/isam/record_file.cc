@@ -243,13 +243,28 @@ bool create_record_file(Core& core, std::string_view name, std::uint16_t capacit
   return create_block_file(core, name, header, nb + 1, Block{});
 }
 
+namespace {
+
+// Whether a set open mark was left by a program that is gone.  A live reader
+// holds its lock for as long as its mark stands and clears the mark before
+// it lets go; a reader that holds its own shared lock sees no live writer.
+// So the mark is a dead program's when no other program holds the file and
+// it is still set when read again after that test.
+bool left_by_the_dead(Core& core, BlockFile& file) {
+  if (core.env->held_by_others(file.fd())) return false;
+  Block again{};
+  return !file.read(core, kHeaderAddress, again.data()) || HeaderView(again).open_mark() != 0;
+}
+
+}  // namespace
+
 bool set_open_mark(Core& core, BlockFile& file) {
   Block& header = core.header;
   if (HeaderView(header).open_mark() != 0) {
     core.code = kWasOpen;
     if (core.writer && !core.accept_open_mark) return false;
     if (!core.writer) {
-      if (!core.warned_open_mark) {
+      if (!core.warned_open_mark && left_by_the_dead(core, file)) {
         std::fprintf(core.notices,
                      "warning: the database was not closed by the last program that used it (its open mark is "
                      "set); it is read as it stands\n");
