@@ -81,27 +81,26 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason) 
 
 }  // namespace
 
-bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
-  if (journal_ && n != 0 && fd_ >= 0) return journal_->read(core, journal_id_, n, buffer);
+bool BlockFile::move(Core& core, std::uint32_t n, std::uint8_t* in, const std::uint8_t* out) const {
   Env* env = env_;
   return transfer(
       core, fd_, n,
-      [env, buffer](int fd, std::size_t done, off_t at) {
-        return env->pread(fd, buffer + done, kBlockSize - done, at);
+      [env, in, out](int fd, std::size_t done, off_t at) {
+        return in ? env->pread(fd, in + done, kBlockSize - done, at)
+                  : env->pwrite(fd, out + done, kBlockSize - done, at);
       },
-      EIO);
+      in ? EIO : ENOSPC);
+}
+
+bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
+  if (journal_ && n != 0 && fd_ >= 0) return journal_->read(core, journal_id_, n, buffer);
+  return move(core, n, buffer, nullptr);
 }
 
 bool BlockFile::write(Core& core, std::uint32_t n, const std::uint8_t* buffer) {
   wrote_ = true;
   if (journal_ && n != 0 && fd_ >= 0) return journal_->write(core, journal_id_, n, buffer);
-  Env* env = env_;
-  return transfer(
-      core, fd_, n,
-      [env, buffer](int fd, std::size_t done, off_t at) {
-        return env->pwrite(fd, buffer + done, kBlockSize - done, at);
-      },
-      ENOSPC);
+  return move(core, n, nullptr, buffer);
 }
 
 bool BlockFile::sync(Core& core) {
