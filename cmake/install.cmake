@@ -5,7 +5,7 @@
 #   include/invisam/isam/*.h               its call interface
 #   lib/cmake/invisam/                     find_package(invisam CONFIG)
 #   lib/pkgconfig/invisam.pc               pkg-config invisam
-#   share/man/man1/                        invreport.1, invdb.1
+#   share/man/man1/                        invreport.1, invdb.1, invrender.1
 #   share/bash-completion/completions/     invdb
 include(CMakePackageConfigHelpers)
 
@@ -33,7 +33,7 @@ configure_file(cmake/invisam.pc.in ${PROJECT_BINARY_DIR}/invisam.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/invisam.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # Manual pages, with the version filled in.
-foreach(page invreport.1 invdb.1)
+foreach(page invreport.1 invdb.1 invrender.1)
   configure_file(doc/${page}.in ${PROJECT_BINARY_DIR}/doc/${page} @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/doc/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()

@@ -17,7 +17,7 @@ fail() { echo "install test: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/invreport bin/invdb bin/invrender include/invisam/isam/call_interface.h share/man/man1/invreport.1 \
-  share/man/man1/invdb.1 share/bash-completion/completions/invdb; do
+  share/man/man1/invdb.1 share/man/man1/invrender.1 share/bash-completion/completions/invdb; do
   [[ -e $prefix/$f ]] || fail "$f was not installed"
 done
 lib=$(find "$prefix" -name libinvisam.a)
