@@ -5,12 +5,74 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace report {
 
 namespace {
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// "00" to "99", two characters each.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the decimal digits of `value` backwards, ending just before `end`;
+// returns the first digit written.  Zero writes nothing.
+template <typename Unsigned>
+char* digits_before(Unsigned value, char* end) {
+  while (value >= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (value % 100)], 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * value], 2);
+  } else if (value > 0) {
+    *--end = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+char* digits_before(std::uint64_t value, char* end) {
+  if (value <= UINT32_MAX) return digits_before<std::uint32_t>(static_cast<std::uint32_t>(value), end);
+  return digits_before<std::uint64_t>(value, end);
+}
+
+// The four digits of 0 <= value <= 9999, leading zeros kept.
+void four_digits(std::uint32_t value, char* out) {
+  std::memcpy(out, &kDigitPairs[2 * (value / 100)], 2);
+  std::memcpy(out + 2, &kDigitPairs[2 * (value % 100)], 2);
+}
+
+// Copies n <= 16 bytes with at most two overlapping moves each way.
+void copy_short(char* dst, const char* src, std::size_t n) {
+  assert(n <= 16);
+  if (n >= 8) {
+    std::uint64_t a;
+    std::uint64_t b;
+    std::memcpy(&a, src, 8);
+    std::memcpy(&b, src + n - 8, 8);
+    std::memcpy(dst, &a, 8);
+    std::memcpy(dst + n - 8, &b, 8);
+  } else if (n >= 4) {
+    std::uint32_t a;
+    std::uint32_t b;
+    std::memcpy(&a, src, 4);
+    std::memcpy(&b, src + n - 4, 4);
+    std::memcpy(dst, &a, 4);
+    std::memcpy(dst + n - 4, &b, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
+  }
+}
 
 }  // namespace
 
@@ -60,39 +122,52 @@ void int_to_digits(std::int16_t value, std::span<char> dst, int length) {
 void int_to_text(std::int16_t value, std::span<char> dst, int length) {
   if (length <= 0) return;
   assert(static_cast<std::size_t>(length) <= dst.size());
-  std::int32_t magnitude = value < 0 ? -static_cast<std::int32_t>(value) : value;
-  for (int i = length - 1; i >= 0; --i) {
-    if (i == length - 1 || magnitude != 0) {
-      dst[i] = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } else {
-      dst[i] = ' ';
-    }
-  }
-  if (value < 0) {
-    // "-" goes just before the first non-blank from the second position on;
-    // when the digits fill the field it replaces the first digit.
-    int at = 0;
-    for (int i = 1; i < length; ++i) {
-      if (dst[i] != ' ') {
-        at = i - 1;
-        break;
-      }
-    }
-    dst[at] = '-';
-  }
+  // The magnitude's digits from the last position backwards (0 as a single
+  // "0"), as many as fit, blanks in front of them.
+  const std::uint32_t magnitude =
+      value < 0 ? static_cast<std::uint32_t>(-static_cast<std::int32_t>(value)) : static_cast<std::uint32_t>(value);
+  std::array<char, 8> text;
+  const char* first =
+      magnitude == 0 ? &(text.back() = '0') : digits_before<std::uint32_t>(magnitude, text.data() + text.size());
+  const int count = std::min(static_cast<int>(text.data() + text.size() - first), length);
+  std::memset(dst.data(), ' ', static_cast<std::size_t>(length - count));
+  std::memcpy(dst.data() + (length - count), text.data() + text.size() - count, static_cast<std::size_t>(count));
+  // "-" goes just before the first digit; when the digits fill the field it
+  // replaces the first one.
+  if (value < 0) dst[std::max(length - count - 1, 0)] = '-';
 }
+
+namespace {
+
+// The rounding term for 0 to 4 decimals: 0.501 divided by 10 once per
+// decimal, each division rounded to single precision.
+constexpr std::array<float, 5> kRoundingTerms = [] {
+  std::array<float, 5> terms{};
+  float rounding = 0.501f;
+  for (float& term : terms) {
+    term = rounding;
+    rounding = rounding / 10.0f;
+  }
+  return terms;
+}();
+
+float rounding_term(int decimals) {
+  if (decimals <= 0) return kRoundingTerms[0];
+  if (decimals < static_cast<int>(kRoundingTerms.size())) return kRoundingTerms[decimals];
+  float rounding = kRoundingTerms.back();
+  for (int i = static_cast<int>(kRoundingTerms.size()) - 1; i < decimals; ++i) rounding = rounding / 10.0f;
+  return rounding;
+}
+
+}  // namespace
 
 void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   if (width <= 0) return;
   assert(static_cast<std::size_t>(width) <= dst.size());
-  std::fill_n(dst.data(), width, ' ');
-  // Work area, 1-based positions: 1 sign, 2-9 integer digits, 10 ".",
-  // 11-14 fraction digits.  Index 0 stands for position 1.
-  std::array<char, 14> work;
-  work.fill(' ');
-  work[9] = '.';
-  if (value == 0.0f || std::isnan(value)) return;
+  if (value == 0.0f || std::isnan(value)) {
+    std::memset(dst.data(), ' ', static_cast<std::size_t>(width));
+    return;
+  }
 
   const bool negative = value < 0.0f;
   float magnitude;
@@ -102,40 +177,50 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
     magnitude = value > 9999999.0f ? 0.0f : value;
   }
 
-  // The rounding term is formed in single precision, one rounded division
-  // per decimal; from the addition on the arithmetic is double, so that a
-  // value near 9999999 cannot carry into an eighth digit.
-  float rounding = 0.501f;
-  for (int i = 0; i < decimals; ++i) rounding = rounding / 10.0f;
-  const double sum = static_cast<double>(magnitude) + static_cast<double>(rounding);
-  const double high = std::trunc(sum / 10000.0);
-  const double low = std::trunc(sum - high * 10000.0);
-  const double fraction = std::trunc((sum - high * 10000.0 - low) * 10000.0);
+  // From the addition of the rounding term on the arithmetic is double, so
+  // that a value near 9999999 cannot carry into an eighth digit.  The three
+  // parts are each truncated towards zero; the sum stays below 10000001, so
+  // every part fits an integer.
+  const double sum = static_cast<double>(magnitude) + static_cast<double>(rounding_term(decimals));
+  const auto high = static_cast<std::int32_t>(sum / 10000.0);
+  const double above_high = sum - static_cast<double>(high) * 10000.0;
+  const auto low = static_cast<std::int32_t>(above_high);
+  const auto fraction = static_cast<std::int32_t>((above_high - static_cast<double>(low)) * 10000.0);
 
-  int_to_digits(static_cast<std::int16_t>(high), std::span<char>(work).subspan(1, 4), 4);
-  int_to_digits(static_cast<std::int16_t>(low), std::span<char>(work).subspan(5, 4), 4);
-  int_to_digits(static_cast<std::int16_t>(fraction), std::span<char>(work).subspan(10, 4), 4);
-
-  // Blank leading zeros of the integer digits, the units digit included.
-  for (int i = 1; i <= 8 && work[i] == '0'; ++i) work[i] = ' ';
-
-  if (negative) {
-    int first = 9;  // the point, when every integer digit was blanked
-    for (int i = 1; i <= 8; ++i) {
-      if (work[i] != ' ') {
-        first = i;
-        break;
-      }
-    }
-    work[first - 1] = '-';
+  // Work area, 1-based positions: 1 sign, 2-9 integer digits (high part 2-5,
+  // low part 6-9), 10 ".", 11-14 fraction digits, each part with its leading
+  // zeros.  Index 0 stands for position 1.  The leading zeros of the integer
+  // digits are then blanked, the units digit included, and "-" goes just
+  // before the first digit left (before the point when none is).
+  std::array<char, 14> work;
+  int first;  // index of the first integer digit left; 9 (the point) when none
+  if (high >= 0 && high <= 9999 && low >= 0 && low <= 9999 && fraction >= 0 && fraction <= 9999) {
+    std::memcpy(work.data(), "         .", 10);
+    const auto integer = static_cast<std::uint32_t>(high * 10000 + low);
+    first = static_cast<int>(digits_before<std::uint32_t>(integer, &work[9]) - work.data());
+    four_digits(static_cast<std::uint32_t>(fraction), &work[10]);
+  } else {
+    // Parts a well-formed sum never gives, written as four digits each.
+    work[0] = ' ';
+    int_to_digits(static_cast<std::int16_t>(high), std::span<char>(work).subspan(1, 4), 4);
+    int_to_digits(static_cast<std::int16_t>(low), std::span<char>(work).subspan(5, 4), 4);
+    work[9] = '.';
+    int_to_digits(static_cast<std::int16_t>(fraction), std::span<char>(work).subspan(10, 4), 4);
+    first = 1;
+    while (first <= 8 && work[first] == '0') work[first++] = ' ';
   }
+  if (negative) work[first - 1] = '-';
 
+  // The window of `width` positions ends at the last decimal asked for, or
+  // at the units digit; positions before the work area are blank.
   const int d = std::clamp(decimals, 0, 4);
-  const int end = d > 0 ? 10 + d : 9;  // 1-based last position of the window
+  const int end = d > 0 ? 10 + d : 9;
   const int start = end - width + 1;
-  for (int k = 0; k < width; ++k) {
-    const int position = start + k;
-    dst[k] = position >= 1 ? work[position - 1] : ' ';
+  if (start >= 1) {
+    copy_short(dst.data(), &work[start - 1], static_cast<std::size_t>(width));
+  } else {
+    std::memset(dst.data(), ' ', static_cast<std::size_t>(1 - start));
+    copy_short(dst.data() + (1 - start), work.data(), static_cast<std::size_t>(end));
   }
 }
 
@@ -178,16 +263,22 @@ void place_right(std::string_view text, std::span<char> dst, int width) {
     std::fill_n(dst.data(), width, '*');
     return;
   }
-  std::fill_n(dst.data(), width, ' ');
-  std::copy(text.begin(), text.end(), dst.data() + (width - text.size()));
+  const std::size_t blanks = static_cast<std::size_t>(width) - text.size();
+  std::memset(dst.data(), ' ', blanks);
+  std::memcpy(dst.data() + blanks, text.data(), text.size());
 }
 
 }  // namespace
 
 void integer_column(std::int64_t value, std::span<char> dst, int width) {
-  char text[24];
-  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-  place_right(std::string_view(text, static_cast<std::size_t>(end - text)), dst, width);
+  if (width <= 0) return;
+  const bool negative = value < 0;
+  const std::uint64_t magnitude =
+      negative ? static_cast<std::uint64_t>(-(value + 1)) + 1 : static_cast<std::uint64_t>(value);
+  std::array<char, 24> text;
+  char* first = magnitude == 0 ? &(text.back() = '0') : digits_before(magnitude, text.data() + text.size());
+  if (negative) *--first = '-';
+  place_right(std::string_view(first, static_cast<std::size_t>(text.data() + text.size() - first)), dst, width);
 }
 
 void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int decimals) {
