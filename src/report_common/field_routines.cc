@@ -52,10 +52,14 @@ void four_digits(std::uint32_t value, char* out) {
   std::memcpy(out + 2, &kDigitPairs[2 * (value % 100)], 2);
 }
 
-// Copies n <= 16 bytes with at most two overlapping moves each way.
-void copy_short(char* dst, const char* src, std::size_t n) {
-  assert(n <= 16);
+// Copies n bytes; the short fields of a line (up to 16 bytes) with at most
+// two overlapping moves each way instead of a library call.
+[[gnu::always_inline]] inline void copy_bytes(char* dst, const char* src, std::size_t n) {
   if (n >= 8) {
+    if (n > 16) {
+      std::memcpy(dst, src, n);
+      return;
+    }
     std::uint64_t a;
     std::uint64_t b;
     std::memcpy(&a, src, 8);
@@ -74,12 +78,23 @@ void copy_short(char* dst, const char* src, std::size_t n) {
   }
 }
 
+// Sets n bytes to c, the short runs as copy_bytes does.
+[[gnu::always_inline]] inline void fill_bytes(char* dst, char c, std::size_t n) {
+  if (n > 16) {
+    std::memset(dst, c, n);
+    return;
+  }
+  std::array<char, 16> run;
+  run.fill(c);
+  copy_bytes(dst, run.data(), n);
+}
+
 }  // namespace
 
 void copy_chars(std::string_view src, std::span<char> dst, int length) {
   if (length <= 0) return;
   assert(static_cast<std::size_t>(length) <= src.size() && static_cast<std::size_t>(length) <= dst.size());
-  std::copy_n(src.data(), length, dst.data());
+  copy_bytes(dst.data(), src.data(), static_cast<std::size_t>(length));
 }
 
 void fill_chars(std::span<char> dst, char c, int length) {
@@ -123,18 +138,24 @@ void int_to_text(std::int16_t value, std::span<char> dst, int length) {
   if (length <= 0) return;
   assert(static_cast<std::size_t>(length) <= dst.size());
   // The magnitude's digits from the last position backwards (0 as a single
-  // "0"), as many as fit, blanks in front of them.
+  // "0"), as many as fit, blanks in front of them; "-" then goes just before
+  // the first digit, or replaces the first one when they fill the field.
   const std::uint32_t magnitude =
       value < 0 ? static_cast<std::uint32_t>(-static_cast<std::int32_t>(value)) : static_cast<std::uint32_t>(value);
-  std::array<char, 8> text;
-  const char* first =
-      magnitude == 0 ? &(text.back() = '0') : digits_before<std::uint32_t>(magnitude, text.data() + text.size());
-  const int count = std::min(static_cast<int>(text.data() + text.size() - first), length);
-  std::memset(dst.data(), ' ', static_cast<std::size_t>(length - count));
-  std::memcpy(dst.data() + (length - count), text.data() + text.size() - count, static_cast<std::size_t>(count));
-  // "-" goes just before the first digit; when the digits fill the field it
-  // replaces the first one.
-  if (value < 0) dst[std::max(length - count - 1, 0)] = '-';
+  std::array<char, 16> text;
+  text.fill(' ');
+  char* const end = text.data() + text.size();
+  const char* first = magnitude == 0 ? &(text.back() = '0') : digits_before<std::uint32_t>(magnitude, end);
+  const int count = std::min(static_cast<int>(end - first), length);
+  if (length <= static_cast<int>(text.size())) {
+    char* const field = end - length;
+    if (value < 0) field[std::max(length - count - 1, 0)] = '-';
+    copy_bytes(dst.data(), field, static_cast<std::size_t>(length));
+    return;
+  }
+  fill_bytes(dst.data(), ' ', static_cast<std::size_t>(length - count));
+  copy_bytes(dst.data() + (length - count), end - count, static_cast<std::size_t>(count));
+  if (value < 0) dst[length - count - 1] = '-';
 }
 
 namespace {
@@ -165,7 +186,7 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   if (width <= 0) return;
   assert(static_cast<std::size_t>(width) <= dst.size());
   if (value == 0.0f || std::isnan(value)) {
-    std::memset(dst.data(), ' ', static_cast<std::size_t>(width));
+    fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width));
     return;
   }
 
@@ -217,10 +238,10 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   const int end = d > 0 ? 10 + d : 9;
   const int start = end - width + 1;
   if (start >= 1) {
-    copy_short(dst.data(), &work[start - 1], static_cast<std::size_t>(width));
+    copy_bytes(dst.data(), &work[start - 1], static_cast<std::size_t>(width));
   } else {
-    std::memset(dst.data(), ' ', static_cast<std::size_t>(1 - start));
-    copy_short(dst.data() + (1 - start), work.data(), static_cast<std::size_t>(end));
+    fill_bytes(dst.data(), ' ', static_cast<std::size_t>(1 - start));
+    copy_bytes(dst.data() + (1 - start), work.data(), static_cast<std::size_t>(end));
   }
 }
 
@@ -257,15 +278,28 @@ void right_justify(std::span<char> field, int length) {
 
 namespace {
 
-void place_right(std::string_view text, std::span<char> dst, int width) {
+// A number's text built backwards at the end of a blank-filled buffer.
+struct RightText {
+  std::array<char, 48> buffer;
+  char* first = buffer.data() + buffer.size();
+  RightText() { buffer.fill(' '); }
+  char* end() { return buffer.data() + buffer.size(); }
+  std::size_t size() const { return static_cast<std::size_t>(buffer.data() + buffer.size() - first); }
+};
+
+// The text right-aligned in the field, blanks in front; asterisks over the
+// whole field when it does not fit.
+void place_right(const RightText& text, std::span<char> dst, int width) {
   if (width <= 0) return;
-  if (static_cast<int>(text.size()) > width) {
+  const auto room = static_cast<std::size_t>(width);
+  if (text.size() > room) {
     std::fill_n(dst.data(), width, '*');
-    return;
+  } else if (room <= text.buffer.size()) {
+    copy_bytes(dst.data(), text.buffer.data() + (text.buffer.size() - room), room);
+  } else {
+    fill_bytes(dst.data(), ' ', room - text.size());
+    copy_bytes(dst.data() + (room - text.size()), text.first, text.size());
   }
-  const std::size_t blanks = static_cast<std::size_t>(width) - text.size();
-  std::memset(dst.data(), ' ', blanks);
-  std::memcpy(dst.data() + blanks, text.data(), text.size());
 }
 
 }  // namespace
@@ -275,33 +309,36 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
   const bool negative = value < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(value + 1)) + 1 : static_cast<std::uint64_t>(value);
-  std::array<char, 24> text;
-  char* first = magnitude == 0 ? &(text.back() = '0') : digits_before(magnitude, text.data() + text.size());
-  if (negative) *--first = '-';
-  place_right(std::string_view(first, static_cast<std::size_t>(text.data() + text.size() - first)), dst, width);
+  RightText text;
+  text.first = magnitude == 0 ? text.first - 1 : digits_before(magnitude, text.end());
+  if (magnitude == 0) *text.first = '0';
+  if (negative) *--text.first = '-';
+  place_right(text, dst, width);
 }
 
 void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int decimals) {
+  assert(decimals <= 18);
   std::uint64_t unit = 1;
   for (int i = 0; i < decimals; ++i) unit *= 10;
   const bool negative = scaled < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(scaled + 1)) + 1 : static_cast<std::uint64_t>(scaled);
-  // Sign, whole part, point, then the fraction with its leading zeros.
-  char text[48];
-  char* p = text;
-  if (negative) *p++ = '-';
-  p = std::to_chars(p, text + sizeof text, magnitude / unit).ptr;
+  // Built from the right: the fraction with its leading zeros and the point,
+  // the whole part (at least "0"), the sign.
+  RightText text;
   if (decimals > 0) {
-    *p++ = '.';
     std::uint64_t fraction = magnitude % unit;
-    for (int i = decimals - 1; i >= 0; --i) {
-      p[i] = static_cast<char>('0' + fraction % 10);
-      fraction /= 10;
-    }
-    p += decimals;
+    for (int i = 0; i < decimals; ++i, fraction /= 10) *--text.first = static_cast<char>('0' + fraction % 10);
+    *--text.first = '.';
   }
-  place_right(std::string_view(text, static_cast<std::size_t>(p - text)), dst, width);
+  const std::uint64_t whole = magnitude / unit;
+  if (whole == 0) {
+    *--text.first = '0';
+  } else {
+    text.first = digits_before(whole, text.first);
+  }
+  if (negative) *--text.first = '-';
+  place_right(text, dst, width);
 }
 
 }  // namespace report
