@@ -26,7 +26,7 @@ constexpr std::array<char, 200> kDigitPairs = [] {
 // Writes the decimal digits of `value` backwards, ending just before `end`;
 // returns the first digit written.  Zero writes nothing.
 template <typename Unsigned>
-char* digits_before(Unsigned value, char* end) {
+[[gnu::always_inline]] inline char* digits_before(Unsigned value, char* end) {
   while (value >= 100) {
     end -= 2;
     std::memcpy(end, &kDigitPairs[2 * (value % 100)], 2);
