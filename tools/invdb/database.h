@@ -48,8 +48,16 @@ struct KeyEntry {
 
 class Database {
  public:
-  Database();
-  ~Database();  // closes both files if open
+  // A command that only reads shares the database with other readers; one
+  // that changes it holds it alone, and its changes are all-or-nothing.
+  // kClearMark changes it too, and accepts files marked open.
+  enum class Access { kRead, kWrite, kClearMark };
+  // `options` adjusts the library (tests pass a file system seam); its role
+  // follows `access`.
+  explicit Database(Access access = Access::kWrite, isam::LibraryOptions options = {});
+  // A reader closes both files.  A writer that was not closed gives up every
+  // change it made (the command failed part way).
+  ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
@@ -78,7 +86,9 @@ class Database {
 
  private:
   std::string last_failure() const;
+  std::string open_failure(const DbPath& db) const;
 
+  Access access_;
   isam::Library lib_;
   isam::Fcb fcb_{};
   bool index_open_ = false;

@@ -7,6 +7,8 @@
 
 namespace invdb {
 
+int cmd_clear_mark(const Args& args, const Io& io);  // clear_mark.cc
+
 namespace {
 
 constexpr const char* kHelp =
@@ -27,11 +29,18 @@ constexpr const char* kHelp =
     "                               set the page-header texts (up to 6 lines of 24)\n"
     "  delete NAME STOCKINDEX...    delete the items with these stock indexes\n"
     "  check NAME                   verify both files; exit 0 only when clean\n"
+    "  clear-mark NAME              clear the open marks a program left set, when the\n"
+    "                               files check clean otherwise\n"
     "  stat NAME                    keys, tree depth, nodes per level, fill, space\n"
     "  dump NAME                    every index node in the node dump format\n"
     "  sample NAME [--items N] [--seed S]\n"
     "                               create a sample store of N items (default 2000)\n"
     "                               and the category names file StoreSales.csv beside it\n"
+    "\n"
+    "Each command that changes a database is all-or-nothing (a journal, NAME.JNL,\n"
+    "puts it back if the command fails or is cut short) and holds the database\n"
+    "alone; readers share it.  A command waits up to 5 seconds for another\n"
+    "program using the database, then stops: \"in use by another program\".\n"
     "\n"
     "Exit status: 0 success, 1 failure, 2 bad command line.\n";
 
@@ -41,9 +50,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"create", cmd_create},   {"import", cmd_import}, {"export", cmd_export},
-    {"heading", cmd_heading}, {"delete", cmd_delete}, {"check", cmd_check},
-    {"stat", cmd_stat},       {"dump", cmd_dump},     {"sample", cmd_sample},
+    {"create", cmd_create}, {"import", cmd_import},         {"export", cmd_export}, {"heading", cmd_heading},
+    {"delete", cmd_delete}, {"check", cmd_check},           {"stat", cmd_stat},     {"dump", cmd_dump},
+    {"sample", cmd_sample}, {"clear-mark", cmd_clear_mark},
 };
 
 }  // namespace

@@ -62,10 +62,13 @@ int cmd_import(const Args& args, const Io& io) {
   if (!read_text_file(csv_path, text, error)) return io.fail(error);
   std::vector<ItemRow> rows;
   if (!parse_item_csv(text, rows, error)) return io.fail(csv_path.string() + ": " + error);
+  // Counted from the files before the command holds the database: the
+  // count needs the shared lock that the command's own would exclude.
+  std::string count_error;
+  const long free = free_blocks(*path, count_error);
   Database db;
   if (!db.open(*path, error)) return io.fail(error);
-  const long free = free_blocks(*path, error);
-  if (free < 0) return io.fail(error);
+  if (free < 0) return io.fail(count_error);
   // The new keys must all find a block before the first one is written.
   std::set<std::string> new_keys;
   for (const ItemRow& row : rows)
@@ -81,7 +84,7 @@ int cmd_import(const Args& args, const Io& io) {
       return io.fail("line " + std::to_string(row.line) + ": " + error);
     row.apply(block);
     const bool ok = existing ? db.write_block(existing->address, block, error) : db.add_record(block, error);
-    if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; the rows before it were stored");
+    if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; nothing was imported");
     ++(existing ? updated : added);
   }
   if (!db.close(error)) return io.fail(error);
@@ -93,7 +96,7 @@ int cmd_export(const Args& args, const Io& io) {
   if (args.empty() || args.size() > 2) return io.usage("export NAME [FILE.csv]");
   std::string error;
   const auto path = parse_db_path(args[0], error);
-  Database db;
+  Database db(Database::Access::kRead);
   if (!path || !db.open(*path, error)) return io.fail(error);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, std::fclose);
   std::FILE* out = io.out;
