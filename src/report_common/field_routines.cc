@@ -52,27 +52,27 @@ void four_digits(std::uint32_t value, char* out) {
   std::memcpy(out + 2, &kDigitPairs[2 * (value % 100)], 2);
 }
 
-// Copies n bytes; the short fields of a line (up to 16 bytes) with at most
-// two overlapping moves each way instead of a library call.
+// Copies sizeof(Word) <= n <= 2 * sizeof(Word) bytes with two overlapping
+// moves, both read before either is written.
+template <typename Word>
+[[gnu::always_inline]] inline void copy_two_words(char* dst, const char* src, std::size_t n) {
+  Word head;
+  Word tail;
+  std::memcpy(&head, src, sizeof head);
+  std::memcpy(&tail, src + n - sizeof tail, sizeof tail);
+  std::memcpy(dst, &head, sizeof head);
+  std::memcpy(dst + n - sizeof tail, &tail, sizeof tail);
+}
+
+// Copies n bytes; the short fields of a line (up to 16 bytes) without a
+// library call.
 [[gnu::always_inline]] inline void copy_bytes(char* dst, const char* src, std::size_t n) {
-  if (n >= 8) {
-    if (n > 16) {
-      std::memcpy(dst, src, n);
-      return;
-    }
-    std::uint64_t a;
-    std::uint64_t b;
-    std::memcpy(&a, src, 8);
-    std::memcpy(&b, src + n - 8, 8);
-    std::memcpy(dst, &a, 8);
-    std::memcpy(dst + n - 8, &b, 8);
+  if (n > 16) {
+    std::memcpy(dst, src, n);
+  } else if (n >= 8) {
+    copy_two_words<std::uint64_t>(dst, src, n);
   } else if (n >= 4) {
-    std::uint32_t a;
-    std::uint32_t b;
-    std::memcpy(&a, src, 4);
-    std::memcpy(&b, src + n - 4, 4);
-    std::memcpy(dst, &a, 4);
-    std::memcpy(dst + n - 4, &b, 4);
+    copy_two_words<std::uint32_t>(dst, src, n);
   } else {
     for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
   }
