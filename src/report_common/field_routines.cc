@@ -280,7 +280,7 @@ namespace {
 
 // A number's text built backwards at the end of a blank-filled buffer.
 struct RightText {
-  std::array<char, 48> buffer;
+  std::array<char, 40> buffer;
   char* first = buffer.data() + buffer.size();
   RightText() { buffer.fill(' '); }
   char* end() { return buffer.data() + buffer.size(); }
@@ -289,7 +289,7 @@ struct RightText {
 
 // The text right-aligned in the field, blanks in front; asterisks over the
 // whole field when it does not fit.
-void place_right(const RightText& text, std::span<char> dst, int width) {
+[[gnu::always_inline]] inline void place_right(const RightText& text, std::span<char> dst, int width) {
   if (width <= 0) return;
   const auto room = static_cast<std::size_t>(width);
   if (text.size() > room) {
