@@ -182,6 +182,29 @@ float rounding_term(int decimals) {
 
 }  // namespace
 
+namespace {
+
+// Writes the three parts as four digits each into work area positions 2-5,
+// 6-9 and 11-14 and blanks the leading zeros of the integer digits (the
+// units digit included); returns the index of the first integer digit left,
+// 9 (the point) when none is.  For parts outside 0-9999, which a sum below
+// 10000001 never gives, each keeps its last four digits, a negative one
+// with "-" first.
+[[gnu::noinline]] int odd_parts(std::int32_t high, std::int32_t low, std::int32_t fraction, char* work) {
+  int_to_digits(static_cast<std::int16_t>(high), std::span<char>(work + 1, 4), 4);
+  int_to_digits(static_cast<std::int16_t>(low), std::span<char>(work + 5, 4), 4);
+  int_to_digits(static_cast<std::int16_t>(fraction), std::span<char>(work + 10, 4), 4);
+  int first = 1;
+  while (first <= 8 && work[first] == '0') work[first++] = ' ';
+  return first;
+}
+
+// Blanks before the work area, so that a window wider than the work area
+// (up to 32 characters) is one copy.
+constexpr int kLeadingBlanks = 18;
+
+}  // namespace
+
 void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   if (width <= 0) return;
   assert(static_cast<std::size_t>(width) <= dst.size());
@@ -210,25 +233,21 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
 
   // Work area, 1-based positions: 1 sign, 2-9 integer digits (high part 2-5,
   // low part 6-9), 10 ".", 11-14 fraction digits, each part with its leading
-  // zeros.  Index 0 stands for position 1.  The leading zeros of the integer
+  // zeros.  work[0] stands for position 1.  The leading zeros of the integer
   // digits are then blanked, the units digit included, and "-" goes just
   // before the first digit left (before the point when none is).
-  std::array<char, 14> work;
-  int first;  // index of the first integer digit left; 9 (the point) when none
-  if (high >= 0 && high <= 9999 && low >= 0 && low <= 9999 && fraction >= 0 && fraction <= 9999) {
-    std::memcpy(work.data(), "         .", 10);
+  std::array<char, kLeadingBlanks + 14> area;
+  area.fill(' ');
+  char* const work = area.data() + kLeadingBlanks;
+  work[9] = '.';
+  int first;
+  if (static_cast<std::uint32_t>(high) <= 9999 && static_cast<std::uint32_t>(low) <= 9999 &&
+      static_cast<std::uint32_t>(fraction) <= 9999) [[likely]] {
     const auto integer = static_cast<std::uint32_t>(high * 10000 + low);
-    first = static_cast<int>(digits_before<std::uint32_t>(integer, &work[9]) - work.data());
-    four_digits(static_cast<std::uint32_t>(fraction), &work[10]);
+    first = static_cast<int>(digits_before<std::uint32_t>(integer, work + 9) - work);
+    four_digits(static_cast<std::uint32_t>(fraction), work + 10);
   } else {
-    // Parts a well-formed sum never gives, written as four digits each.
-    work[0] = ' ';
-    int_to_digits(static_cast<std::int16_t>(high), std::span<char>(work).subspan(1, 4), 4);
-    int_to_digits(static_cast<std::int16_t>(low), std::span<char>(work).subspan(5, 4), 4);
-    work[9] = '.';
-    int_to_digits(static_cast<std::int16_t>(fraction), std::span<char>(work).subspan(10, 4), 4);
-    first = 1;
-    while (first <= 8 && work[first] == '0') work[first++] = ' ';
+    first = odd_parts(high, low, fraction, work);
   }
   if (negative) work[first - 1] = '-';
 
@@ -236,12 +255,11 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   // at the units digit; positions before the work area are blank.
   const int d = std::clamp(decimals, 0, 4);
   const int end = d > 0 ? 10 + d : 9;
-  const int start = end - width + 1;
-  if (start >= 1) {
-    copy_bytes(dst.data(), &work[start - 1], static_cast<std::size_t>(width));
+  if (width <= end + kLeadingBlanks) [[likely]] {
+    copy_bytes(dst.data(), work + (end - width), static_cast<std::size_t>(width));
   } else {
-    fill_bytes(dst.data(), ' ', static_cast<std::size_t>(1 - start));
-    copy_bytes(dst.data() + (1 - start), work.data(), static_cast<std::size_t>(end));
+    fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width - end));
+    copy_bytes(dst.data() + (width - end), work, static_cast<std::size_t>(end));
   }
 }
 
