@@ -147,15 +147,12 @@ void int_to_text(std::int16_t value, std::span<char> dst, int length) {
   char* const end = text.data() + text.size();
   const char* first = magnitude == 0 ? &(text.back() = '0') : digits_before<std::uint32_t>(magnitude, end);
   const int count = std::min(static_cast<int>(end - first), length);
-  if (length <= static_cast<int>(text.size())) {
-    char* const field = end - length;
-    if (value < 0) field[std::max(length - count - 1, 0)] = '-';
-    copy_bytes(dst.data(), field, static_cast<std::size_t>(length));
-    return;
-  }
-  fill_bytes(dst.data(), ' ', static_cast<std::size_t>(length - count));
-  copy_bytes(dst.data() + (length - count), end - count, static_cast<std::size_t>(count));
-  if (value < 0) dst[length - count - 1] = '-';
+  // The field's last positions (all of it when it is short) are the end of
+  // the buffer; the front of a longer field is blank.
+  const int tail = std::min(length, static_cast<int>(text.size()));
+  if (value < 0) end[std::max(length - count - 1, 0) - length] = '-';
+  fill_bytes(dst.data(), ' ', static_cast<std::size_t>(length - tail));
+  copy_bytes(dst.data() + (length - tail), end - tail, static_cast<std::size_t>(tail));
 }
 
 namespace {
