@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -24,6 +25,13 @@ void place(LineBuffer& line, int column, std::string_view text) {
   const int room = kPrintColumns - (column - 1);
   const int n = std::min(static_cast<int>(text.size()), room);
   if (n > 0) std::copy_n(text.data(), n, line.data() + (column - 1));
+}
+
+// The permissions a file created with mode 0666 gets under the umask.
+mode_t new_file_mode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
 }
 
 }  // namespace
@@ -55,9 +63,11 @@ bool ReportFrame::open(const RunDate& run_date) {
     std::error_code ec;
     target_ = exists ? std::filesystem::canonical(name, ec).string() : name;
     if (ec) target_ = name;
-    temp_ = target_ + ".tmp";
-    fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ >= 0 && exists) (void)::fchmod(fd_, st.st_mode & 07777);
+    // A name of its own, so that two runs in one directory never write into
+    // one file: each renames a whole report into place.
+    temp_ = target_ + ".XXXXXX";
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ >= 0) (void)::fchmod(fd_, exists ? st.st_mode & 07777 : new_file_mode());
   }
   if (fd_ < 0) {
     fail("open", errno);
