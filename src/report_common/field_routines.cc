@@ -324,6 +324,23 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
   const bool negative = value < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(value + 1)) + 1 : static_cast<std::uint64_t>(value);
+  if (width <= 16) [[likely]] {
+    // The columns of a listing: the text (at most 20 digits and a sign) is
+    // built at the end of a blank area as wide as the column's last 16
+    // positions plus room, and the column is its last `width` characters.
+    std::array<char, 24> area;
+    area.fill(' ');
+    char* const end = area.data() + area.size();
+    char* first = magnitude == 0 ? end - 1 : digits_before(magnitude, end);
+    if (magnitude == 0) *first = '0';
+    if (negative) *--first = '-';
+    if (end - first > width) {
+      fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));
+    } else {
+      copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
+    }
+    return;
+  }
   RightText text;
   text.first = magnitude == 0 ? text.first - 1 : digits_before(magnitude, text.end());
   if (magnitude == 0) *text.first = '0';

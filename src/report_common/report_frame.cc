@@ -143,34 +143,6 @@ void ReportFrame::clear_line(char pad) {
   ctx_.line[n + 1] = '\n';
 }
 
-std::span<char> ReportFrame::columns(int column, int width) {
-  return std::span<char>(ctx_.line).subspan(column - 1, width);
-}
-
-void ReportFrame::put_text(int column, std::string_view text) {
-  copy_chars(text, columns(column, static_cast<int>(text.size())), static_cast<int>(text.size()));
-}
-
-void ReportFrame::put_real(int column, int width, int decimals, float value) {
-  real_to_text(value, columns(column, width), width, decimals);
-}
-
-void ReportFrame::put_int_zero_blank(int column, int width, std::int32_t value) {
-  int_to_number_text(value, columns(column, width), width);
-}
-
-void ReportFrame::put_int_last_digits(int column, int width, std::int16_t value) {
-  int_to_text(value, columns(column, width), width);
-}
-
-void ReportFrame::put_int_overflow_stars(int column, int width, std::int64_t value) {
-  integer_column(value, columns(column, width), width);
-}
-
-void ReportFrame::put_decimal(int column, int width, int decimals, std::int64_t scaled) {
-  decimal_column(scaled, columns(column, width), width, decimals);
-}
-
 bool ReportFrame::write_record() {
   if (fd_ < 0) return false;
   ++record_number_;

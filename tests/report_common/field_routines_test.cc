@@ -333,6 +333,20 @@ TEST(NumberColumns, IntegerColumn) {
   EXPECT_EQ(integer_col(-9999, 5), "-9999");
   EXPECT_EQ(integer_col(-10000, 5), "*****") << "the sign counts against the width";
   EXPECT_EQ(integer_col(std::numeric_limits<std::int64_t>::min(), 4), "****");
+  // Every width on both sides of the short-column path, against the
+  // decimal text right-aligned (asterisks when it does not fit).
+  std::vector<std::int64_t> values = {std::numeric_limits<std::int64_t>::min(),
+                                      std::numeric_limits<std::int64_t>::max()};
+  for (std::int64_t p = 1; p <= 1000000000000000000; p *= 10)
+    for (const std::int64_t v : {p - 1, p, -p, -(p - 1)}) values.push_back(v);
+  for (const std::int64_t v : values)
+    for (int width = 1; width <= 24; ++width) {
+      const std::string digits = std::to_string(v);
+      const std::string expected = digits.size() > static_cast<std::size_t>(width)
+                                       ? std::string(width, '*')
+                                       : std::string(width - digits.size(), ' ') + digits;
+      EXPECT_EQ(integer_col(v, width), expected) << v << " in " << width;
+    }
 }
 
 TEST(NumberColumns, DecimalColumn) {
