@@ -91,12 +91,6 @@ template <typename Word>
 
 }  // namespace
 
-void copy_chars(std::string_view src, std::span<char> dst, int length) {
-  if (length <= 0) return;
-  assert(static_cast<std::size_t>(length) <= src.size() && static_cast<std::size_t>(length) <= dst.size());
-  copy_bytes(dst.data(), src.data(), static_cast<std::size_t>(length));
-}
-
 void fill_chars(std::span<char> dst, char c, int length) {
   if (length <= 0) return;
   assert(static_cast<std::size_t>(length) <= dst.size());
@@ -331,8 +325,14 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
     std::array<char, 24> area;
     area.fill(' ');
     char* const end = area.data() + area.size();
-    char* first = magnitude == 0 ? end - 1 : digits_before(magnitude, end);
-    if (magnitude == 0) *first = '0';
+    char* first = end - 1;
+    if (magnitude == 0) {
+      *first = '0';
+    } else if (magnitude <= UINT32_MAX) [[likely]] {
+      first = digits_before<std::uint32_t>(static_cast<std::uint32_t>(magnitude), end);
+    } else {
+      first = digits_before<std::uint64_t>(magnitude, end);
+    }
     if (negative) *--first = '-';
     if (end - first > width) {
       fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));

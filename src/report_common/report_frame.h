@@ -150,7 +150,9 @@ class ReportFrame {
   // Page number + 1 and the eight header records.
   bool write_page_header();
   bool write_heading_record();
-  // Sets the text columns to `pad`, CR LF after them.
+  // Sets the text columns to `pad`, CR LF after them.  The pad is a blank,
+  // or a comma in the comma-separated layout; a printed line is always
+  // cleared to blanks.
   void clear_line(char pad);
   // Echoes the first `columns` text columns of the line buffer as one line.
   // The line is held back with the buffered records and shown once they
