@@ -199,7 +199,8 @@ constexpr int kLeadingBlanks = 18;
 void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   if (width <= 0) return;
   assert(static_cast<std::size_t>(width) <= dst.size());
-  if (value == 0.0f || std::isnan(value)) {
+  // Zero or NaN: neither below nor above zero.
+  if (!(value < 0.0f || value > 0.0f)) {
     fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width));
     return;
   }
