@@ -337,8 +337,10 @@ TEST(NumberColumns, IntegerColumn) {
   // decimal text right-aligned (asterisks when it does not fit).
   std::vector<std::int64_t> values = {std::numeric_limits<std::int64_t>::min(),
                                       std::numeric_limits<std::int64_t>::max()};
-  for (std::int64_t p = 1; p <= 1000000000000000000; p *= 10)
+  for (std::int64_t p = 1;; p *= 10) {
     for (const std::int64_t v : {p - 1, p, -p, -(p - 1)}) values.push_back(v);
+    if (p > std::numeric_limits<std::int64_t>::max() / 10) break;
+  }
   for (const std::int64_t v : values)
     for (int width = 1; width <= 24; ++width) {
       const std::string digits = std::to_string(v);
