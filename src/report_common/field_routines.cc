@@ -349,13 +349,58 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
   place_right(text, dst, width);
 }
 
+namespace {
+
+constexpr std::array<std::uint64_t, 19> kPowersOfTen = [] {
+  std::array<std::uint64_t, 19> powers{};
+  std::uint64_t unit = 1;
+  for (std::uint64_t& p : powers) {
+    p = unit;
+    unit *= 10;
+  }
+  return powers;
+}();
+
+}  // namespace
+
 void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int decimals) {
   assert(decimals <= 18);
-  std::uint64_t unit = 1;
-  for (int i = 0; i < decimals; ++i) unit *= 10;
+  const std::uint64_t unit = decimals > 0 ? kPowersOfTen[static_cast<std::size_t>(decimals)] : 1;
   const bool negative = scaled < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(scaled + 1)) + 1 : static_cast<std::uint64_t>(scaled);
+  if (width > 0 && width <= 16 && decimals <= 8) [[likely]] {
+    // The columns of a listing, as integer_column builds them: at most 20
+    // digits, a point and a sign at the end of a blank area of 24.
+    std::array<char, 24> area;
+    area.fill(' ');
+    char* const end = area.data() + area.size();
+    char* first = end;
+    if (decimals > 0) {
+      // The fraction with its leading zeros, two digits at a time.
+      auto fraction = static_cast<std::uint32_t>(magnitude % unit);
+      int left = decimals;
+      for (; left >= 2; left -= 2, fraction /= 100) {
+        first -= 2;
+        std::memcpy(first, &kDigitPairs[2 * (fraction % 100)], 2);
+      }
+      if (left == 1) *--first = static_cast<char>('0' + fraction % 10);
+      *--first = '.';
+    }
+    const std::uint64_t whole = magnitude / unit;
+    if (whole == 0) {
+      *--first = '0';
+    } else {
+      first = digits_before(whole, first);
+    }
+    if (negative) *--first = '-';
+    if (end - first > width) {
+      fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));
+    } else {
+      copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
+    }
+    return;
+  }
   // Built from the right: the fraction with its leading zeros and the point,
   // the whole part (at least "0"), the sign.
   RightText text;

@@ -362,6 +362,25 @@ TEST(NumberColumns, DecimalColumn) {
   EXPECT_EQ(decimal_col(100000, 2, 6), "******");
   EXPECT_EQ(decimal_col(-10000, 2, 6), "******");
   EXPECT_EQ(decimal_col(std::numeric_limits<std::int64_t>::min(), 2, 5), "*****");
+  // Every width on both sides of the short-column path, 0 to 10 decimals,
+  // against the integer's text with the point put in.
+  for (const std::int64_t v :
+       {std::int64_t{0}, std::int64_t{7}, std::int64_t{-45}, std::int64_t{123456789}, std::int64_t{-1000000000000},
+        std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()})
+    for (int decimals = 0; decimals <= 10; ++decimals)
+      for (int width = 1; width <= 24; ++width) {
+        std::string digits = std::to_string(v);
+        const bool negative = digits[0] == '-';
+        if (negative) digits.erase(0, 1);
+        if (digits.size() <= static_cast<std::size_t>(decimals))
+          digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+        if (decimals > 0) digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
+        if (negative) digits.insert(0, "-");
+        const std::string expected = digits.size() > static_cast<std::size_t>(width)
+                                         ? std::string(width, '*')
+                                         : std::string(width - digits.size(), ' ') + digits;
+        EXPECT_EQ(decimal_col(v, decimals, width), expected) << v << " with " << decimals << " in " << width;
+      }
 }
 
 }  // namespace
