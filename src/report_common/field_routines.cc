@@ -256,6 +256,20 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
 }
 
 void int_to_number_text(std::int32_t value, std::span<char> dst, int width) {
+  // Inside +-9999999 the value is exact in single precision and the rounding
+  // term never reaches the next integer: the amount is the integer's own
+  // digits, "-" before them, blank for zero, its last `width` characters.
+  if (value > -9999999 && value <= 9999999 && width > 0 && width <= 16) [[likely]] {
+    assert(static_cast<std::size_t>(width) <= dst.size());
+    std::array<char, 24> area;
+    area.fill(' ');
+    char* const end = area.data() + area.size();
+    const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
+    char* first = digits_before<std::uint32_t>(magnitude, end);
+    if (value < 0) *--first = '-';
+    copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
+    return;
+  }
   real_to_text(static_cast<float>(value), dst, width, 0);
 }
 

@@ -138,6 +138,12 @@ TEST(RealToText, IntegerNumberText) {
   EXPECT_EQ(number(-9999999, 8), "       -");
   // Converted to single precision first: 16777217 becomes 16777216.
   EXPECT_EQ(number(16777217, 8), "        ");
+  // The whole-amount field is the amount of the value in single precision,
+  // 0 decimals, at every width, around each power of ten and both bounds.
+  for (std::int32_t p = 1; p <= 100000000; p *= 10)
+    for (const std::int32_t v : {p - 2, p - 1, p, p + 1, -(p - 2), -(p - 1), -p, -(p + 1)})
+      for (int width = 1; width <= 20; ++width)
+        EXPECT_EQ(number(v, width), real(static_cast<float>(v), 0, width)) << v << " in " << width;
 }
 
 // The number formatter written out step by step, as plainly as it reads:
