@@ -296,6 +296,15 @@ void right_justify(std::span<char> field, int length) {
   int trailing = 0;
   while (trailing < length && field[length - 1 - trailing] == ' ') ++trailing;
   if (trailing == 0 || trailing == length) return;
+  if (length <= 16) {
+    // The field after 16 blanks; the justified field is the `length`
+    // characters that end with its last non-blank.
+    std::array<char, 32> area;
+    area.fill(' ');
+    copy_bytes(area.data() + 16, field.data(), static_cast<std::size_t>(length));
+    copy_bytes(field.data(), area.data() + 16 - trailing, static_cast<std::size_t>(length));
+    return;
+  }
   std::copy_backward(field.data(), field.data() + (length - trailing), field.data() + length);
   std::fill_n(field.data(), trailing, ' ');
 }

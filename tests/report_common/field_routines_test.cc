@@ -328,6 +328,17 @@ TEST(RightJustify, MovesTheTextOverItsTrailingBlanks) {
   EXPECT_EQ(justified("    ", 4), "    ");
   EXPECT_EQ(justified("AB  XY", 4), "  ABXY") << "only the first length characters";
   EXPECT_EQ(justified("AB", 0), "AB");
+  // Short and long fields alike: "A B..." of every length that fits, with
+  // the rest of the field blank.
+  for (int length = 1; length <= 20; ++length)
+    for (int used = 1; used <= length; ++used) {
+      std::string text(static_cast<std::size_t>(used), 'B');
+      text[0] = 'A';
+      if (used > 2) text[1] = ' ';
+      const std::string field = text + std::string(static_cast<std::size_t>(length - used), ' ');
+      EXPECT_EQ(justified(field, length), std::string(static_cast<std::size_t>(length - used), ' ') + text)
+          << length << " " << used;
+    }
 }
 
 TEST(NumberColumns, IntegerColumn) {
