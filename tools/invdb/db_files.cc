@@ -1,13 +1,12 @@
 #include "invdb/db_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "isam/call_interface.h"
 #include "isam/env.h"
@@ -81,16 +80,26 @@ bool load_file(const std::filesystem::path& path, std::string_view shown, FileIm
         image.name + (errno == EWOULDBLOCK ? ": in use by another program" : ": cannot open: " + system_reason(errno));
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // The whole file, through the descriptor that holds the lock.
+  const int fd = *image.lock;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
     error = image.name + ": cannot open: " + std::strerror(errno);
     return false;
   }
-  image.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = image.name + ": read error";
-    return false;
+  image.bytes.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  while (got < image.bytes.size()) {
+    const ssize_t n = ::pread(fd, image.bytes.data() + got, image.bytes.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = image.name + ": read error: " + system_reason(errno);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
   }
+  image.bytes.resize(got);
   if (image.bytes.size() < kBlockSize) {
     error = image.name + ": too short to hold a header (" + std::to_string(image.bytes.size()) + " bytes)";
     return false;
