@@ -111,7 +111,7 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
     result = walk(lib, fcb, ctx, *rep, run_date);
   }
   completion(out, name);
-  return (result.unreadable > 0 || ctx.output_failed) ? kExitFailure : kExitOk;
+  return (result.unreadable > 0 || result.cut_short || ctx.output_failed) ? kExitFailure : kExitOk;
 }
 
 }  // namespace
@@ -131,13 +131,14 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   // Position at the greatest live key not above the low key: a control
   // record, the sentinel or the low key itself -- never an item handed over.
   std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
+  std::array<std::uint8_t, report::kKeyLength> item_key;
+  std::copy(key.begin(), key.end(), item_key.begin());
   lib.cfind(kIndexSlot, 2, key, address, type, found);
   while (found) {
     lib.cfind(kIndexSlot, 3, key, address, type, found);
     if (!found) break;
     if (type == kSkippedType) continue;
     if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items
-    std::array<std::uint8_t, report::kKeyLength> item_key;
     std::copy(key.begin(), key.end(), item_key.begin());
     std::int16_t status = 1;
     lib.crdbk(fcb, address, ctx.item, status);
@@ -151,6 +152,13 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
     }
     ++result.items;
     rep.call(run_date, mode);
+  }
+  // A find that fails without a core error has reached the end of the keys;
+  // with one, the index could not be read on.
+  if (!found && lib.core_error() != 0) {
+    result.cut_short = true;
+    diagnostic(ctx.diagnostics, "the index could not be read past the key \"" + printable(item_key) +
+                                    "\"; the walk stopped there after " + std::to_string(result.items) + " items");
   }
 
   if (result.items > 0) {

@@ -1,10 +1,13 @@
 #include "invdb/database.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <system_error>
 
 #include "invdb/db_files.h"
+#include "invdb/open_reason.h"
 
 namespace invdb {
 
@@ -32,6 +35,11 @@ class InDirectory {
   bool ok_ = false;
 };
 
+// The report program keeps the codes 44 (",") to 122 ("z") of a database
+// name and reads any other character as the end of the name.  A point would
+// end the file name's name part, and "/" separates directories.
+bool report_keeps(char c) { return c >= ',' && c <= 'z' && c != '.' && c != '/'; }
+
 std::span<const std::uint8_t> key_span(std::string_view key) {
   return {reinterpret_cast<const std::uint8_t*>(key.data()), key.size()};
 }
@@ -43,8 +51,10 @@ std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error) {
   DbPath db;
   db.given = std::string(arg);
   db.name = path.filename().string();
-  if (db.name.empty() || db.name.size() > 8 || db.name.find_first_of(" .") != std::string::npos) {
-    error = "database name \"" + db.name + "\" must be 1 to 8 characters without blanks or points";
+  if (db.name.empty() || db.name.size() > 8 || !std::all_of(db.name.begin(), db.name.end(), report_keeps)) {
+    error = "database name \"" + db.name +
+            "\" must be 1 to 8 characters that the report program keeps in a name: letters, digits and "
+            ", - : ; < = > ? @ [ \\ ] ^ _ `";
     return std::nullopt;
   }
   std::error_code ec;
@@ -54,6 +64,20 @@ std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error) {
     return std::nullopt;
   }
   return db;
+}
+
+bool refuse_own_file(const DbPath& db, const fs::path& output, std::string& error) {
+  struct stat out {};
+  if (::stat(output.c_str(), &out) != 0) return true;  // not there yet: a new file
+  for (const auto& [p, shown] :
+       {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
+    struct stat own {};
+    if (::stat(p.c_str(), &own) == 0 && own.st_dev == out.st_dev && own.st_ino == out.st_ino) {
+      error = output.string() + " is the database file " + shown + "; refusing to write over it";
+      return false;
+    }
+  }
+  return true;
 }
 
 bool create_database(const DbPath& db, std::uint16_t capacity, std::string& error) {
@@ -112,7 +136,7 @@ bool Database::open(const DbPath& db, std::string& error) {
        {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
     if (!fs::is_regular_file(p, ec)) {
-      error = shown + ": no such database file";
+      error = shown + ": cannot open: " + open_failure_reason(p, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords);
       return false;
     }
   }
@@ -125,13 +149,13 @@ bool Database::open(const DbPath& db, std::string& error) {
     hook_tag_.clear();
     lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
     if (!here.ok() || status != 0) {
-      error = db.shown_index() + ": cannot open" + last_failure();
+      error = db.shown_index() + ": cannot open: " + open_failure_reason(db.index_file(), DbFile::kIndex);
       return false;
     }
     index_open_ = true;
     lib_.copfd(isam::make_name_field(db.name, ""), fcb_, status);
     if (status != 0) {
-      error = db.shown_records() + ": cannot open" + last_failure();
+      error = db.shown_records() + ": cannot open: " + open_failure_reason(db.record_file(), DbFile::kRecords);
       return false;
     }
     records_open_ = true;
@@ -178,7 +202,7 @@ std::optional<KeyEntry> Database::find(std::string_view key) {
   return entry;
 }
 
-void Database::walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit) {
+bool Database::walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit) {
   std::string area(start);
   area.resize(kKeyLength, '\0');
   const std::string first = area;
@@ -187,16 +211,19 @@ void Database::walk_from(std::string_view start, const std::function<bool(const 
   bool found = false;
   // Mode 2 stands on the greatest live key not above the start, mode 3 then
   // steps on; the start key itself is only taken when it is present.
+  // A search that finds nothing has reached the end of the keys when the
+  // core reports no error, and met damage when it does.
   lib_.cfind(kSlot, 2, key, entry.address, entry.type, found);
-  if (found && area == first) {
+  if (!found) return lib_.core_error() == 0;
+  if (area == first) {
     entry.key = area;
-    if (!visit(entry)) return;
+    if (!visit(entry)) return true;
   }
   for (;;) {
     lib_.cfind(kSlot, 3, key, entry.address, entry.type, found);
-    if (!found) return;
+    if (!found) return lib_.core_error() == 0;
     entry.key = area;
-    if (!visit(entry)) return;
+    if (!visit(entry)) return true;
   }
 }
 

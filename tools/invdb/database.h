@@ -36,6 +36,10 @@ struct DbPath {
 // characters, or one holding a blank or a point.
 std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error);
 
+// Refuses an output file that is one of the database's own files (the same
+// device and inode: links and other spellings of the name are caught too).
+bool refuse_own_file(const DbPath& db, const std::filesystem::path& output, std::string& error);
+
 // Creates both files with the given capacity (blocks and nodes the maps
 // cover).  Refuses when either file exists; leaves nothing behind on failure.
 bool create_database(const DbPath& db, std::uint16_t capacity, std::string& error);
@@ -59,8 +63,11 @@ class Database {
   // The live entry with exactly this key.
   std::optional<KeyEntry> find(std::string_view key);
   // Calls `visit` for each live key from the first one not below `start`, in
-  // ascending order, while it returns true.
-  void walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit);
+  // ascending order, while it returns true.  False when the walk ended
+  // because the index could not be read on (a node unreadable, a level chain
+  // that loops, a file cut short): the keys after the last one visited were
+  // not seen.
+  bool walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit);
 
   bool read_block(std::uint16_t address, isam::Block& block, std::string& error);
   bool write_block(std::uint16_t address, const isam::Block& block, std::string& error);

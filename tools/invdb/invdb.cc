@@ -13,10 +13,15 @@ constexpr const char* kHelp =
     "usage: invdb COMMAND NAME [ARGUMENTS]\n"
     "\n"
     "A database NAME is the index file NAME.XXX and the record file NAME (no\n"
-    "extension); NAME is 1 to 8 characters and may follow a directory (demo/STOCK).\n"
+    "extension); NAME is 1 to 8 characters that the report program keeps in a name\n"
+    "(letters, digits and , - : ; < = > ? @ [ \\ ] ^ _ `) and may follow a directory\n"
+    "(demo/STOCK).\n"
     "\n"
-    "  create NAME [--capacity N]   create both files, empty; N blocks and nodes\n"
-    "                               (1 to 32767, default 32767); never overwrites\n"
+    "  create NAME [--capacity N]   create both files, empty, never over existing ones;\n"
+    "                               N (1 to 32767, default 32767) is the addresses the\n"
+    "                               maps cover, in whole map blocks of 2048 less the\n"
+    "                               header and maps: 1 to 2047 give room for 2046\n"
+    "                               records, the default 32751; create and stat say it\n"
     "  import NAME FILE.csv         add or update one item per row; the header row\n"
     "                               names the columns (the item fields, see export);\n"
     "                               the whole file is checked before anything is written;\n"
@@ -29,9 +34,11 @@ constexpr const char* kHelp =
     "  check NAME                   verify both files; exit 0 only when clean\n"
     "  stat NAME                    keys, tree depth, nodes per level, fill, space\n"
     "  dump NAME                    every index node in the node dump format\n"
-    "  sample NAME [--items N] [--seed S]\n"
+    "  sample NAME [--items N] [--seed S] [--force]\n"
     "                               create a sample store of N items (default 2000)\n"
-    "                               and the category names file StoreSales.csv beside it\n"
+    "                               and the category names file StoreSales.csv beside it;\n"
+    "                               an existing StoreSales.csv is kept (and nothing\n"
+    "                               created) unless --force\n"
     "\n"
     "Exit status: 0 success, 1 failure, 2 bad command line.\n";
 
@@ -92,8 +99,8 @@ int run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   for (const Command& c : kCommands)
     if (c.name == name) {
       const int status = c.handler(args, io);
-      std::fflush(out);
-      if (std::ferror(out)) return io.fail("cannot write the output");
+      const bool written = std::fflush(out) == 0 && !std::ferror(out);
+      if (!written && status == 0) return io.fail(std::string("cannot write the output: ") + std::strerror(errno));
       return status;
     }
   io.fail("unknown command \"" + std::string(name) + "\"");

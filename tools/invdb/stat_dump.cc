@@ -35,6 +35,11 @@ struct LevelStats {
 
 }  // namespace
 
+long record_room(const FileImage& records) {
+  const std::uint16_t nb = files::read_header(records).map_blocks;
+  return static_cast<long>(files::map_end(nb) - files::first_data_address(nb) + 1) / 2;
+}
+
 std::string stat_text(const FileImage& index, const FileImage& records) {
   const files::Header ih = files::read_header(index);
   const files::Header rh = files::read_header(records);
@@ -87,7 +92,8 @@ std::string stat_text(const FileImage& index, const FileImage& records) {
     return out;
   }
   const auto [blocks_used, blocks_free] = map_usage(records, rh.map_blocks);
-  appendf(out, "  blocks: %ld in use, %ld free\n", blocks_used, blocks_free);
+  appendf(out, "  blocks: %ld in use, %ld free, room for %ld records\n", blocks_used, blocks_free,
+          record_room(records));
   return out;
 }
 

@@ -1,0 +1,72 @@
+#include "invdb/open_reason.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "invdb/db_files.h"
+
+namespace invdb {
+
+namespace {
+
+std::string system_reason(int error) {
+  switch (error) {
+    case ENOENT: return "no such file";
+    case EACCES: return "permission denied (the tool opens the files for reading and writing)";
+    default: return std::strerror(error);
+  }
+}
+
+std::string num(long v) { return std::to_string(v); }
+
+// The header's fields against what the library accepts.
+std::string header_reason(const files::FileImage& image, DbFile kind) {
+  const files::Header h = files::read_header(image);
+  if (h.map_blocks < 1 || h.map_blocks > 32)
+    return "not a database file: the header's map block count " + num(h.map_blocks) + " is out of range (1 to 32)";
+  const std::uint32_t first = files::first_data_address(h.map_blocks);
+  if (!image.has_block(first - 2))
+    return "too short for the " + num(h.map_blocks) + " map blocks its header names (" + num(image.bytes.size()) +
+           " bytes)";
+  if (kind == DbFile::kRecords) return "";
+  if (h.key_length < 1 || h.key_length > 32)
+    return "not an index file: the header's key length " + num(h.key_length) + " is out of range (1 to 32)";
+  const int capacity = 250 / (h.key_length + 3);
+  if (h.node_capacity != capacity)
+    return "not an index file: the header's node capacity " + num(h.node_capacity) + " does not match its key length " +
+           num(h.key_length) + " (" + num(capacity) + " expected)";
+  if (h.root % 2 == 0 || h.root < first)
+    return "damaged: the header's root node " + num(h.root) + " is not a node address (odd, from " + num(first) + ")";
+  if (!image.has_block(h.root)) return "damaged: the root node " + num(h.root) + " lies past the end of the file";
+  const files::Node root(image.block(h.root), h.key_length);
+  if (root.count() < 1 || root.count() > capacity)
+    return "damaged: the root node " + num(h.root) + " holds " + num(root.count()) + " entries (1 to " +
+           num(capacity) + " fit)";
+  return "";
+}
+
+}  // namespace
+
+std::string open_failure_reason(const std::filesystem::path& path, DbFile kind) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return system_reason(errno);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = ::open(path.c_str(), O_RDWR);
+  if (fd < 0) return system_reason(errno);
+  ::close(fd);
+  files::FileImage image;
+  std::string error;
+  if (!files::load_file(path, path.filename().string(), image, error)) {
+    // load_file names the file first; the reason follows it.
+    const std::size_t colon = error.find(": ");
+    return colon == std::string::npos ? error : error.substr(colon + 2);
+  }
+  const std::string reason = header_reason(image, kind);
+  return reason.empty() ? "the file could not be read as a database file" : reason;
+}
+
+}  // namespace invdb
