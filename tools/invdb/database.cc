@@ -136,7 +136,8 @@ bool Database::open(const DbPath& db, std::string& error) {
        {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
     if (!fs::is_regular_file(p, ec)) {
-      error = shown + ": cannot open: " + open_failure_reason(p, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords);
+      error =
+          shown + ": cannot open: " + open_failure_reason(p, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords);
       return false;
     }
   }

@@ -22,15 +22,24 @@ constexpr const char* kHelp =
     "                               maps cover, in whole map blocks of 2048 less the\n"
     "                               header and maps: 1 to 2047 give room for 2046\n"
     "                               records, the default 32751; create and stat say it\n"
-    "  import NAME FILE.csv         add or update one item per row; the header row\n"
+    "  import NAME FILE.csv [--restore]\n"
+    "                               add or update one item per row; the header row\n"
     "                               names the columns (the item fields, see export);\n"
-    "                               the whole file is checked before anything is written;\n"
+    "                               text is UTF-8, characters U+0000-U+00FF, one byte\n"
+    "                               each in the record; the whole file is checked before\n"
+    "                               anything is written: one row per item, no control\n"
+    "                               characters, no comma or quote where the CSV reports\n"
+    "                               print a field, no blank inside a key; --restore\n"
+    "                               takes back exactly what export wrote, all of it;\n"
     "                               \"-\" reads standard input\n"
     "  export NAME [FILE.csv]       every item in key order, every column, to FILE.csv\n"
-    "                               or (without it, or \"-\") standard output\n"
+    "                               or (without it, or \"-\") standard output; names\n"
+    "                               on stderr the items that only --restore takes back;\n"
+    "                               never writes over the database's own files\n"
     "  heading NAME [--left L1 ...] [--right R1 ...]\n"
     "                               set the page-header texts (up to 6 lines of 24)\n"
-    "  delete NAME STOCKINDEX...    delete the items with these stock indexes\n"
+    "  delete NAME STOCKINDEX...    delete the items with these stock indexes; when one\n"
+    "                               names no item, says which and deletes nothing\n"
     "  check NAME                   verify both files; exit 0 only when clean\n"
     "  stat NAME                    keys, tree depth, nodes per level, fill, space\n"
     "  dump NAME                    every index node in the node dump format\n"
@@ -40,7 +49,8 @@ constexpr const char* kHelp =
     "                               an existing StoreSales.csv is kept (and nothing\n"
     "                               created) unless --force\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 bad command line.\n";
+    "Exit status: 0 success, 1 failure (also an index that cannot be read to its\n"
+    "end), 2 bad command line.\n";
 
 struct Command {
   std::string_view name;

@@ -1,8 +1,8 @@
 #include "invdb/item_csv.h"
 
 #include <charconv>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <map>
 
@@ -48,8 +48,9 @@ struct UnquotedField {
   std::string_view reports;
 };
 constexpr UnquotedField kUnquoted[] = {
-    {item::StockIndex.offset, "2, 6 and 15"}, {item::ShortName.offset, "2"},     {item::Vendor.offset, "2, 6 and 15"},
-    {item::LongName.offset, "6 and 15"},      {item::Alternate.offset, "6 and 15"},
+    {item::StockIndex.offset, "2, 6 and 15"}, {item::ShortName.offset, "2"},
+    {item::Vendor.offset, "2, 6 and 15"},     {item::LongName.offset, "6 and 15"},
+    {item::Alternate.offset, "6 and 15"},
 };
 
 bool is_control(unsigned char c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }

@@ -28,8 +28,8 @@ int cmd_create(const Args& args, const Io& io) {
   files::FileImage records;
   if (!files::load_file(db->record_file(), db->shown_records(), records, error)) return io.fail(error);
   const long room = record_room(records);
-  std::fprintf(io.out, "created %s and %s: room for %ld records (one per item, one per heading)", db->shown_index().c_str(),
-               db->shown_records().c_str(), room);
+  std::fprintf(io.out, "created %s and %s: room for %ld records (one per item, one per heading)",
+               db->shown_index().c_str(), db->shown_records().c_str(), room);
   if (asked && room != capacity)
     std::fprintf(io.out, "; --capacity %ld: the maps cover whole blocks of 2048 addresses, less their own", capacity);
   std::fputc('\n', io.out);
@@ -92,8 +92,7 @@ int cmd_delete(const Args& args, const Io& io) {
       return true;
     });
     if (!whole) return io.fail(path->shown_index() + ": the index cannot be read; run check. Nothing was deleted");
-    if (victims.size() == before)
-      missing += (missing_count++ == 0 ? "\"" : ", \"") + std::string(args[i]) + "\"";
+    if (victims.size() == before) missing += (missing_count++ == 0 ? "\"" : ", \"") + std::string(args[i]) + "\"";
   }
   if (!missing.empty())
     return io.fail("no item with the stock index" + std::string(missing_count == 1 ? " " : "es ") + missing +

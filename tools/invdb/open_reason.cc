@@ -44,8 +44,8 @@ std::string header_reason(const files::FileImage& image, DbFile kind) {
   if (!image.has_block(h.root)) return "damaged: the root node " + num(h.root) + " lies past the end of the file";
   const files::Node root(image.block(h.root), h.key_length);
   if (root.count() < 1 || root.count() > capacity)
-    return "damaged: the root node " + num(h.root) + " holds " + num(root.count()) + " entries (1 to " +
-           num(capacity) + " fit)";
+    return "damaged: the root node " + num(h.root) + " holds " + num(root.count()) + " entries (1 to " + num(capacity) +
+           " fit)";
   return "";
 }
 

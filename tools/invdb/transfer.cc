@@ -145,9 +145,10 @@ int cmd_export(const Args& args, const Io& io) {
   if (file && std::fclose(file.release()) != 0) return io.fail(shown_out + ": write failed: " + std::strerror(errno));
   if (!db.close(error)) return io.fail(error);
   if (!whole)
-    return io.fail(path->shown_index() + ": the index could not be read " +
-                   (last_key.empty() ? std::string("up to the first item") : "past the key " + files::printable_key(last_key)) +
-                   "; the export stops there, after " + std::to_string(count) + " items");
+    return io.fail(
+        path->shown_index() + ": the index could not be read " +
+        (last_key.empty() ? std::string("up to the first item") : "past the key " + files::printable_key(last_key)) +
+        "; the export stops there, after " + std::to_string(count) + " items");
   if (to_file) std::fprintf(io.out, "exported %ld items to %s\n", count, shown_out.c_str());
   return 0;
 }
