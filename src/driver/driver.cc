@@ -131,8 +131,7 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   // Position at the greatest live key not above the low key: a control
   // record, the sentinel or the low key itself -- never an item handed over.
   std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
-  std::array<std::uint8_t, report::kKeyLength> item_key;
-  std::copy(key.begin(), key.end(), item_key.begin());
+  std::array<std::uint8_t, report::kKeyLength> item_key{};
   lib.cfind(kIndexSlot, 2, key, address, type, found);
   while (found) {
     lib.cfind(kIndexSlot, 3, key, address, type, found);
@@ -157,8 +156,11 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   // with one, the index could not be read on.
   if (!found && lib.core_error() != 0) {
     result.cut_short = true;
-    diagnostic(ctx.diagnostics, "the index could not be read past the key \"" + printable(item_key) +
-                                    "\"; the walk stopped there after " + std::to_string(result.items) + " items");
+    const bool reached = result.items + result.unreadable > 0;
+    diagnostic(ctx.diagnostics,
+               "the index could not be read " +
+                   (reached ? "past the key \"" + printable(item_key) + "\"" : "up to the first item") +
+                   "; the walk stopped there after " + std::to_string(result.items) + " items");
   }
 
   if (result.items > 0) {

@@ -104,7 +104,11 @@ TEST(InvdbSafety, AWalkThatMeetsDamageSaysSo) {
   EXPECT_NE(r.err.find("could not be read up to the first item; the export stops there, after 0 items"),
             std::string::npos)
       << r.err;
-  EXPECT_EQ(run_invreport({"-RPT", "09", "-F", "S"}, loop.path()).exit_code, 1);
+  const auto looped = run_invreport({"-RPT", "09", "-F", "S"}, loop.path());
+  EXPECT_EQ(looped.exit_code, 1);
+  EXPECT_NE(looped.err.find("could not be read up to the first item; the walk stopped there after 0 items"),
+            std::string::npos)
+      << looped.err;
 }
 
 TEST(InvdbSafety, ImportRefusesTheSameItemTwice) {
