@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demonstration behind `make demo` (which builds first): a 2,000-item
-# sample store in demo/, and the sales by category report run over it there.
+# sample store in demo/, the sales by category report run over it there, and
+# that report rendered to HTML and PDF for reading.
 # Running it again starts from a fresh demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,5 +18,14 @@ if [[ -s demo/OUTF21.DAT ]]; then
   echo "The report is in demo/OUTF21.DAT ($(stat -c %s demo/OUTF21.DAT) bytes: fixed 134-byte lines, CR LF)."
 else
   echo "demo/OUTF21.DAT was not written."
+fi
+if [[ -s demo/OUTF21.DAT ]]; then
+  echo
+  echo "== invrender OUTF21.DAT -o report12.html / report12.pdf   (in demo/)"
+  "$build/invrender" demo/OUTF21.DAT -o demo/report12.html
+  "$build/invrender" demo/OUTF21.DAT -o demo/report12.pdf
+  echo "To read it: $PWD/demo/report12.html"
+  echo "            $PWD/demo/report12.pdf"
+  echo "            ../build/invrender OUTF21.DAT | less   (in demo/; plain text)"
 fi
 echo "Try another report there:  (cd demo && ../build/invreport -RPT 09 -F STOCK)"
