@@ -243,8 +243,9 @@ TEST(Invdb, SampleStoreIsDeterministicAndRealistic) {
   EXPECT_EQ(r.out, "sample store one/S: 1500 items, category names in one/StoreSales.csv\n");
   ASSERT_EQ(run_invdb({"sample", "S", "--items", "1500", "--seed", "3"}, dir / "two").exit_code, 0);
   EXPECT_TRUE(both_files(dir / "one", "S") == both_files(dir / "two", "S"));
-  r = run_invdb({"sample", "one/S"}, dir.path());
-  EXPECT_EQ(r.exit_code, 1);  // never over an existing store
+  r = run_invdb({"sample", "one/S", "--force"}, dir.path());
+  EXPECT_EQ(r.exit_code, 1);  // never over an existing store, even when forced
+  EXPECT_NE(r.err.find("one/S.XXX already exists"), std::string::npos) << r.err;
   r = run_invdb({"check", "S"}, dir / "one");
   EXPECT_EQ(r.exit_code, 0) << r.out;
   EXPECT_NE(r.out.find("clean: 1500 items, 2 other keys, 7 deleted entries"), std::string::npos) << r.out;
