@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Key deleted = item;
   deleted[2] = '1';
   bool done = false;
-  s.lib.cmdky(1, deleted, 0, 0xFF, done);
+  s.lib.cmdky(1, deleted, 0, isam::format::kDeleted, done);
   s.walk(zero, 3);
 
   s.lib.cclfx(1, status);

@@ -56,7 +56,7 @@ void seed(const std::string& out, int key_length, int keys, bool random, int del
     lib.caddk(1, k, address, static_cast<std::uint8_t>(i % 10), status);
     if (delete_every && i % delete_every == 0) {
       bool done = false;
-      lib.cmdky(1, k, 0, 0xFF, done);
+      lib.cmdky(1, k, 0, isam::format::kDeleted, done);
     }
   }
   lib.cclfx(1, status);

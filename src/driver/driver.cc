@@ -16,7 +16,6 @@ namespace driver {
 
 namespace {
 
-constexpr std::int16_t kIndexSlot = 1;
 constexpr std::uint8_t kSkippedType = 9;  // entries of this type byte are not items
 
 // The walk starts after this key; every item key begins with "12".
@@ -132,9 +131,9 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   // record, the sentinel or the low key itself -- never an item handed over.
   std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
   std::array<std::uint8_t, report::kKeyLength> item_key{};
-  lib.cfind(kIndexSlot, 2, key, address, type, found);
+  lib.cfind(kIndexSlot, isam::kFindPosition, key, address, type, found);
   while (found) {
-    lib.cfind(kIndexSlot, 3, key, address, type, found);
+    lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
     if (!found) break;
     if (type == kSkippedType) continue;
     if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items
@@ -154,7 +153,7 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   }
   // A find that fails without a core error has reached the end of the keys;
   // with one, the index could not be read on.
-  if (!found && lib.core_error() != 0) {
+  if (!found && lib.core_error() != isam::kNoError) {
     result.cut_short = true;
     const bool reached = result.items + result.unreadable > 0;
     diagnostic(ctx.diagnostics,

@@ -28,7 +28,7 @@ void read_heading(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& 
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   bool found = false;
-  lib.cfind(1, 1, std::span(ctx.item.data(), report::kKeyLength), address, type, found);
+  lib.cfind(kIndexSlot, isam::kFindExact, std::span(ctx.item.data(), report::kKeyLength), address, type, found);
   if (!found) return;
   std::int16_t status = 1;
   lib.crdbk(fcb, address, ctx.item, status);

@@ -15,10 +15,13 @@
 
 namespace driver {
 
+// The index slot the run opens the database's index in.
+inline constexpr std::int16_t kIndexSlot = 1;
+
 // The 12-character period label for a run date text MM-DD-YY.
 std::array<char, 12> period_label(const report::RunDate& run_date);
 
-// Fills ctx.headings from the control records (through index slot 1 and the
+// Fills ctx.headings from the control records (through index slot kIndexSlot and the
 // open record file `fcb`) and the run date.  The item area serves as the key
 // buffer and record area; it is left holding the last record read.
 void prepare_calendar(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx,

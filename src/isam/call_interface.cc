@@ -53,11 +53,16 @@ std::string file_name_of(const NameField& field) {
 }
 
 Library::Library() : state_(std::make_unique<State>()) {}
+Library::Library(const LibraryOptions& options) : Library() {
+  if (options.env) state_->core.env = options.env;
+}
 Library::~Library() = default;
 
 void Library::set_error_hook(ErrorHook hook) { state_->hook = std::move(hook); }
 
 std::int16_t Library::core_error() const { return state_->core.code; }
+
+int Library::system_error() const { return state_->core.system_error; }
 
 // ---- reader side ----
 

@@ -31,14 +31,15 @@
 #include <string>
 #include <string_view>
 
+#include "isam/codes.h"
+#include "isam/env.h"
+#include "isam/file_format.h"
+
 namespace isam {
 
-inline constexpr int kBlockSize = 256;
 inline constexpr int kIndexSlots = 3;
 inline constexpr int kFcbEntries = 5;
-inline constexpr int kMaxKeyLength = 32;
 
-using Block = std::array<std::uint8_t, kBlockSize>;
 using NameField = std::array<char, 11>;
 // File control block: byte 0 is 1 once `copfd` has filled it, bytes 1-11 the
 // name field of the open record file.
@@ -53,9 +54,17 @@ NameField make_name_field(std::string_view name, std::string_view extension);
 // The file name a name field denotes (see above).
 std::string file_name_of(const NameField& field);
 
+// How a Library reaches its files.
+struct LibraryOptions {
+  // The file system seam; the process's own files when null.  It must
+  // outlive the Library.
+  Env* env = nullptr;
+};
+
 class Library {
  public:
   Library();
+  explicit Library(const LibraryOptions& options);
   ~Library();  // releases open handles without writing anything
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
@@ -66,7 +75,7 @@ class Library {
   // ---- reader side ----
   void copfx(std::int16_t slot, const NameField& name, std::int16_t& status);
   void copfd(const NameField& name, Fcb& fcb, std::int16_t& status);
-  // mode: 1 exact, 2 position (greatest live key <= key), 3 next, 4 previous.
+  // mode: a FindMode (1 exact, 2 position, 3 next, 4 previous).
   // Modes 2-4 write the key reached into `key`, which must hold at least the
   // index's key length.
   void cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t> key, std::uint16_t& address,
@@ -91,9 +100,11 @@ class Library {
   void cwtbk(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
              std::int16_t& status);
 
-  // The core error code of the latest core operation (0 to 10).  Never part
+  // The core error code of the latest core operation (a CoreError, 0 to 10).  Never part
   // of an operation's result; offered for diagnostics and tests.
   std::int16_t core_error() const;
+  // errno of the latest failed system call on a database file (0: none).
+  int system_error() const;
 
  private:
   // cgivr and csmap: set (value non-zero) or clear a map bit.

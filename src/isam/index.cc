@@ -20,13 +20,12 @@ bool node_is_sound(const OpenIndex& index, const Block& node) {
 // Node numbers are odd addresses at or after the first node block.
 bool is_node_number(const OpenIndex& index, std::uint16_t n) { return (n & 1) == 1 && n >= index.data_start(); }
 
-bool header_is_sound(const Block& header) {
-  int key_length = decode_u16(header.data() + kHeaderKeyLength);
-  int capacity = decode_u16(header.data() + kHeaderNodeCapacity);
-  int nb = decode_u16(header.data() + kHeaderMapBlocks);
-  std::uint16_t root = decode_u16(header.data() + kHeaderRoot);
-  return key_length >= 1 && key_length <= kMaxKeyLength && capacity == node_capacity_for(key_length) && nb >= 1 &&
-         nb <= kMaxMapBlocks && (root & 1) == 1 && root >= data_start_for(static_cast<std::uint16_t>(nb));
+bool header_is_sound(const HeaderView& header) {
+  int key_length = header.key_length();
+  int nb = header.map_blocks();
+  std::uint16_t root = header.root();
+  return key_length >= 1 && key_length <= kMaxKeyLength && header.node_capacity() == node_capacity_for(key_length) &&
+         nb >= 1 && nb <= kMaxMapBlocks && (root & 1) == 1 && root >= header.data_start();
 }
 
 }  // namespace
@@ -74,14 +73,15 @@ std::unique_ptr<OpenIndex> opfile(Core& core, std::string_view name) {
   auto index = open_file_record<OpenIndex>(core, name);
   if (!index) return nullptr;
   Block& header = core.header;
-  if (!index->file.read(core, kHeaderAddress, header.data()) || !header_is_sound(header)) {
+  const HeaderView fields(header);
+  if (!index->file.read(core, kHeaderAddress, header.data()) || !header_is_sound(fields)) {
     core.code = kHeaderRead;
     return nullptr;
   }
-  index->root = decode_u16(header.data() + kHeaderRoot);
-  index->key_length = decode_u16(header.data() + kHeaderKeyLength);
-  index->capacity = decode_u16(header.data() + kHeaderNodeCapacity);
-  index->map_blocks = decode_u16(header.data() + kHeaderMapBlocks);
+  index->root = fields.root();
+  index->key_length = fields.key_length();
+  index->capacity = fields.node_capacity();
+  index->map_blocks = fields.map_blocks();
   index->level = 0;
   index->path[0] = index->root;
   index->work_number = index->root;
@@ -102,7 +102,12 @@ std::unique_ptr<OpenIndex> opfile(Core& core, std::string_view name) {
 }
 
 bool clfile(Core& core, OpenIndex& index) {
-  write_back(core, index.file, index.map);
+  // Nothing that could not be written is given up: the close fails, the
+  // open mark stays set.
+  if (!write_back(core, index.file, index.map)) {
+    core.code = kHeaderWrite;
+    return false;
+  }
   for (CacheSlot& slot : index.cache) {
     if (slot.dirty) {
       if (!index.file.write(core, slot.node, slot.buffer.data())) {
@@ -256,19 +261,19 @@ bool step(Core& core, OpenIndex& index, int direction, std::span<std::uint8_t> k
 bool find(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key, std::uint16_t& address,
           std::uint8_t& type) {
   core.code = kNoError;
-  if (mode < 1 || mode > 4) {
+  if (mode < kFindExact || mode > kFindPrevious) {
     core.code = kBadMode;
     return false;
   }
   if (key.size() < index.key_length) return false;
-  if (mode == 3) return step(core, index, +1, key, address, type);
-  if (mode == 4) return step(core, index, -1, key, address, type);
+  if (mode == kFindNext) return step(core, index, +1, key, address, type);
+  if (mode == kFindPrevious) return step(core, index, -1, key, address, type);
 
   if (!descend(core, index, key.data())) return false;
   Located at = locate(index, key.data());
   address = at.pointer;
   type = at.type;
-  if (mode == 1) return at.exact && at.type != kDeleted;
+  if (mode == kFindExact) return at.exact && at.type != kDeleted;
   if (at.type != kDeleted) {
     std::memcpy(key.data(), index.current(), index.key_length);
     return true;
@@ -279,15 +284,15 @@ bool find(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key, s
 bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type) {
   if (key.size() < index.key_length) return false;
   std::fill_n(key.begin(), index.key_length, 0);
-  if (!find(core, index, 2, key, address, type)) return false;
+  if (!find(core, index, kFindPosition, key, address, type)) return false;
   if (std::any_of(key.begin(), key.begin() + index.key_length, [](std::uint8_t b) { return b != 0; })) return true;
-  return find(core, index, 3, key, address, type);
+  return find(core, index, kFindNext, key, address, type);
 }
 
 bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type) {
   if (key.size() < index.key_length) return false;
   std::fill_n(key.begin(), index.key_length, 0xFF);
-  return find(core, index, 2, key, address, type);
+  return find(core, index, kFindPosition, key, address, type);
 }
 
 void dump_node(const Core& core, const OpenIndex& index) {

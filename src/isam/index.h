@@ -1,33 +1,7 @@
 // The index file: a B-tree of 256-byte nodes over fixed-length keys, each
 // leaf entry leading to a 16-bit record address in the record file.
 //
-// Index file layout (block addressing as in record_file.h; all integers
-// 16-bit little-endian unsigned)
-// ---------------------------------------------------------------------
-//   address 1            header
-//                          bytes 0-1   root node number
-//                          bytes 2-3   key length, 1..32
-//                          bytes 4-5   node capacity = 250 / (key length + 3)
-//                          bytes 6-7   nb, the number of map blocks, 1..32
-//                          bytes 8-9   open mark: 1 while open, 0 after a
-//                                      proper close
-//                          bytes 10-255 zero
-//   addresses 3..2nb+1   free-node map, bit layout of the free-block map
-//   addresses 2nb+3 on   nodes; a new file has its root (a leaf) at 2nb+3
-//
-// Node (256 bytes)
-//   byte 0        lflag: 0xFF leaf, 0 internal
-//   bytes 1-2     next node on the same level (right neighbour), 0 = none
-//   bytes 3-4     previous node on the same level (left neighbour), 0 = none
-//   byte 5        entry count, 1 .. node capacity
-//   bytes 6 on    entries in ascending key order, key length + 3 bytes
-//                 each, packed; the rest of the node is zero
-// Entry
-//   key (key length bytes), type byte, pointer (16-bit).  In a leaf the
-//   pointer is a record address and the type byte is the writer's; 0xFF
-//   marks a deleted entry, which searches skip and which stays in place
-//   until the same key is added again.  In an internal node the entry holds
-//   a child's lowest key, type 0 and the child's node number.
+// The file, node and entry layouts are in file_format.h.
 //
 // Invariants
 //   - Keys compare as unsigned bytes over the key length.
@@ -72,17 +46,6 @@
 namespace isam::core {
 
 inline constexpr int kCacheSlots = 12;
-inline constexpr int kMaxLevel = 8;
-inline constexpr int kMaxKeyLength = 32;
-inline constexpr int kNodeFlag = 0;
-inline constexpr int kNodeNext = 1;
-inline constexpr int kNodePrevious = 3;
-inline constexpr int kNodeCount = 5;
-inline constexpr int kNodeEntries = 6;
-inline constexpr std::uint8_t kLeafFlag = 0xFF;
-inline constexpr std::uint8_t kDeleted = 0xFF;
-
-inline int node_capacity_for(int key_length) { return 250 / (key_length + 3); }
 
 using Key = std::array<std::uint8_t, kMaxKeyLength>;
 
@@ -132,7 +95,7 @@ struct OpenIndex {
   std::uint16_t data_start() const { return data_start_for(map_blocks); }
   int entry_size() const { return key_length + 3; }
   int count() const { return work[kNodeCount]; }
-  bool is_leaf() const { return work[kNodeFlag] != 0; }
+  bool is_leaf() const { return is_leaf_flag(work[kNodeFlag]); }
   // Entry `pos` (1-based) of the work node.
   std::uint8_t* entry(int pos) { return work.data() + kNodeEntries + (pos - 1) * entry_size(); }
   std::uint8_t* current() { return entry(position); }

@@ -151,7 +151,7 @@ std::optional<bool> find_exact(Core& core, OpenIndex& index, std::span<const std
   Key probe = copy;
   std::uint16_t address = 0;
   std::uint8_t type = 0;
-  return find(core, index, 1, probe, address, type);
+  return find(core, index, kFindExact, probe, address, type);
 }
 
 }  // namespace

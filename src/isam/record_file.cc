@@ -23,12 +23,13 @@ std::optional<std::string> path_of(std::string_view name) {
   return path;
 }
 
-std::optional<int> open_path(std::string_view name, int flags) {
+int open_path(Env& env, std::string_view name, int flags) {
   auto path = path_of(name);
-  if (!path) return std::nullopt;
-  int fd = ::open(path->c_str(), flags | O_CLOEXEC, 0600);
-  if (fd < 0) return std::nullopt;
-  return fd;
+  if (!path) {
+    errno = ENOENT;
+    return -1;
+  }
+  return env.open(path->c_str(), flags, 0600);
 }
 
 // Allocation only ever looks at map blocks below this address: those that
@@ -41,34 +42,39 @@ std::uint16_t allocation_limit(std::uint16_t data_start) {
 // it is clear: never the header or a map block, never past 65535.
 bool allocatable(std::uint16_t map_address, int bit, std::uint16_t data_start) {
   std::uint32_t n = address_of_bit(map_address, bit);
-  return n >= data_start && n <= 0xFFFF;
+  return n >= data_start && n <= kLastAddress;
 }
 
 }  // namespace
 
-std::optional<int> BlockFile::open_existing(std::string_view name) { return open_path(name, O_RDWR); }
+int BlockFile::open_existing(Env& env, std::string_view name) { return open_path(env, name, O_RDWR); }
 
-std::optional<int> BlockFile::create_exclusive(std::string_view name) {
-  return open_path(name, O_RDWR | O_CREAT | O_EXCL);
+int BlockFile::create_exclusive(Env& env, std::string_view name) {
+  return open_path(env, name, O_RDWR | O_CREAT | O_EXCL);
 }
 
 namespace {
 
 // Moves exactly 256 bytes at address n with `move` (pread or pwrite); code 3
-// when the address is 0 or fewer bytes move.
+// when the address is 0 or fewer bytes move.  The system's reason goes to
+// core.system_error: a write that moved nothing without one ran out of room.
 template <class Move>
-bool transfer(Core& core, int fd, std::uint32_t n, Move move) {
+bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason) {
   std::size_t done = 0;
+  int reason = EBADF;
   if (n != 0 && fd >= 0) {
-    off_t offset = static_cast<off_t>(n - 1) * 128;
+    off_t offset = static_cast<off_t>(offset_of(n));
+    reason = short_reason;
     while (done < kBlockSize) {
       ssize_t moved = move(fd, done, offset + static_cast<off_t>(done));
       if (moved < 0 && errno == EINTR) continue;
+      if (moved < 0) reason = errno;
       if (moved <= 0) break;
       done += static_cast<std::size_t>(moved);
     }
   }
   if (done == kBlockSize) return true;
+  core.system_error = reason;
   core.code = kIoFailed;
   return false;
 }
@@ -76,22 +82,35 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move) {
 }  // namespace
 
 bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
-  return transfer(core, fd_, n, [buffer](int fd, std::size_t done, off_t at) {
-    return ::pread(fd, buffer + done, kBlockSize - done, at);
-  });
+  Env* env = env_;
+  return transfer(
+      core, fd_, n,
+      [env, buffer](int fd, std::size_t done, off_t at) {
+        return env->pread(fd, buffer + done, kBlockSize - done, at);
+      },
+      EIO);
 }
 
 bool BlockFile::write(Core& core, std::uint32_t n, const std::uint8_t* buffer) {
   wrote_ = true;
-  return transfer(core, fd_, n, [buffer](int fd, std::size_t done, off_t at) {
-    return ::pwrite(fd, buffer + done, kBlockSize - done, at);
-  });
+  Env* env = env_;
+  return transfer(
+      core, fd_, n,
+      [env, buffer](int fd, std::size_t done, off_t at) {
+        return env->pwrite(fd, buffer + done, kBlockSize - done, at);
+      },
+      ENOSPC);
 }
 
-bool BlockFile::sync() { return !wrote_ || (fd_ >= 0 && ::fsync(fd_) == 0); }
+bool BlockFile::sync(Core& core) {
+  if (!wrote_) return true;
+  if (fd_ >= 0 && env_->fsync(fd_) == 0) return true;
+  core.system_error = fd_ >= 0 ? errno : EBADF;
+  return false;
+}
 
 void BlockFile::close() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) env_->close(fd_);
   fd_ = -1;
 }
 
@@ -105,14 +124,16 @@ void FreeMap::assign(int bit, bool used) {
   dirty = true;
 }
 
-void write_back(Core& core, BlockFile& file, FreeMap& map) {
-  if (map.address != 0 && map.dirty) file.write(core, map.address, map.bits.data());
+bool write_back(Core& core, BlockFile& file, FreeMap& map) {
+  if (map.address == 0 || !map.dirty) return true;
+  if (!file.write(core, map.address, map.bits.data())) return false;
   map.dirty = false;
+  return true;
 }
 
 bool load_map(Core& core, BlockFile& file, FreeMap& map, std::uint16_t address) {
   if (map.address == address) return true;
-  write_back(core, file, map);
+  write_back(core, file, map);  // the result is not yet carried up here
   map.address = 0;
   if (!file.read(core, address, map.bits.data())) return false;
   map.address = address;
@@ -166,13 +187,14 @@ std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const
 
 bool create_block_file(Core& core, std::string_view name, const Block& header, int used_bits,
                        const Block& first_block) {
-  auto fd = BlockFile::create_exclusive(name);
-  if (!fd) {
+  int fd = BlockFile::create_exclusive(*core.env, name);
+  if (fd < 0) {
+    core.system_error = errno;
     core.code = kOpenFailed;
     return false;
   }
-  BlockFile file(*fd);
-  std::uint16_t nb = decode_u16(header.data() + kHeaderMapBlocks);
+  BlockFile file(*core.env, fd);
+  std::uint16_t nb = HeaderView(header).map_blocks();
   FreeMap map;
   for (int bit = 0; bit < used_bits; ++bit) map.assign(bit, true);
   Block zero{};
@@ -182,7 +204,7 @@ bool create_block_file(Core& core, std::string_view name, const Block& header, i
   ok = ok && file.write(core, data_start_for(nb), first_block.data());
   file.close();
   if (!ok) {
-    if (auto path = path_of(name)) ::unlink(path->c_str());
+    if (auto path = path_of(name)) core.env->unlink(path->c_str());
   }
   return ok;
 }
@@ -198,7 +220,7 @@ bool create_record_file(Core& core, std::string_view name, std::uint16_t capacit
 
 std::optional<std::uint16_t> set_open_mark(Core& core, BlockFile& file) {
   Block& header = core.header;
-  std::uint16_t mark = decode_u16(header.data() + kHeaderOpenMark);
+  std::uint16_t mark = HeaderView(header).open_mark();
   if (mark != 0) core.code = kWasOpen;
   encode_u16(header.data() + kHeaderOpenMark, 1);
   if (!file.write(core, kHeaderAddress, header.data())) {
@@ -219,7 +241,7 @@ std::unique_ptr<RecordFile> opfild(Core& core, std::string_view name) {
   if (!rf) return nullptr;
   BlockFile& file = rf->file;
   std::uint16_t nb = 0;
-  if (file.read(core, kHeaderAddress, core.header.data())) nb = decode_u16(core.header.data() + kHeaderMapBlocks);
+  if (file.read(core, kHeaderAddress, core.header.data())) nb = HeaderView(core.header).map_blocks();
   if (nb < 1 || nb > kMaxMapBlocks) {
     core.code = kHeaderRead;
     return nullptr;
@@ -240,8 +262,7 @@ bool rdblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<std::
 }
 
 bool wrblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> in) {
-  std::uint16_t nb = static_cast<std::uint16_t>((file.data_start - 3) / 2);
-  if (address < file.data_start || (address - 1) / 4096 > nb - 1) return false;
+  if (address < file.data_start || map_block_of(address) >= file.data_start) return false;
   return file.file.write(core, address, in.data());
 }
 
@@ -275,7 +296,7 @@ bool test_map_bit(Core& core, RecordFile& file, std::uint16_t address) {
 
 bool clear_open_mark(Core& core, BlockFile& file) {
   bool wrote = file.wrote();
-  if (!file.sync()) {
+  if (!file.sync(core)) {
     core.code = kHeaderWrite;
     return false;
   }
@@ -285,7 +306,7 @@ bool clear_open_mark(Core& core, BlockFile& file) {
     return false;
   }
   encode_u16(header.data() + kHeaderOpenMark, 0);
-  if (!file.write(core, kHeaderAddress, header.data()) || (wrote && !file.sync())) {
+  if (!file.write(core, kHeaderAddress, header.data()) || (wrote && !file.sync(core))) {
     core.code = kHeaderWrite;
     return false;
   }
@@ -293,8 +314,11 @@ bool clear_open_mark(Core& core, BlockFile& file) {
 }
 
 bool clfild(Core& core, std::unique_ptr<RecordFile> rf) {
-  write_back(core, rf->file, rf->map);
-  bool ok = clear_open_mark(core, rf->file);
+  // A map block that could not be written fails the close and leaves the
+  // open mark set: the file is not as its writer left it.
+  bool ok = write_back(core, rf->file, rf->map);
+  if (!ok) core.code = kHeaderWrite;
+  ok = ok && clear_open_mark(core, rf->file);
   rf->file.close();
   return ok;
 }

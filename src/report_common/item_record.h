@@ -45,11 +45,13 @@
 #include <span>
 #include <string_view>
 
+#include "isam/file_format.h"
+
 namespace report {
 
 static_assert(std::endian::native == std::endian::little, "the integer fields are read in place as little-endian");
 
-inline constexpr int kItemSize = 256;
+inline constexpr int kItemSize = isam::kBlockSize;
 inline constexpr int kKeyLength = 22;
 using ItemArea = std::array<std::uint8_t, kItemSize>;
 

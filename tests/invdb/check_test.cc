@@ -155,6 +155,8 @@ TEST(Check, EachKindOfDamageIsFound) {
       {"a leaf's first key differs from its parent entry", "DB.XXX",
        [](Bytes& index, Bytes&) { index[entry_offset(leaves(index)[6], 0) + 8] = '9'; },
        "differs from its parent entry"},
+      {"a leaf's flag byte neither leaf nor internal", "DB.XXX",
+       [](Bytes& index, Bytes&) { index[at(leaves(index)[2])] = 7; }, "flag 7 is neither leaf (255) nor internal (0)"},
       {"the open mark left set", "DB.XXX", [](Bytes& index, Bytes&) { index[8] = 1; }, "marked open"},
       {"a key pointing at a free block", "DB.XXX",
        [](Bytes& index, Bytes&) { put16(index, entry_offset(leaves(index)[1], 2) + kKeyLength + 1, 205); },

@@ -20,18 +20,18 @@ class DamagedFile : public InTempDir {
     lib.copfx(1, make_name_field("BAD", "XXX"), status);
     return status == 0;
   }
-  bool find(int mode, Key4& key) {
+  bool find(isam::FindMode mode, Key4& key) {
     std::uint16_t address = 0;
     std::uint8_t type = 0;
     bool found = false;
-    lib.cfind(1, static_cast<std::int16_t>(mode), key, address, type, found);
+    lib.cfind(1, mode, key, address, type, found);
     return found;
   }
   // Mode 2 from `start`, then `mode` until it fails (at most 1000 steps).
-  std::vector<std::string> walk(std::string_view start, int mode = 3) {
+  std::vector<std::string> walk(std::string_view start, isam::FindMode mode = isam::kFindNext) {
     std::vector<std::string> keys;
     Key4 key = key4(start);
-    if (!find(2, key)) return keys;
+    if (!find(isam::kFindPosition, key)) return keys;
     while (keys.size() < 1000 && find(mode, key)) keys.push_back(std::string(key.begin(), key.end()).c_str());
     return keys;
   }
@@ -61,7 +61,7 @@ TEST_F(DamagedFile, HeadersOutOfRangeAreRefusedAndLeftAlone) {
     ix.write("BAD.XXX");
     std::string before = file_bytes("BAD.XXX");
     EXPECT_FALSE(open_index()) << v.key_length << " " << v.capacity << " " << v.map_blocks << " " << v.root;
-    EXPECT_EQ(lib.core_error(), 5);
+    EXPECT_EQ(lib.core_error(), isam::kHeaderRead);
     EXPECT_EQ(file_bytes("BAD.XXX"), before);
   }
   for (int nb : {0, 33, 0xFFFF}) {
@@ -112,14 +112,14 @@ TEST_F(DamagedFile, BadNodesAndPointersFailTheSearch) {
     ix.write("BAD.XXX");
     ASSERT_TRUE(open_index());
     Key4 key = key4("B");
-    EXPECT_FALSE(find(1, key)) << bad_child;
-    EXPECT_EQ(lib.core_error(), 3);
-    EXPECT_FALSE(find(2, key));
+    EXPECT_FALSE(find(isam::kFindExact, key)) << bad_child;
+    EXPECT_EQ(lib.core_error(), isam::kIoFailed);
+    EXPECT_FALSE(find(isam::kFindPosition, key));
     EXPECT_EQ(key, key4("B"));
     lib.caddk(1, key4("C"), 27, 0, status);
     EXPECT_EQ(status, 1);
     key = key4("N");
-    EXPECT_TRUE(find(1, key));
+    EXPECT_TRUE(find(isam::kFindExact, key));
     lib.cclfx(1, status);
     EXPECT_EQ(status, 0);
   }
@@ -130,13 +130,13 @@ TEST_F(DamagedFile, BadLinksEndTheWalk) {
     chained_root(link, 0);
     ASSERT_TRUE(open_index());
     EXPECT_EQ(walk(""), (std::vector<std::string>{"B", "C"})) << link;
-    EXPECT_EQ(lib.core_error(), 3);
+    EXPECT_EQ(lib.core_error(), isam::kIoFailed);
     lib.cclfx(1, status);
 
     chained_root(0, link);
     ASSERT_TRUE(open_index());
-    EXPECT_EQ(walk("C", 4), (std::vector<std::string>{"B", ""})) << link;
-    EXPECT_EQ(lib.core_error(), 3);
+    EXPECT_EQ(walk("C", isam::kFindPrevious), (std::vector<std::string>{"B", ""})) << link;
+    EXPECT_EQ(lib.core_error(), isam::kIoFailed);
     lib.cclfx(1, status);
   }
 }
@@ -152,17 +152,17 @@ TEST_F(DamagedFile, ChainCycleEndsTheWalk) {
   ix.write("BAD.XXX");
   ASSERT_TRUE(open_index());
   EXPECT_EQ(walk(""), (std::vector<std::string>{"B", "M", "X"}));
-  EXPECT_EQ(lib.core_error(), 3);
+  EXPECT_EQ(lib.core_error(), isam::kIoFailed);
   Key4 key = key4("Z");
-  EXPECT_FALSE(find(3, key));  // the walk stays ended
+  EXPECT_FALSE(find(isam::kFindNext, key));  // the walk stays ended
   // Backwards as well: 5's previous link leads round to 11.
-  EXPECT_EQ(walk("B", 4), (std::vector<std::string>{"", "X", "M"}));
+  EXPECT_EQ(walk("B", isam::kFindPrevious), (std::vector<std::string>{"", "X", "M"}));
   // Turning round starts a new walk.
   key = key4("M");
-  ASSERT_TRUE(find(2, key));
-  EXPECT_TRUE(find(4, key));
-  EXPECT_TRUE(find(3, key));
-  EXPECT_TRUE(find(4, key));
+  ASSERT_TRUE(find(isam::kFindPosition, key));
+  EXPECT_TRUE(find(isam::kFindPrevious, key));
+  EXPECT_TRUE(find(isam::kFindNext, key));
+  EXPECT_TRUE(find(isam::kFindPrevious, key));
   EXPECT_EQ(key, key4("B"));
   lib.cclfx(1, status);
 }
@@ -176,9 +176,9 @@ TEST_F(DamagedFile, CycleOfDeletedEntriesEndsOneStep) {
   ix.write("BAD.XXX");
   ASSERT_TRUE(open_index());
   Key4 key = key4("B");
-  ASSERT_TRUE(find(2, key));  // falls back to the sentinel
+  ASSERT_TRUE(find(isam::kFindPosition, key));  // falls back to the sentinel
   EXPECT_EQ(key, Key4{});
-  EXPECT_FALSE(find(3, key));
+  EXPECT_FALSE(find(isam::kFindNext, key));
   lib.cclfx(1, status);
 }
 
@@ -191,8 +191,8 @@ TEST_F(DamagedFile, TreeCycleFailsTheDescentAndLeavesTheFileAlone) {
   std::string before = file_bytes("BAD.XXX");
   ASSERT_TRUE(open_index());
   Key4 key = key4("B");
-  EXPECT_FALSE(find(2, key));
-  EXPECT_EQ(lib.core_error(), 3);
+  EXPECT_FALSE(find(isam::kFindPosition, key));
+  EXPECT_EQ(lib.core_error(), isam::kIoFailed);
   lib.caddk(1, key, 9, 0, status);
   EXPECT_EQ(status, 1);
   bool done = true;

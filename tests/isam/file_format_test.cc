@@ -96,7 +96,7 @@ TEST_F(FileFormat, OpenMarksBothFilesAndCloseClearsTheMarks) {
   patch_file("STOCK.XXX", 8, std::string("\1\0", 2));
   lib.copfx(1, make_name_field("STOCK", "XXX"), status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(lib.core_error(), 10);
+  EXPECT_EQ(lib.core_error(), isam::kWasOpen);
   lib.cclfx(1, status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 8), 0);

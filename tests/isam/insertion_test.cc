@@ -32,12 +32,12 @@ TEST_F(Insertion, SplitWithoutEnoughFreeNodesChangesNothing) {
   std::string before = file_bytes("STOCK.XXX");
   lib.caddk(1, numbered_key(10), 99, 0, status);
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(lib.core_error(), 4);
+  EXPECT_EQ(lib.core_error(), isam::kNoFreeNode);
   std::array<std::uint8_t, 22> key = numbered_key(9);
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   bool found = false;
-  lib.cfind(1, 1, key, address, type, found);
+  lib.cfind(1, isam::kFindExact, key, address, type, found);
   EXPECT_TRUE(found);
   again.close();
   EXPECT_EQ(file_bytes("STOCK.XXX"), unmarked(before));
@@ -70,7 +70,7 @@ TEST_F(Insertion, CascadeNeedsANodeForEveryLevelAndTheNewRoot) {
   std::string before = file_bytes("STOCK.XXX");
   lib.caddk(1, numbered_key(64), 64, 0, status);
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(lib.core_error(), 4);
+  EXPECT_EQ(lib.core_error(), isam::kNoFreeNode);
   again.close();
   EXPECT_EQ(file_bytes("STOCK.XXX"), unmarked(before));
 
@@ -83,9 +83,9 @@ TEST_F(Insertion, CascadeNeedsANodeForEveryLevelAndTheNewRoot) {
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   bool found = false;
-  lib.cfind(1, 2, key, address, type, found);
+  lib.cfind(1, isam::kFindPosition, key, address, type, found);
   for (int n = 1; n <= 64; ++n) {
-    lib.cfind(1, 3, key, address, type, found);
+    lib.cfind(1, isam::kFindNext, key, address, type, found);
     ASSERT_TRUE(found) << n;
     EXPECT_EQ(key, numbered_key(n));
   }
@@ -129,7 +129,7 @@ TEST_F(Insertion, TreeStaysWithinNineLevels) {
   ASSERT_EQ(status, 0);
   lib.caddk(1, key, 43, 0, status);
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(lib.core_error(), 2);
+  EXPECT_EQ(lib.core_error(), isam::kTooDeep);
   lib.cclfx(1, status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(file_bytes("DEEP.XXX"), before);
@@ -144,7 +144,7 @@ TEST_F(Insertion, TreeStaysWithinNineLevels) {
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   bool found = false;
-  lib.cfind(1, 1, key, address, type, found);
+  lib.cfind(1, isam::kFindExact, key, address, type, found);
   EXPECT_TRUE(found);
   EXPECT_EQ(address, 43);
   lib.cclfx(1, status);

@@ -1,6 +1,8 @@
 // Failure statuses and error-hook messages of the call interface.
 #include <filesystem>
+#include <functional>
 
+#include "fault_env.h"
 #include "isam_fixture.h"
 
 namespace isam_test {
@@ -31,59 +33,59 @@ TEST_F(Interface, OperationsOnClosedHandlesFail) {
   isam::Fcb fcb{};
   fcb[0] = 1;
   std::array<std::uint8_t, 22> key = numbered_key(1);
-  std::uint16_t address = 77;
-  std::uint8_t type = 0, flag = 5;
-  bool result = true;
   isam::Block block{};
-
-  lib.cfind(1, 2, key, address, type, result);
-  EXPECT_FALSE(result);
-  EXPECT_EQ(last(), "cfind|not open");
-  EXPECT_EQ(key, numbered_key(1));
-  lib.caddk(2, key, 5, 0, status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(last(), "caddk|not open");
-  result = true;
-  lib.cmdky(3, key, 5, 0, result);
-  EXPECT_FALSE(result);
-  EXPECT_EQ(last(), "cmdky|file not open");
-  lib.cclfx(1, status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(last(), "cclfx|not open");
-  lib.cclfx(0, status);
-  EXPECT_EQ(last(), "cclfx|not open");
-
-  lib.crdbk(fcb, 5, block, status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(last(), "crdbk|no fcb match ");
-  lib.cwrbk(fcb, 5, block, status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(last(), "cwrbk|no fcb match   ");
-  lib.cwtbk(fcb, 5, block, status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(last(), "cwtbk|no fcb match  ");
-  lib.cgetr(fcb, address, flag);
-  EXPECT_EQ(address, 0);
-  EXPECT_EQ(flag, 5);
-  EXPECT_EQ(last(), "cgetr|error in finddp");
-  lib.cgivr(fcb, 5);
-  EXPECT_EQ(last(), "cgivr|record not assigned");
-  lib.csmap(fcb, 5, 1);
-  EXPECT_EQ(last(), "csmap|record not assigned");
-  result = true;
-  lib.cckrc(fcb, 5, result);
-  EXPECT_FALSE(result);
-  EXPECT_EQ(last(), "cckrc|not open");
-  lib.cclfd(fcb, status);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(last(), "cclfd|not open");
-
-  // An fcb never filled: cclfd does nothing at all.
-  isam::Fcb blank{};
-  status = 42;
-  lib.cclfd(blank, status);
-  EXPECT_EQ(status, 42);
-  EXPECT_EQ(last(), "");
+  // Each call on a handle that names nothing: its failed result (a status,
+  // a true/false result or an address) and the one message it reports.
+  struct Case {
+    const char* message;
+    std::function<int()> call;
+    int result;
+  };
+  auto status_of = [&](auto&& call) {
+    std::int16_t s = -1;
+    call(s);
+    return static_cast<int>(s);
+  };
+  auto answer_of = [&](auto&& call) {
+    bool b = true;
+    call(b);
+    return b ? 1 : 0;
+  };
+  const std::vector<Case> cases = {
+      {"cfind|not open",
+       [&] {
+         std::uint16_t address = 77;
+         std::uint8_t type = 0;
+         return answer_of([&](bool& b) { lib.cfind(1, isam::kFindPosition, key, address, type, b); });
+       },
+       0},
+      {"caddk|not open", [&] { return status_of([&](std::int16_t& s) { lib.caddk(2, key, 5, 0, s); }); }, 1},
+      {"cmdky|file not open", [&] { return answer_of([&](bool& b) { lib.cmdky(3, key, 5, 0, b); }); }, 0},
+      {"cclfx|not open", [&] { return status_of([&](std::int16_t& s) { lib.cclfx(1, s); }); }, 1},
+      {"cclfx|not open", [&] { return status_of([&](std::int16_t& s) { lib.cclfx(0, s); }); }, 1},
+      {"crdbk|no fcb match ", [&] { return status_of([&](std::int16_t& s) { lib.crdbk(fcb, 5, block, s); }); }, 1},
+      {"cwrbk|no fcb match   ", [&] { return status_of([&](std::int16_t& s) { lib.cwrbk(fcb, 5, block, s); }); }, 1},
+      {"cwtbk|no fcb match  ", [&] { return status_of([&](std::int16_t& s) { lib.cwtbk(fcb, 5, block, s); }); }, 1},
+      {"cgetr|error in finddp",
+       [&] {
+         std::uint16_t address = 77;
+         std::uint8_t flag = 5;
+         lib.cgetr(fcb, address, flag);
+         return flag == 5 ? address : -1;  // the flag is left alone
+       },
+       0},
+      {"cgivr|record not assigned", [&] { return lib.cgivr(fcb, 5), 0; }, 0},
+      {"csmap|record not assigned", [&] { return lib.csmap(fcb, 5, 1), 0; }, 0},
+      {"cckrc|not open", [&] { return answer_of([&](bool& b) { lib.cckrc(fcb, 5, b); }); }, 0},
+      {"cclfd|not open", [&] { return status_of([&](std::int16_t& s) { lib.cclfd(fcb, s); }); }, 1},
+      // An fcb never filled: cclfd does nothing at all.
+      {"", [&] { return status_of([&](std::int16_t& s) { lib.cclfd(isam::Fcb{}, s); }); }, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.call(), c.result) << c.message;
+    EXPECT_EQ(last(), c.message);
+  }
+  EXPECT_EQ(key, numbered_key(1));  // a failed find leaves the key area alone
 }
 
 TEST_F(Interface, OpenAndCreateFailures) {
@@ -124,7 +126,7 @@ TEST_F(Interface, OpenAndCreateFailures) {
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   bool found = false;
-  lib.cfind(1, 2, key, address, type, found);
+  lib.cfind(1, isam::kFindPosition, key, address, type, found);
   EXPECT_TRUE(found);
   lib.cclfx(1, status);
   EXPECT_EQ(status, 0);
@@ -188,6 +190,23 @@ TEST_F(Interface, CloseFailuresStillFreeTheHandles) {
   EXPECT_EQ(last(), "cclfd|not open");
 }
 
+TEST_F(Interface, CloseWhoseMapWriteFailsFailsAndKeepsTheMark) {
+  FaultEnv env;
+  isam::Library faulty(isam::LibraryOptions{&env});
+  Db db(faulty);
+  // Enough keys to split the root: both files' held map blocks are changed.
+  for (int n = 1; n <= 12; ++n) db.add(numbered_key(n));
+  env.arm(1, FaultEnv::Fault::kFail, ENOSPC);  // the first write of the close: the map block
+  faulty.cclfx(1, status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(faulty.system_error(), ENOSPC);
+  env.arm(1, FaultEnv::Fault::kFail, EIO);
+  faulty.cclfd(db.fcb, status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(faulty.system_error(), EIO);
+  for (const char* name : {"STOCK.XXX", "STOCK"}) EXPECT_EQ(u16_at(block_at(file_bytes(name), 1), 8), 1) << name;
+}
+
 TEST_F(Interface, ReadFailureAndAddFailures) {
   Db db(lib);
   isam::Block block{};
@@ -206,7 +225,7 @@ TEST_F(Interface, ReadFailureAndAddFailures) {
   EXPECT_EQ(status, 0);
   lib.caddk(1, key, 7, 0, status);
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(lib.core_error(), 1);
+  EXPECT_EQ(lib.core_error(), isam::kKeyPresent);
   // A key shorter than the key length is refused; the caller's key is
   // never changed by an addition.
   lib.caddk(1, std::span<const std::uint8_t>(key.data(), 10), 7, 0, status);
@@ -215,7 +234,7 @@ TEST_F(Interface, ReadFailureAndAddFailures) {
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   bool found = true;
-  lib.cfind(1, 2, short_key, address, type, found);
+  lib.cfind(1, isam::kFindPosition, short_key, address, type, found);
   EXPECT_FALSE(found);
   EXPECT_EQ(last(), "");  // failures inside the core are not reported
   db.close();

@@ -67,7 +67,7 @@ TEST_F(RecordMap, FullMapGivesZero) {
   while (get() != 0) ++handed;
   EXPECT_EQ(handed, 2048 - 2);
   EXPECT_EQ(get(), 0);
-  EXPECT_EQ(lib.core_error(), 3);  // past the last map block
+  EXPECT_EQ(lib.core_error(), isam::kIoFailed);  // past the last map block
   lib.cclfd(fcb, status);
   EXPECT_EQ(block_at(file_bytes("R"), 3), std::string(256, '\xFF'));
 }
@@ -92,7 +92,7 @@ TEST_F(RecordMap, NoAddressPast65535IsHandedOut) {
   lib.copfd(make_name_field("R", ""), fcb, status);
   ASSERT_EQ(status, 0);
   EXPECT_EQ(get(), 0);
-  EXPECT_EQ(lib.core_error(), 3);
+  EXPECT_EQ(lib.core_error(), isam::kIoFailed);
   // The last addressable block, once free, is handed out, and then nothing.
   lib.csmap(fcb, 65535, 0);
   EXPECT_EQ(get(), 65535);

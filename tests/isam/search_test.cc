@@ -19,9 +19,9 @@ class Search : public InTempDir {
     std::uint16_t address = 0xBEEF;
     std::uint8_t type = 0xAB;
   };
-  Hit find(int mode, Key22& key) {
+  Hit find(std::int16_t mode, Key22& key) {
     Hit h;
-    lib.cfind(1, static_cast<std::int16_t>(mode), key, h.address, h.type, h.found);
+    lib.cfind(1, mode, key, h.address, h.type, h.found);
     return h;
   }
 
@@ -32,15 +32,15 @@ class Search : public InTempDir {
 TEST_F(Search, NewIndexHoldsOnlyTheSentinel) {
   Db db(lib);
   Key22 key = numbered_key(5);
-  Hit h = find(2, key);
+  Hit h = find(isam::kFindPosition, key);
   EXPECT_TRUE(h.found);
   EXPECT_EQ(key, Key22{});  // the sentinel key
   EXPECT_EQ(h.address, 0);
   EXPECT_EQ(h.type, 0);
-  EXPECT_FALSE(find(3, key).found);
+  EXPECT_FALSE(find(isam::kFindNext, key).found);
 
   Key22 zero{};
-  h = find(1, zero);
+  h = find(isam::kFindExact, zero);
   EXPECT_TRUE(h.found);
   EXPECT_EQ(h.address, 0);
   db.close();
@@ -53,50 +53,50 @@ TEST_F(Search, ModesOverAFewKeys) {
 
   // Mode 1: exact, and the key area is left alone even on a miss.
   Key22 key = numbered_key(20);
-  Hit h = find(1, key);
+  Hit h = find(isam::kFindExact, key);
   EXPECT_TRUE(h.found);
   EXPECT_EQ(h.address, at[20]);
   EXPECT_EQ(h.type, 20);
   key = numbered_key(25);
-  EXPECT_FALSE(find(1, key).found);
+  EXPECT_FALSE(find(isam::kFindExact, key).found);
   EXPECT_EQ(key, numbered_key(25));
 
   // Mode 2 lands on the greatest key not above the search key.
-  h = find(2, key);
+  h = find(isam::kFindPosition, key);
   EXPECT_TRUE(h.found);
   EXPECT_EQ(key, numbered_key(20));
   EXPECT_EQ(h.address, at[20]);
   // Mode 3 and 4 step from there.
-  h = find(3, key);
+  h = find(isam::kFindNext, key);
   EXPECT_EQ(key, numbered_key(30));
   EXPECT_EQ(h.type, 30);
-  h = find(4, key);
-  h = find(4, key);
+  h = find(isam::kFindPrevious, key);
+  h = find(isam::kFindPrevious, key);
   EXPECT_TRUE(h.found);
   EXPECT_EQ(key, numbered_key(10));
 
   // Mode 2 on a present key lands on it; mode 3 goes past it.
   key = numbered_key(50);
-  EXPECT_TRUE(find(2, key).found);
+  EXPECT_TRUE(find(isam::kFindPosition, key).found);
   EXPECT_EQ(key, numbered_key(50));
   // At the end: mode 3 fails and leaves the key, again; mode 4 returns 50.
-  EXPECT_FALSE(find(3, key).found);
+  EXPECT_FALSE(find(isam::kFindNext, key).found);
   EXPECT_EQ(key, numbered_key(50));
-  EXPECT_FALSE(find(3, key).found);
-  EXPECT_TRUE(find(4, key).found);
+  EXPECT_FALSE(find(isam::kFindNext, key).found);
+  EXPECT_TRUE(find(isam::kFindPrevious, key).found);
   EXPECT_EQ(key, numbered_key(50));
 
   // At the start: mode 4 from 10 reaches the sentinel, then fails; mode 3
   // then returns the sentinel again (the first entry of the first leaf).
   key = numbered_key(10);
-  find(2, key);
-  EXPECT_TRUE(find(4, key).found);
+  find(isam::kFindPosition, key);
+  EXPECT_TRUE(find(isam::kFindPrevious, key).found);
   EXPECT_EQ(key, Key22{});
-  EXPECT_FALSE(find(4, key).found);
-  EXPECT_TRUE(find(3, key).found);
+  EXPECT_FALSE(find(isam::kFindPrevious, key).found);
+  EXPECT_TRUE(find(isam::kFindNext, key).found);
   EXPECT_EQ(key, Key22{});
 
-  for (int mode : {0, 5, -1}) EXPECT_FALSE(find(mode, key).found) << mode;
+  for (std::int16_t mode : {0, 5, -1}) EXPECT_FALSE(find(mode, key).found) << mode;
   db.close();
 }
 
@@ -117,11 +117,11 @@ TEST_F(Search, RandomLoadWalksInOrderBothWays) {
 
   auto check_walk = [&] {
     Key22 key = item_key("");  // "12" + 20 blanks: below every item key
-    ASSERT_TRUE(find(2, key).found);
+    ASSERT_TRUE(find(isam::kFindPosition, key).found);
     EXPECT_EQ(key, Key22{});
     auto it = keys.begin();
     Hit h;
-    while ((h = find(3, key)).found) {
+    while ((h = find(isam::kFindNext, key)).found) {
       ASSERT_NE(it, keys.end());
       ASSERT_EQ(key, numbered_key(*it));
       ASSERT_EQ(h.address, at[*it]);
@@ -130,11 +130,11 @@ TEST_F(Search, RandomLoadWalksInOrderBothWays) {
     EXPECT_EQ(it, keys.end());
     // Backwards from the last key with mode 4.
     key.fill(0xFF);
-    ASSERT_TRUE(find(2, key).found);
+    ASSERT_TRUE(find(isam::kFindPosition, key).found);
     auto rit = keys.rbegin();
     EXPECT_EQ(key, numbered_key(*rit));
     std::size_t seen = 1;
-    while (find(4, key).found && key != Key22{}) {
+    while (find(isam::kFindPrevious, key).found && key != Key22{}) {
       ++rit;
       ASSERT_EQ(key, numbered_key(*rit));
       ++seen;
@@ -144,7 +144,7 @@ TEST_F(Search, RandomLoadWalksInOrderBothWays) {
   check_walk();
   for (int n : order) {
     Key22 key = numbered_key(n);
-    Hit h = find(1, key);
+    Hit h = find(isam::kFindExact, key);
     EXPECT_TRUE(h.found);
     EXPECT_EQ(h.address, at[n]);
   }
@@ -155,7 +155,7 @@ TEST_F(Search, RandomLoadWalksInOrderBothWays) {
   check_walk();
   isam::Block block;
   Key22 key = numbered_key(order[42]);
-  Hit h = find(1, key);
+  Hit h = find(isam::kFindExact, key);
   ASSERT_TRUE(h.found);
   lib.crdbk(again.fcb, h.address, block, status);
   EXPECT_EQ(status, 0);
@@ -178,25 +178,25 @@ TEST_F(Search, DeletedKeysAreSkippedAndReviveInPlace) {
   EXPECT_FALSE(done);
 
   Key22 key = numbered_key(15);
-  EXPECT_FALSE(find(1, key).found);
+  EXPECT_FALSE(find(isam::kFindExact, key).found);
   // Mode 2 on a deleted key falls back to the previous live key.
-  EXPECT_TRUE(find(2, key).found);
+  EXPECT_TRUE(find(isam::kFindPosition, key).found);
   EXPECT_EQ(key, numbered_key(14));
-  EXPECT_TRUE(find(3, key).found);
+  EXPECT_TRUE(find(isam::kFindNext, key).found);
   EXPECT_EQ(key, numbered_key(16));
   key = numbered_key(28);
-  find(2, key);
-  EXPECT_FALSE(find(3, key).found);
+  find(isam::kFindPosition, key);
+  EXPECT_FALSE(find(isam::kFindNext, key).found);
   key = numbered_key(3);
-  find(2, key);
-  EXPECT_TRUE(find(4, key).found);
+  find(isam::kFindPosition, key);
+  EXPECT_TRUE(find(isam::kFindPrevious, key).found);
   EXPECT_EQ(key, Key22{});
 
   // Adding a deleted key again revives its entry with the new address.
   lib.caddk(1, numbered_key(15), 999, 7, status);
   EXPECT_EQ(status, 0);
   key = numbered_key(15);
-  Hit h = find(1, key);
+  Hit h = find(isam::kFindExact, key);
   EXPECT_TRUE(h.found);
   EXPECT_EQ(h.address, 999);
   EXPECT_EQ(h.type, 7);
@@ -204,7 +204,7 @@ TEST_F(Search, DeletedKeysAreSkippedAndReviveInPlace) {
   lib.cmdky(1, numbered_key(16), 1234, 9, done);
   EXPECT_TRUE(done);
   key = numbered_key(16);
-  h = find(1, key);
+  h = find(isam::kFindExact, key);
   EXPECT_EQ(h.address, 1234);
   EXPECT_EQ(h.type, 9);
   db.close();

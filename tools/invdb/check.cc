@@ -9,6 +9,7 @@ namespace invdb {
 using files::FileImage;
 using files::Node;
 using files::printable_key;
+namespace format = isam::format;
 
 namespace {
 
@@ -47,12 +48,13 @@ class Checker {
       finding("length " + num(static_cast<long>(image.bytes.size())) + " is not a whole number of blocks");
     if (h.open_mark != 0)
       finding("marked open (open mark " + num(h.open_mark) + "): it was not closed after its last use");
-    const auto block = image.block(1);
-    if (std::any_of(block.begin() + 10, block.end(), [](auto b) { return b != 0; }))
+    const auto block = image.block(format::kHeaderAddress);
+    if (std::any_of(block.begin() + format::kHeaderUsed, block.end(), [](auto b) { return b != 0; }))
       finding("header bytes 10-255 are not zero");
-    if (!is_index && std::any_of(block.begin(), block.begin() + 6, [](auto b) { return b != 0; }))
+    if (!is_index &&
+        std::any_of(block.begin(), block.begin() + format::kRecordHeaderZero, [](auto b) { return b != 0; }))
       finding("header bytes 0-5 are not zero");
-    if (h.map_blocks < 1 || h.map_blocks > 32) {
+    if (h.map_blocks < 1 || h.map_blocks > format::kMaxMapBlocks) {
       finding("header names " + num(h.map_blocks) + " map blocks (1 to 32 expected)");
       return false;
     }
@@ -69,11 +71,11 @@ class Checker {
 
   bool check_index_header() {
     ih_ = files::read_header(index_);
-    if (ih_.key_length < 1 || ih_.key_length > 32) {
+    if (ih_.key_length < 1 || ih_.key_length > isam::kMaxKeyLength) {
       index_finding("header key length " + num(ih_.key_length) + " is outside 1 to 32");
       return false;
     }
-    capacity_ = 250 / (ih_.key_length + 3);
+    capacity_ = format::node_capacity_for(ih_.key_length);
     if (ih_.node_capacity != capacity_)
       index_finding("header node capacity " + num(ih_.node_capacity) + ", expected " + num(capacity_) +
                     " for key length " + num(ih_.key_length));
@@ -137,7 +139,7 @@ class Checker {
 
   void check_node(const Visit& v, const Node& node, int depth, bool leaf_level) {
     const std::string at = "node " + num(v.address) + " (level " + num(depth) + "): ";
-    if (node.flag() != 0 && node.flag() != files::kLeafFlag)
+    if (node.flag() != format::kInternalFlag && node.flag() != format::kLeafFlag)
       index_finding(at + "flag " + num(node.flag()) + " is neither leaf (255) nor internal (0)");
     else if (node.is_leaf() != leaf_level)
       index_finding(at + (node.is_leaf() ? "a leaf among internal nodes" : "an internal node among leaves"));
@@ -145,7 +147,7 @@ class Checker {
     if (node.count() == 0 || node.count() > capacity_)
       index_finding(at + "entry count " + num(node.count()) + " (1 to " + num(capacity_) + " expected)");
     const auto bytes = node.bytes();
-    const int used = 6 + node.usable_count() * node.entry_size();
+    const int used = format::kNodeEntries + node.usable_count() * node.entry_size();
     if (std::any_of(bytes.begin() + used, bytes.end(), [](auto b) { return b != 0; }))
       index_finding(at + "bytes after the last entry are not zero");
     if (node.usable_count() == 0) return;

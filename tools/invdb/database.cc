@@ -141,9 +141,6 @@ bool Database::open(const DbPath& db, std::string& error) {
       return false;
     }
   }
-  // The record file's header gives the first data address, below which the
-  // library must never hand out a block.
-  files::FileImage image;
   {
     InDirectory here(db.dir);
     std::int16_t status = 1;
@@ -161,10 +158,12 @@ bool Database::open(const DbPath& db, std::string& error) {
     }
     records_open_ = true;
   }
+  // The record file's header gives the first data address, below which the
+  // library must never hand out a block.
   isam::Block header{};
   std::int16_t status = 1;
-  lib_.crdbk(fcb_, 1, header, status);
-  first_data_address_ = static_cast<std::uint16_t>(2 * (header[6] | header[7] << 8) + 3);
+  lib_.crdbk(fcb_, isam::format::kHeaderAddress, header, status);
+  first_data_address_ = isam::format::HeaderView(header).data_start();
   return true;
 }
 
@@ -196,8 +195,9 @@ std::optional<KeyEntry> Database::find(std::string_view key) {
   area.resize(kKeyLength, ' ');
   KeyEntry entry;
   bool found = false;
-  lib_.cfind(kSlot, 1, std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(area.data()), area.size()),
-             entry.address, entry.type, found);
+  lib_.cfind(kSlot, isam::kFindExact,
+             std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(area.data()), area.size()), entry.address,
+             entry.type, found);
   if (!found) return std::nullopt;
   entry.key = std::move(area);
   return entry;
@@ -214,15 +214,15 @@ bool Database::walk_from(std::string_view start, const std::function<bool(const 
   // steps on; the start key itself is only taken when it is present.
   // A search that finds nothing has reached the end of the keys when the
   // core reports no error, and met damage when it does.
-  lib_.cfind(kSlot, 2, key, entry.address, entry.type, found);
-  if (!found) return lib_.core_error() == 0;
+  lib_.cfind(kSlot, isam::kFindPosition, key, entry.address, entry.type, found);
+  if (!found) return lib_.core_error() == isam::kNoError;
   if (area == first) {
     entry.key = area;
     if (!visit(entry)) return true;
   }
   for (;;) {
-    lib_.cfind(kSlot, 3, key, entry.address, entry.type, found);
-    if (!found) return lib_.core_error() == 0;
+    lib_.cfind(kSlot, isam::kFindNext, key, entry.address, entry.type, found);
+    if (!found) return lib_.core_error() == isam::kNoError;
     entry.key = area;
     if (!visit(entry)) return true;
   }

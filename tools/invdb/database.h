@@ -20,7 +20,7 @@
 namespace invdb {
 
 inline constexpr int kKeyLength = 22;
-inline constexpr std::uint8_t kDeletedType = 255;
+inline constexpr std::uint8_t kDeletedType = isam::format::kDeleted;
 
 struct DbPath {
   std::filesystem::path dir;  // absolute

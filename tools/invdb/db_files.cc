@@ -27,19 +27,15 @@ bool load_file(const std::filesystem::path& path, std::string_view shown, FileIm
 }
 
 Header read_header(const FileImage& image) {
-  return {image.u16(0), image.u16(2), image.u16(4), image.u16(6), image.u16(8)};
-}
-
-std::uint32_t map_end(std::uint16_t map_blocks) {
-  return std::min<std::uint32_t>(4096u * map_blocks, kLastAddress + 1);
+  const isam::format::HeaderView h(image.block(isam::format::kHeaderAddress));
+  return {h.root(), h.key_length(), h.node_capacity(), h.map_blocks(), h.open_mark()};
 }
 
 bool map_bit(const FileImage& image, std::uint16_t map_blocks, std::uint32_t address) {
   if (address == 0 || address >= map_end(map_blocks)) return false;
-  const std::uint32_t map_address = 2 * ((address - 1) / 4096) + 3;
-  const std::uint32_t bit = ((address - 1) / 2) % 2048;
+  const std::uint32_t map_address = isam::format::map_block_of(address);
   if (!image.has_block(map_address)) return false;
-  return (image.block(map_address)[bit / 8] & (0x80 >> (bit % 8))) != 0;
+  return isam::format::map_bit_set(image.block(map_address), isam::format::map_bit_of(address));
 }
 
 int compare_keys(std::string_view a, std::string_view b) {

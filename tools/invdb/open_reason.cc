@@ -23,29 +23,32 @@ std::string system_reason(int error) {
 
 std::string num(long v) { return std::to_string(v); }
 
-// The header's fields against what the library accepts.
+// The header's fields against what the library accepts at open.
 std::string header_reason(const files::FileImage& image, DbFile kind) {
-  const files::Header h = files::read_header(image);
-  if (h.map_blocks < 1 || h.map_blocks > 32)
-    return "not a database file: the header's map block count " + num(h.map_blocks) + " is out of range (1 to 32)";
-  const std::uint32_t first = files::first_data_address(h.map_blocks);
+  namespace format = isam::format;
+  const format::HeaderView h(image.block(format::kHeaderAddress));
+  if (h.map_blocks() < 1 || h.map_blocks() > format::kMaxMapBlocks)
+    return "not a database file: the header's map block count " + num(h.map_blocks()) + " is out of range (1 to " +
+           num(format::kMaxMapBlocks) + ")";
+  const std::uint32_t first = h.data_start();
   if (!image.has_block(first - 2))
-    return "too short for the " + num(h.map_blocks) + " map blocks its header names (" + num(image.bytes.size()) +
+    return "too short for the " + num(h.map_blocks()) + " map blocks its header names (" + num(image.bytes.size()) +
            " bytes)";
   if (kind == DbFile::kRecords) return "";
-  if (h.key_length < 1 || h.key_length > 32)
-    return "not an index file: the header's key length " + num(h.key_length) + " is out of range (1 to 32)";
-  const int capacity = 250 / (h.key_length + 3);
-  if (h.node_capacity != capacity)
-    return "not an index file: the header's node capacity " + num(h.node_capacity) + " does not match its key length " +
-           num(h.key_length) + " (" + num(capacity) + " expected)";
-  if (h.root % 2 == 0 || h.root < first)
-    return "damaged: the header's root node " + num(h.root) + " is not a node address (odd, from " + num(first) + ")";
-  if (!image.has_block(h.root)) return "damaged: the root node " + num(h.root) + " lies past the end of the file";
-  const files::Node root(image.block(h.root), h.key_length);
+  if (h.key_length() < 1 || h.key_length() > isam::kMaxKeyLength)
+    return "not an index file: the header's key length " + num(h.key_length()) + " is out of range (1 to " +
+           num(isam::kMaxKeyLength) + ")";
+  const int capacity = format::node_capacity_for(h.key_length());
+  if (h.node_capacity() != capacity)
+    return "not an index file: the header's node capacity " + num(h.node_capacity()) +
+           " does not match its key length " + num(h.key_length()) + " (" + num(capacity) + " expected)";
+  if (h.root() % 2 == 0 || h.root() < first)
+    return "damaged: the header's root node " + num(h.root()) + " is not a node address (odd, from " + num(first) + ")";
+  if (!image.has_block(h.root())) return "damaged: the root node " + num(h.root()) + " lies past the end of the file";
+  const format::NodeView root(image.block(h.root()), h.key_length());
   if (root.count() < 1 || root.count() > capacity)
-    return "damaged: the root node " + num(h.root) + " holds " + num(root.count()) + " entries (1 to " + num(capacity) +
-           " fit)";
+    return "damaged: the root node " + num(h.root()) + " holds " + num(root.count()) + " entries (1 to " +
+           num(capacity) + " fit)";
   return "";
 }
 

@@ -37,7 +37,7 @@ struct LevelStats {
 
 long record_room(const FileImage& records) {
   const std::uint16_t nb = files::read_header(records).map_blocks;
-  return static_cast<long>(files::map_end(nb) - files::first_data_address(nb) + 1) / 2;
+  return static_cast<long>(isam::format::map_end(nb) - isam::format::data_start_for(nb) + 1) / 2;
 }
 
 std::string stat_text(const FileImage& index, const FileImage& records) {
