@@ -19,7 +19,7 @@
 
 namespace invdb {
 
-inline constexpr int kKeyLength = 22;
+inline constexpr int kKeyLength = report::kKeyLength;
 inline constexpr std::uint8_t kDeletedType = isam::format::kDeleted;
 
 struct DbPath {
