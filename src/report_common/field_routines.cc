@@ -83,7 +83,7 @@ void int_to_text(std::int16_t value, std::span<char> dst, int length) {
   }
 }
 
-void real_to_text(float value, int decimals, int width, std::span<char> dst) {
+void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   if (width <= 0) return;
   assert(static_cast<std::size_t>(width) <= dst.size());
   std::fill_n(dst.data(), width, ' ');
@@ -140,7 +140,7 @@ void real_to_text(float value, int decimals, int width, std::span<char> dst) {
 }
 
 void int_to_number_text(std::int32_t value, std::span<char> dst, int width) {
-  real_to_text(static_cast<float>(value), 0, width, dst);
+  real_to_text(static_cast<float>(value), dst, width, 0);
 }
 
 int char_index(std::string_view field, char c, int length) {
@@ -190,7 +190,7 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
   place_right(std::string_view(text, static_cast<std::size_t>(end - text)), dst, width);
 }
 
-void decimal_column(std::int64_t scaled, int decimals, int width, std::span<char> dst) {
+void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int decimals) {
   std::uint64_t unit = 1;
   for (int i = 0; i < decimals; ++i) unit *= 10;
   const bool negative = scaled < 0;

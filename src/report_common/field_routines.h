@@ -3,8 +3,10 @@
 // All text lives in fixed-width, blank-padded character fields handled with
 // an explicit length; nothing is terminated.  Lines are built by filling a
 // buffer with a pad character and placing fields at fixed columns with these
-// routines.  A length of 0 or less means an empty field: the routine does
-// nothing (or returns the neutral value stated).  Fields are passed as spans
+// routines.  Arguments come in one order: the value or source first, then
+// the destination field, its length or width, and last the number of
+// decimals where there is one.  A length of 0 or less means an empty field:
+// the routine does nothing (or returns the neutral value stated).  Fields are passed as spans
 // that must hold at least `length` characters.
 #pragma once
 
@@ -36,7 +38,7 @@ void int_to_text(std::int16_t value, std::span<char> dst, int length);
 // `decimals` decimals (0 to 4; width at most 10 + decimals).  Blank for zero;
 // rounds by 0.501 of the last digit; values above 9999999, or at or below
 // -9999999, print as 0 with the sign kept.
-void real_to_text(float value, int decimals, int width, std::span<char> dst);
+void real_to_text(float value, std::span<char> dst, int width, int decimals);
 // real_to_text of the integer converted to single precision, 0 decimals.
 void int_to_number_text(std::int32_t value, std::span<char> dst, int width);
 // 1-based position of the first `c` among the first `length` characters; 0
@@ -57,6 +59,6 @@ void integer_column(std::int64_t value, std::span<char> dst, int width);
 // 10^`decimals`): right-aligned with exactly `decimals` decimals, a "0"
 // before the point when the magnitude is below 1, "-" when negative,
 // asterisks when it does not fit.
-void decimal_column(std::int64_t scaled, int decimals, int width, std::span<char> dst);
+void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int decimals);
 
 }  // namespace report

@@ -34,8 +34,7 @@
 // 252 i16 Field252 (printed by the current purchases report under "Unt")
 // 254 i16 QtyPkg (units in a pack)
 //
-// Control records (keys "001600" and "001601" followed by 16 blanks) share the
-// file but not this layout: their heading text starts at offset 22.
+// Control records share the file but not this layout (control_records.h).
 #pragma once
 
 #include <array>
@@ -74,7 +73,6 @@ inline constexpr Field PLU{"PLU", 58, 6, FieldKind::kText};
 inline constexpr Field Opaque64{"Opaque64", 64, 6, FieldKind::kOpaque};
 inline constexpr Field UnitDscp{"UnitDscp", 70, 6, FieldKind::kText};
 inline constexpr Field PkgDscp{"PkgDscp", 76, 6, FieldKind::kText};
-inline constexpr Field RenterPhone{"RenterPhone", 70, 12, FieldKind::kText};  // overlay
 inline constexpr Field OutDate{"OutDate", 82, 6, FieldKind::kText};
 inline constexpr Field OutTime{"OutTime", 88, 6, FieldKind::kText};
 inline constexpr Field ShortName{"ShortName", 94, 12, FieldKind::kText};
@@ -114,8 +112,14 @@ inline constexpr Field Opaque244{"Opaque244", 244, 8, FieldKind::kOpaque};
 inline constexpr Field Field252{"Field252", 252, 2, FieldKind::kInt16};
 inline constexpr Field QtyPkg{"QtyPkg", 254, 2, FieldKind::kInt16};
 
+// Overlays: other views of bytes the fields above cover.
+inline constexpr Field KeyTail{"KeyTail", 2, 20, FieldKind::kText};           // StockIndex and KeyRest
+inline constexpr Field RenterPhone{"RenterPhone", 70, 12, FieldKind::kText};  // rental items: UnitDscp, PkgDscp
+inline constexpr Field OutDateTime{"OutDateTime", 82, 12, FieldKind::kText};  // OutDate and OutTime
+inline constexpr Field CPQ{"CPQ", 166, 2, FieldKind::kInt16};                 // low-order half of YTDPurchQty
+
 // Every byte of the block is covered exactly once by these fields, in offset
-// order (RenterPhone, an overlay of UnitDscp and PkgDscp, is not listed).
+// order (the overlays are not listed).
 inline constexpr std::array kAllFields{
     RecordClass, StockIndex,  KeyRest,   LongName,  Vendor,      PLU,         Opaque64,    UnitDscp,
     PkgDscp,     OutDate,     OutTime,   ShortName, Alternate,   Price,       UntCost,     PkgQty,

@@ -92,16 +92,11 @@ bool ReportFrame::flush() {
   return true;
 }
 
-void ReportFrame::clear_line() {
-  const int n = text_columns();
-  fill_chars(ctx_.line, layout_.comma_separated ? ',' : ' ', n);
-  ctx_.line[n] = '\r';
-  ctx_.line[n + 1] = '\n';
-}
+void ReportFrame::clear_line() { clear_line(layout_.comma_separated ? ',' : ' '); }
 
-void ReportFrame::clear_line_blank() {
+void ReportFrame::clear_line(char pad) {
   const int n = text_columns();
-  fill_chars(ctx_.line, ' ', n);
+  fill_chars(ctx_.line, pad, n);
   ctx_.line[n] = '\r';
   ctx_.line[n + 1] = '\n';
 }
@@ -115,23 +110,23 @@ void ReportFrame::put_text(int column, std::string_view text) {
 }
 
 void ReportFrame::put_real(int column, int width, int decimals, float value) {
-  real_to_text(value, decimals, width, columns(column, width));
+  real_to_text(value, columns(column, width), width, decimals);
 }
 
-void ReportFrame::put_number(int column, int width, std::int32_t value) {
+void ReportFrame::put_int_zero_blank(int column, int width, std::int32_t value) {
   int_to_number_text(value, columns(column, width), width);
 }
 
-void ReportFrame::put_int_text(int column, int width, std::int16_t value) {
+void ReportFrame::put_int_last_digits(int column, int width, std::int16_t value) {
   int_to_text(value, columns(column, width), width);
 }
 
-void ReportFrame::put_integer(int column, int width, std::int64_t value) {
+void ReportFrame::put_int_overflow_stars(int column, int width, std::int64_t value) {
   integer_column(value, columns(column, width), width);
 }
 
 void ReportFrame::put_decimal(int column, int width, int decimals, std::int64_t scaled) {
-  decimal_column(scaled, decimals, width, columns(column, width));
+  decimal_column(scaled, columns(column, width), width, decimals);
 }
 
 bool ReportFrame::write_record() {
@@ -147,12 +142,40 @@ bool ReportFrame::write_record() {
   return true;
 }
 
-bool ReportFrame::start_page_if_due() {
-  ++line_count_;
-  if (line_count_ <= layout_.page_length) return true;
-  if (!write_page_header()) return false;
-  ++line_count_;
+bool ReportFrame::write_rule() {
+  clear_line(' ');
+  std::fill_n(ctx_.line.data() + 1, kPrintColumns - 1, '-');
+  return write_record();
+}
+
+bool ReportFrame::write_line() {
+  if (!write_heading_if_due() || !write_record()) return false;
+  if (layout_.echo_every_line || record_number_ % 10 == 1)
+    echo(layout_.echo_columns > 0 ? layout_.echo_columns : text_columns());
+  return is_open();
+}
+
+bool ReportFrame::write_heading_if_due() {
+  if (layout_.comma_separated) return record_number_ > 0 || write_heading_record();
+  const bool due = layout_.one_header ? page_number_ == 0 : line_count_ + 1 > layout_.page_length;
+  if (due) {
+    if (!write_page_header()) return false;
+    line_count_ = 0;
+  }
+  line_count_ += layout_.lines_per_detail;
   return true;
+}
+
+bool ReportFrame::write_heading_record() {
+  // Built in the line buffer and written before the item record already
+  // placed there, which it leaves as it was.
+  const LineBuffer saved = ctx_.line;
+  clear_line(' ');
+  put_text(1, layout_.heading_record);
+  const bool ok = write_record();
+  if (ok) echo(text_columns());
+  ctx_.line = saved;
+  return ok;
 }
 
 bool ReportFrame::write_page_header() {
@@ -161,14 +184,9 @@ bool ReportFrame::write_page_header() {
   // placed in the line buffer survives it.
   const LineBuffer saved = ctx_.line;
   const Headings& h = ctx_.headings;
-  auto blank = [&] {
-    std::fill_n(ctx_.line.data(), kPrintColumns, ' ');
-    ctx_.line[kPrintColumns] = '\r';
-    ctx_.line[kPrintColumns + 1] = '\n';
-  };
   bool ok = true;
   for (int record = 1; record <= 8 && ok; ++record) {
-    blank();
+    clear_line(' ');
     if (record <= 4) {
       place(ctx_.line, 2, h.left_line(record));
       place(ctx_.line, 109, h.right_line(record));
@@ -196,7 +214,6 @@ bool ReportFrame::write_page_header() {
       default: break;
     }
     ok = write_record();
-    if (record == 1) line_count_ = 0;
   }
   ctx_.line = saved;
   return ok;
@@ -208,16 +225,6 @@ void ReportFrame::echo(int columns) {
   if (fd_ < 0) return;
   pending_echo_.append(ctx_.line.data(), static_cast<std::size_t>(columns));
   pending_echo_.push_back('\n');
-}
-
-void ReportFrame::echo_if_due() {
-  if (record_number_ % 10 == 1) echo(text_columns());
-}
-
-bool ReportFrame::write_detail() {
-  if (!write_record()) return false;
-  echo_if_due();
-  return is_open();
 }
 
 }  // namespace report

@@ -21,13 +21,19 @@
 //   7  second column-heading line, from col 1
 //   8  2-132 hyphens
 //
-// Paging: before a detail line the line count goes up by 1; when it passes
-// the page length the page header is written (the line count is set to 0
-// after its first record) and the count goes up by 1 again.  The count starts
-// at the page length, so the first detail line starts page 1.
+// Paging: every detail line counts `lines_per_detail` lines against the
+// page length.  A page header is due before a detail line when one more line
+// would pass the page length; the count then starts again from 0.  The count
+// starts at the page length, so the first detail line starts page 1.  A
+// listing with one header only gets its page header before its first detail
+// line and never breaks.  A comma-separated layout has no page header: its
+// heading record (126 blanks with the column names from column 1) is written
+// and echoed before its first item record.
 //
-// Echo: after a detail record, the common rule echoes records whose number
-// leaves remainder 1 on division by 10, with all their text columns.
+// Echo: after a detail record, by default the records whose number leaves
+// remainder 1 on division by 10 are echoed with all their text columns; a
+// layout may echo every detail line, or fewer columns.  Closing records (the
+// rule line and totals) are neither counted against the page nor echoed.
 //
 // Failures: when the file cannot be opened or a record cannot be written, no
 // further record is written and nothing more is echoed; one diagnostic line
@@ -45,13 +51,23 @@
 
 namespace report {
 
+// The work file most reports write.
+inline constexpr std::string_view kWorkFile = "OUTF21.DAT";
+
+// What a report hands to the frame: everything in which its output departs
+// from the common printed listing.
 struct FrameLayout {
-  std::string_view title;     // 37 characters, header record 2
-  std::string_view heading1;  // column-heading lines, placed from column 1
-  std::string_view heading2;
+  std::string_view title{};     // 37 characters, header record 2
+  std::string_view heading1{};  // column-heading lines, placed from column 1
+  std::string_view heading2{};
   int page_length = 54;
-  bool comma_separated = false;  // 128-byte records, comma pad, no page header
-  std::string_view file_name = "OUTF21.DAT";
+  int lines_per_detail = 1;           // lines each detail line counts against the page
+  bool one_header = false;            // a page header before the first detail line only
+  int echo_columns = 0;               // text columns an echo line shows; 0: all of them
+  bool echo_every_line = false;       // echo every detail line, not every tenth record
+  bool comma_separated = false;       // 128-byte records, comma pad, no page header
+  std::string_view heading_record{};  // comma-separated: the column names (at most 126)
+  std::string_view file_name = kWorkFile;
   bool recreate = false;  // delete the file and create it anew before writing
 };
 
@@ -75,52 +91,54 @@ class ReportFrame {
   // Text columns to blanks (commas for the comma-separated layout), CR LF
   // after them.
   void clear_line();
-  // Text columns to blanks whatever the layout (the comma-separated heading
-  // record).
-  void clear_line_blank();
   // Columns `column` .. `column + width - 1` (1-based) of the line buffer.
   std::span<char> columns(int column, int width);
   // Text copied as it stands (its whole length) from `column` on.
   void put_text(int column, std::string_view text);
-  void put_real(int column, int width, int decimals, float value);             // real_to_text
-  void put_number(int column, int width, std::int32_t value);                  // int_to_number_text
-  void put_int_text(int column, int width, std::int16_t value);                // int_to_text
-  void put_integer(int column, int width, std::int64_t value);                 // integer column
-  void put_decimal(int column, int width, int decimals, std::int64_t scaled);  // decimal column
+  // Amount field (real_to_text): blank when zero.
+  void put_real(int column, int width, int decimals, float value);
+  // Whole amount (int_to_number_text): blank when zero, and when beyond
+  // +-9999999; a value too wide shows its last characters.
+  void put_int_zero_blank(int column, int width, std::int32_t value);
+  // int_to_text: zero prints "0"; a value too wide keeps its last digits.
+  void put_int_last_digits(int column, int width, std::int16_t value);
+  // Integer column: zero prints "0"; a value too wide fills it with asterisks.
+  void put_int_overflow_stars(int column, int width, std::int64_t value);
+  // Decimal column of a scaled integer: zero prints "0.000"; asterisks when
+  // too wide.
+  void put_decimal(int column, int width, int decimals, std::int64_t scaled);
 
   // ---- records ----
-  // Adds 1 to the line count and writes the page header when the count
-  // passes the page length.  False when a write failed: the call must end.
-  bool start_page_if_due();
-  // Page number + 1 and the eight header records.
-  bool write_page_header();
-  // The line buffer as the next record.  False when nothing could be written.
+  // The line buffer as the next detail line: first the page header or the
+  // heading record when one is due, then the record and its echo as the
+  // layout says.  False when a write failed: the call must end.
+  bool write_line();
+  // The line buffer as the next record, outside the paging and never echoed
+  // (the closing lines: totals).  False when nothing could be written.
   bool write_record();
-  // Echoes the first `columns` text columns of the line buffer as one line.
-  // The line is held back with the buffered records and shown once they
-  // have reached the file; when that write fails it is never shown.
-  void echo(int columns);
-  // The common rule: echo all text columns when the record number just
-  // written leaves remainder 1 on division by 10.
-  void echo_if_due();
-  // write_record() then echo_if_due().  False when a write failed: the call
-  // must end.
-  bool write_detail();
+  // The rule line, a blank and 131 hyphens, as a closing record.
+  bool write_rule();
 
   // Replaces the page-header title (37 characters) for the pages written
   // from now on; the text must outlive the frame.
   void set_title(std::string_view title) { layout_.title = title; }
 
-  int line_count() const { return line_count_; }
-  void set_line_count(int n) { line_count_ = n; }
-  int page_length() const { return layout_.page_length; }
-  int page_number() const { return page_number_; }
   std::int64_t record_number() const { return record_number_; }
   int text_columns() const { return layout_.comma_separated ? kCsvColumns : kPrintColumns; }
   int record_length() const { return text_columns() + 2; }
-  RunContext& context() { return ctx_; }
 
  private:
+  // The page header or heading record due before the next detail line.
+  bool write_heading_if_due();
+  // Page number + 1 and the eight header records.
+  bool write_page_header();
+  bool write_heading_record();
+  // Sets the text columns to `pad`, CR LF after them.
+  void clear_line(char pad);
+  // Echoes the first `columns` text columns of the line buffer as one line.
+  // The line is held back with the buffered records and shown once they
+  // have reached the file; when that write fails it is never shown.
+  void echo(int columns);
   bool flush();
   void fail(std::string_view what, int error);
 

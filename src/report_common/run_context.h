@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "report_common/control_records.h"
 #include "report_common/item_record.h"
 
 namespace report {
@@ -26,9 +27,9 @@ using LineBuffer = std::array<char, kLineLength>;
 // Texts printed by every page header, prepared once per run from the two
 // control records and the run date.
 struct Headings {
-  static constexpr int kLineWidth = 24;
-  std::array<char, 144> left;   // six lines of 24 characters (key 001601)
-  std::array<char, 144> right;  // six lines of 24 characters (key 001600)
+  static constexpr int kLineWidth = control::kHeadingLineWidth;
+  control::HeadingText left;    // six lines of 24 characters (the left heading record)
+  control::HeadingText right;   // six lines of 24 characters (the right heading record)
   std::array<char, 12> period;  // month name padded to 10, then the 2-digit year
 
   Headings() { clear(); }

@@ -2,35 +2,35 @@
 
 #include <cassert>
 
+#include "report_common/framed_report.h"
+
 namespace report {
 
 namespace {
 
-FrameLayout csv_layout(std::string_view file_name) {
-  FrameLayout layout;
-  layout.comma_separated = true;
-  layout.file_name = file_name;
-  return layout;
-}
+class CsvExport final : public FramedReport {
+ public:
+  CsvExport(RunContext& ctx, std::string_view file_name, std::string_view heading, FieldPlacement place_fields)
+      : FramedReport(ctx, FrameLayout{.comma_separated = true, .heading_record = heading, .file_name = file_name}),
+        place_fields_(place_fields) {
+    assert(heading.size() <= static_cast<std::size_t>(kCsvColumns));
+  }
+
+ private:
+  void take_item(const ItemArea& item) override {
+    frame_.clear_line();
+    place_fields_(item, frame_);
+    frame_.write_line();
+  }
+
+  FieldPlacement place_fields_;
+};
 
 }  // namespace
 
-CsvExport::CsvExport(RunContext& ctx, std::string_view file_name, std::string_view heading)
-    : FramedReport(ctx, csv_layout(file_name)), heading_(heading) {
-  assert(heading_.size() <= static_cast<std::size_t>(kCsvColumns));
-}
-
-void CsvExport::take_item(const ItemArea& item) {
-  if (frame_.line_count() >= frame_.page_length()) {
-    frame_.clear_line_blank();
-    frame_.put_text(1, heading_);
-    if (!frame_.write_record()) return;
-    frame_.echo(frame_.text_columns());
-  }
-  frame_.clear_line();
-  place_fields(item, frame_);
-  if (!frame_.write_detail()) return;
-  frame_.set_line_count(0);
+std::unique_ptr<Report> make_csv_export(RunContext& ctx, std::string_view file_name, std::string_view heading,
+                                        FieldPlacement place_fields) {
+  return std::make_unique<CsvExport>(ctx, file_name, heading, place_fields);
 }
 
 }  // namespace report

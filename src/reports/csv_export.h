@@ -6,11 +6,8 @@
 // page header and no totals.
 //
 //   heading record  126 blanks with the report's column-name text from
-//                   column 1; written as record 1 on the first item and
-//                   echoed to the console.  It is due while the line count
-//                   still stands at its starting value, the page length;
-//                   each item record sets the count to 0, so it is written
-//                   once.
+//                   column 1; the frame writes it as record 1, before the
+//                   first item record, and echoes it to the console.
 //   item record     126 commas with each field at its fixed columns: text as
 //                   stored (blank-padded, never quoted or escaped), numbers
 //                   right-aligned and blank when zero.  Columns no field
@@ -20,25 +17,20 @@
 //                   its record number leaves remainder 1 on division by 10.
 #pragma once
 
+#include <memory>
 #include <string_view>
 
-#include "report_common/framed_report.h"
+#include "report_common/report_frame.h"
+#include "report_common/run_context.h"
 
 namespace report {
 
-class CsvExport : public FramedReport {
- protected:
-  // `file_name` is the output file in the current directory; `heading` the
-  // column-name text of the heading record (at most 126 characters).
-  CsvExport(RunContext& ctx, std::string_view file_name, std::string_view heading);
+// Places the item's fields into the line buffer, which holds 126 commas.
+using FieldPlacement = void (*)(const ItemArea& item, ReportFrame& frame);
 
-  // Places the item's fields into the line buffer, which holds 126 commas.
-  virtual void place_fields(const ItemArea& item, ReportFrame& frame) = 0;
-
- private:
-  void take_item(const ItemArea& item) final;
-
-  std::string_view heading_;
-};
+// `file_name` is the output file in the current directory; `heading` the
+// column-name text of the heading record (at most 126 characters).
+std::unique_ptr<Report> make_csv_export(RunContext& ctx, std::string_view file_name, std::string_view heading,
+                                        FieldPlacement place_fields);
 
 }  // namespace report

@@ -25,6 +25,7 @@
 // The rule and totals lines are always written, so a run in which nothing
 // was purchased leaves just those two records.  The totals are the cycle
 // purchases and the year-to-date purchases of the listed items.
+#include "report_common/heading_line.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -32,17 +33,17 @@ namespace report {
 
 namespace {
 
+constexpr HeadingLine kHeading1 =
+    heading_line({at(61, "Cost"), at(66, "Retail"), at(73, "|---MarkUp---|"), at(88, "Margin"), at(97, "CyclePurc"),
+                  at(110, "YTD Purc"), at(121, "CstYTD")});
+
+constexpr HeadingLine kHeading2 =
+    heading_line({at(2, "Item Index"), at(15, "Product Name"), at(39, "Vendor"), at(47, "Pk"), at(50, "Unt"),
+                  at(54, "InPk"), at(62, "$/U"), at(69, "$/U"), at(77, "$"), at(83, "%"), at(90, "%"), at(96, "Qty"),
+                  at(104, "$"), at(110, "Qty"), at(118, "$"), at(123, "$/U"), at(128, "QOH")});
+
 constexpr FrameLayout kLayout{
-    .title = "---- Current Purchases & VALUE  -----",
-    .heading1 =
-        "                                                           "
-        " Cost Retail |---MarkUp---| Margin   CyclePurc    YTD Purc "
-        "  CstYTD    ",
-    .heading2 =
-        " Item Index   Product Name            Vendor  Pk Unt InPk  "
-        "  $/U    $/U     $     %      %     Qty     $     Qty     $"
-        "    $/U  QOH",
-};
+    .title = "---- Current Purchases & VALUE  -----", .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
 
 // An item's figures; zero where a figure does not apply.
 struct PurchaseFigures {
@@ -67,38 +68,34 @@ PurchaseFigures compute(const ItemArea& area) {
   return f;
 }
 
-class CurrentPurchases final : public TotalledListing {
- public:
-  explicit CurrentPurchases(RunContext& ctx) : TotalledListing(ctx, kLayout, Closing::kAlways) {}
+bool selected(const ItemArea& area) { return i32(area, item::CycPurchQty) != 0 || i32(area, item::CycPurchAmt) != 0; }
 
- private:
-  void take_item(const ItemArea& area) override {
-    if (i32(area, item::CycPurchQty) == 0 && i32(area, item::CycPurchAmt) == 0) return;
-    const PurchaseFigures f = compute(area);
-    frame_.clear_line();
-    frame_.put_text(2, text(area, item::StockIndex));
-    frame_.put_text(15, text(area, item::LongName));
-    frame_.put_text(40, text(area, item::Vendor).substr(0, 6));
-    frame_.put_text(47, text(area, item::UnitDscp).substr(0, 3));
-    frame_.put_int_text(51, 3, i16(area, item::Field252));
-    frame_.put_int_text(54, 4, i16(area, item::QtyPkg));
-    frame_.put_real(58, 7, 2, f.unit_cost);
-    frame_.put_real(65, 7, 2, f.unit_price);
-    frame_.put_real(72, 7, 2, f.markup_amount);
-    frame_.put_real(79, 7, 2, f.markup_percent);
-    frame_.put_real(86, 7, 2, f.margin_percent);
-    frame_.put_number(93, 6, i32(area, item::CycPurchQty));
-    frame_.put_real(99, 8, 2, f.cycle_purchases);
-    frame_.put_number(107, 6, i32(area, item::YTDPurchQty));
-    frame_.put_real(113, 8, 2, f.year_purchases);
-    frame_.put_real(121, 7, 2, f.year_average_cost);
-    frame_.put_number(128, 5, i32(area, item::QOH));
-    write_item_line(f.cycle_purchases, f.year_purchases);
-  }
-};
+ItemTotals place_line(const ItemArea& area, ReportFrame& frame) {
+  const PurchaseFigures f = compute(area);
+  frame.put_text(2, text(area, item::StockIndex));
+  frame.put_text(15, text(area, item::LongName));
+  frame.put_text(40, text(area, item::Vendor).substr(0, 6));
+  frame.put_text(47, text(area, item::UnitDscp).substr(0, 3));
+  frame.put_int_last_digits(51, 3, i16(area, item::Field252));
+  frame.put_int_last_digits(54, 4, i16(area, item::QtyPkg));
+  frame.put_real(58, 7, 2, f.unit_cost);
+  frame.put_real(65, 7, 2, f.unit_price);
+  frame.put_real(72, 7, 2, f.markup_amount);
+  frame.put_real(79, 7, 2, f.markup_percent);
+  frame.put_real(86, 7, 2, f.margin_percent);
+  frame.put_int_zero_blank(93, 6, i32(area, item::CycPurchQty));
+  frame.put_real(99, 8, 2, f.cycle_purchases);
+  frame.put_int_zero_blank(107, 6, i32(area, item::YTDPurchQty));
+  frame.put_real(113, 8, 2, f.year_purchases);
+  frame.put_real(121, 7, 2, f.year_average_cost);
+  frame.put_int_zero_blank(128, 5, i32(area, item::QOH));
+  return {f.cycle_purchases, f.year_purchases};
+}
 
 }  // namespace
 
-std::unique_ptr<Report> make_current_purchases(RunContext& ctx) { return std::make_unique<CurrentPurchases>(ctx); }
+std::unique_ptr<Report> make_current_purchases(RunContext& ctx) {
+  return make_totalled_listing(ctx, kLayout, Closing::kAlways, selected, place_line);
+}
 
 }  // namespace report

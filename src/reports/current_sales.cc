@@ -28,6 +28,7 @@
 // listed items.
 #include <algorithm>
 
+#include "report_common/heading_line.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -35,17 +36,17 @@ namespace report {
 
 namespace {
 
+constexpr HeadingLine kHeading1 =
+    heading_line({at(48, "|----Cycle---|-----YTD-----|"), at(77, "Cycle"), at(85, "YTD"), at(89, "AvCost"),
+                  at(96, "|-$/UMargin-|"), at(109, "Retail"), at(117, "Cost"), at(122, "Margin"), at(130, "YTD")});
+
+constexpr HeadingLine kHeading2 =
+    heading_line({at(2, "Item Index"), at(15, "Product Name"), at(39, "Vendor"), at(50, "Qty"), at(58, "$"),
+                  at(65, "Qty"), at(73, "$"), at(78, "$/U"), at(85, "$/U"), at(90, "$/U"), at(97, "Day"),
+                  at(104, "YTD"), at(110, "$Vlaue"), at(117, "$Value"), at(126, "$"), at(130, "QOH")});
+
 constexpr FrameLayout kLayout{
-    .title = "------ Current Sales & VALUE  -------",
-    .heading1 =
-        "                                               |----Cycle---"
-        "|-----YTD-----| Cycle   YTD AvCost |-$/UMargin-|Retail  Cost"
-        " Margin  YTD",
-    .heading2 =
-        " Item Index   Product Name            Vendor     Qty     $  "
-        "    Qty     $    $/U    $/U  $/U    Day    YTD   $Vlaue $Val"
-        "ue   $   QOH",
-};
+    .title = "------ Current Sales & VALUE  -------", .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
 
 // An item's figures; zero where a figure does not apply.
 struct SalesFigures {
@@ -78,37 +79,33 @@ SalesFigures compute(const ItemArea& area) {
   return f;
 }
 
-class CurrentSales final : public TotalledListing {
- public:
-  explicit CurrentSales(RunContext& ctx) : TotalledListing(ctx, kLayout, Closing::kAfterARecord) {}
+bool selected(const ItemArea& area) { return i32(area, item::CycSold) != 0 || i32(area, item::CycSalesAmt) != 0; }
 
- private:
-  void take_item(const ItemArea& area) override {
-    if (i32(area, item::CycSold) == 0 && i32(area, item::CycSalesAmt) == 0) return;
-    const SalesFigures f = compute(area);
-    frame_.clear_line();
-    frame_.put_text(2, text(area, item::StockIndex));
-    frame_.put_text(15, text(area, item::LongName));
-    frame_.put_text(40, text(area, item::Vendor).substr(0, 6));
-    frame_.put_number(47, 6, i32(area, item::CycSold));
-    frame_.put_real(53, 8, 2, f.cycle_sales);
-    frame_.put_number(61, 7, i32(area, item::YTDSold));
-    frame_.put_real(68, 8, 2, f.year_sales);
-    frame_.put_real(76, 6, 2, f.cycle_price);
-    frame_.put_real(82, 6, 2, f.year_price);
-    frame_.put_real(88, 6, 2, f.unit_cost);
-    frame_.put_real(94, 6, 2, f.cycle_margin);
-    frame_.put_real(100, 6, 2, f.year_margin);
-    frame_.put_real(106, 7, 2, f.retail_value);
-    frame_.put_real(113, 7, 2, f.cost_value);
-    frame_.put_real(120, 8, 2, f.margin_value);
-    frame_.put_number(128, 5, f.stock);
-    write_item_line(f.cycle_sales, f.year_sales);
-  }
-};
+ItemTotals place_line(const ItemArea& area, ReportFrame& frame) {
+  const SalesFigures f = compute(area);
+  frame.put_text(2, text(area, item::StockIndex));
+  frame.put_text(15, text(area, item::LongName));
+  frame.put_text(40, text(area, item::Vendor).substr(0, 6));
+  frame.put_int_zero_blank(47, 6, i32(area, item::CycSold));
+  frame.put_real(53, 8, 2, f.cycle_sales);
+  frame.put_int_zero_blank(61, 7, i32(area, item::YTDSold));
+  frame.put_real(68, 8, 2, f.year_sales);
+  frame.put_real(76, 6, 2, f.cycle_price);
+  frame.put_real(82, 6, 2, f.year_price);
+  frame.put_real(88, 6, 2, f.unit_cost);
+  frame.put_real(94, 6, 2, f.cycle_margin);
+  frame.put_real(100, 6, 2, f.year_margin);
+  frame.put_real(106, 7, 2, f.retail_value);
+  frame.put_real(113, 7, 2, f.cost_value);
+  frame.put_real(120, 8, 2, f.margin_value);
+  frame.put_int_zero_blank(128, 5, f.stock);
+  return {f.cycle_sales, f.year_sales};
+}
 
 }  // namespace
 
-std::unique_ptr<Report> make_current_sales(RunContext& ctx) { return std::make_unique<CurrentSales>(ctx); }
+std::unique_ptr<Report> make_current_sales(RunContext& ctx) {
+  return make_totalled_listing(ctx, kLayout, Closing::kAfterARecord, selected, place_line);
+}
 
 }  // namespace report

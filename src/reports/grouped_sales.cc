@@ -1,7 +1,5 @@
 #include "reports/grouped_sales.h"
 
-#include "report_common/field_routines.h"
-
 namespace report {
 
 namespace {
@@ -76,15 +74,13 @@ void GroupedSalesReport::finish() {
     put_label(static_cast<int>(i) + 1);
     put_sales_columns(g.sums);
     put_tail(g.sums, false);
-    if (!frame_.start_page_if_due() || !frame_.write_detail()) return;
+    if (!frame_.write_line()) return;
   }
   GroupSums totals{};
   for (const Group& g : groups_)
     for (int k = 0; k < kGroupSums; ++k) accumulate(totals[k], g.sums[k]);
 
-  frame_.clear_line();
-  fill_chars(frame_.columns(2, kPrintColumns - 1), '-', kPrintColumns - 1);
-  if (!frame_.write_record()) return;
+  if (!frame_.write_rule()) return;
   frame_.clear_line();
   put_sales_columns(totals);
   put_tail(totals, true);
@@ -95,20 +91,16 @@ void GroupedSalesReport::finish() {
 
 namespace {
 
-constexpr std::string_view kUnitsHeading1 =
-    "                     |-------Sales this Cycle------|     |--"
-    "------Sales THIS YTD-------|   Sold  Purc    YTD     Retail "
-    "Cost     YTD";
-constexpr std::string_view kUnitsHeading2 =
-    " Ct cNT  Name        Sold $  Cost $ Margin$ Margin%       So"
-    "ld $  Cost $ Margin$ Margin%    Qty   Qty    $/U     $Value "
-    "$Value   QOH";
+constexpr HeadingLine kUnitsHeading1 = heading_line(
+    kSalesHeading1, {{92, "Sold"}, {98, "Purc"}, {106, "YTD"}, {114, "Retail"}, {121, "Cost"}, {130, "YTD"}});
+constexpr HeadingLine kUnitsHeading2 = heading_line(
+    kSalesHeading2, {{93, "Qty"}, {99, "Qty"}, {106, "$/U"}, {114, "$Value"}, {121, "$Value"}, {130, "QOH"}});
 
 FrameLayout units_layout(std::string_view title) {
   FrameLayout layout;
   layout.title = title;
-  layout.heading1 = kUnitsHeading1;
-  layout.heading2 = kUnitsHeading2;
+  layout.heading1 = kUnitsHeading1.text();
+  layout.heading2 = kUnitsHeading2.text();
   layout.recreate = true;
   return layout;
 }

@@ -37,9 +37,18 @@
 #include <vector>
 
 #include "report_common/framed_report.h"
+#include "report_common/heading_line.h"
 #include "report_common/item_record.h"
 
 namespace report {
+
+// Columns 1-88 of the two column-heading lines, the same in all three
+// listings; each adds its own columns from 89 on.
+inline constexpr HeadingLine kSalesHeading1 =
+    heading_line({at(22, "|-------Sales this Cycle------|"), at(58, "|--------Sales THIS YTD-------|")});
+inline constexpr HeadingLine kSalesHeading2 =
+    heading_line({at(2, "Ct cNT"), at(10, "Name"), at(22, "Sold $"), at(30, "Cost $"), at(37, "Margin$"),
+                  at(45, "Margin%"), at(59, "Sold $"), at(67, "Cost $"), at(74, "Margin$"), at(82, "Margin%")});
 
 inline constexpr int kGroupSums = 9;
 // Sum k (1-based) is sums[k - 1].

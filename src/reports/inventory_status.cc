@@ -24,29 +24,14 @@ namespace report {
 
 namespace {
 
-constexpr HeadingLine kHeading1 = heading_line({{3, "UPC_SKU"},
-                                                {15, "PLU"},
-                                                {21, "Vendor"},
-                                                {33, "Long Description"},
-                                                {56, "Units"},
-                                                {63, "Pack Units"},
-                                                {77, "List Average"},
-                                                {91, "|--- U n i t s"},
-                                                {109, "I n v e n t o r y ---|"}});
+constexpr HeadingLine kHeading1 = heading_line(
+    {at(3, "UPC_SKU"), at(15, "PLU"), at(21, "Vendor"), at(33, "Long Description"), at(56, "Units"),
+     at(63, "Pack Units"), at(77, "List Average"), at(91, "|--- U n i t s"), at(109, "I n v e n t o r y ---|")});
 
-constexpr HeadingLine kHeading2 = heading_line({{2, "StockIndex"},
-                                                {15, "xRef"},
-                                                {21, "Name_Number"},
-                                                {56, "Dscp"},
-                                                {62, "Dscp InPack"},
-                                                {76, "Price"},
-                                                {84, "Cost"},
-                                                {92, "QOH"},
-                                                {98, "QOO"},
-                                                {104, "MOQ"},
-                                                {110, "ROQ"},
-                                                {118, "OP"},
-                                                {122, "Phy Short"}});
+constexpr HeadingLine kHeading2 =
+    heading_line({at(2, "StockIndex"), at(15, "xRef"), at(21, "Name_Number"), at(56, "Dscp"), at(62, "Dscp InPack"),
+                  at(76, "Price"), at(84, "Cost"), at(92, "QOH"), at(98, "QOO"), at(104, "MOQ"), at(110, "ROQ"),
+                  at(118, "OP"), at(122, "Phy Short")});
 
 constexpr std::int16_t kHundredthsUnitType = 2;
 
@@ -60,16 +45,15 @@ class InventoryStatus final : public FramedReport {
 
  private:
   void take_item(const ItemArea& it) override {
-    if (!frame_.start_page_if_due()) return;
     frame_.clear_line();
 
-    frame_.put_integer(89, 7, i32(it, item::QOH));
-    frame_.put_integer(96, 6, i32(it, item::QOO));
-    frame_.put_integer(102, 6, i32(it, item::MOQ));
-    frame_.put_integer(108, 6, i32(it, item::ROQ));
-    frame_.put_integer(114, 6, i32(it, item::ROP));
-    frame_.put_integer(120, 6, i32(it, item::POI));
-    frame_.put_integer(126, 7, i32(it, item::QOS));
+    frame_.put_int_overflow_stars(89, 7, i32(it, item::QOH));
+    frame_.put_int_overflow_stars(96, 6, i32(it, item::QOO));
+    frame_.put_int_overflow_stars(102, 6, i32(it, item::MOQ));
+    frame_.put_int_overflow_stars(108, 6, i32(it, item::ROQ));
+    frame_.put_int_overflow_stars(114, 6, i32(it, item::ROP));
+    frame_.put_int_overflow_stars(120, 6, i32(it, item::POI));
+    frame_.put_int_overflow_stars(126, 7, i32(it, item::QOS));
 
     frame_.put_text(2, text(it, item::StockIndex));
     frame_.put_text(15, text(it, item::PLU).substr(0, 5));
@@ -81,7 +65,7 @@ class InventoryStatus final : public FramedReport {
     frame_.put_text(63, text(it, item::PkgDscp));
     right_justify(frame_.columns(63, item::PkgDscp.width), item::PkgDscp.width);
 
-    frame_.put_int_text(69, 4, i16(it, item::QtyPkg));
+    frame_.put_int_last_digits(69, 4, i16(it, item::QtyPkg));
     frame_.put_real(73, 8, 3, static_cast<float>(i32(it, item::Price)) / 1000.0f);
     frame_.put_real(81, 8, 3, static_cast<float>(i32(it, item::UntCost)) / 1000.0f);
 
@@ -89,7 +73,7 @@ class InventoryStatus final : public FramedReport {
       frame_.put_real(89, 8, 2, static_cast<float>(i32(it, item::QOH)) / 100.0f);
       frame_.put_real(126, 7, 2, static_cast<float>(i32(it, item::QOS)) / 100.0f);
     }
-    frame_.write_detail();
+    frame_.write_line();
   }
 };
 

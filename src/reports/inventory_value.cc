@@ -30,37 +30,17 @@ namespace report {
 
 namespace {
 
-constexpr HeadingLine kHeading1 = heading_line({
-    {28, "Sales"},
-    {35, "Purchase"},
-    {45, "Sales"},
-    {52, "Purchase"},
-    {64, "Cost"},
-    {74, "Cost"},
-    {82, "Price"},
-    {89, "Quantity"},
-});
+constexpr HeadingLine kHeading1 =
+    heading_line({at(28, "Sales"), at(35, "Purchase"), at(45, "Sales"), at(52, "Purchase"), at(64, "Cost"),
+                  at(74, "Cost"), at(82, "Price"), at(89, "Quantity")});
 
-constexpr HeadingLine kHeading2 = heading_line({
-    {1, "Item Index"},
-    {14, "Short Name"},
-    {28, "Price"},
-    {38, "Cost"},
-    {44, "$ Value"},
-    {52, "$ Value"},
-    {62, "$ MarkUp"},
-    {71, "% MarkUp"},
-    {80, "% Margin"},
-    {89, "OnHand"},
-    {98, "Long Description"},
-    {121, "Vendor Id"},
-});
+constexpr HeadingLine kHeading2 =
+    heading_line({at(1, "Item Index"), at(14, "Short Name"), at(28, "Price"), at(38, "Cost"), at(44, "$ Value"),
+                  at(52, "$ Value"), at(62, "$ MarkUp"), at(71, "% MarkUp"), at(80, "% Margin"), at(89, "OnHand"),
+                  at(98, "Long Description"), at(121, "Vendor Id")});
 
 constexpr FrameLayout kLayout{
-    .title = "---- Current VALUE of Inventory -----",
-    .heading1 = kHeading1.text(),
-    .heading2 = kHeading2.text(),
-};
+    .title = "---- Current VALUE of Inventory -----", .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
 
 // An item's figures; zero where a figure does not apply.
 struct ValueFigures {
@@ -82,32 +62,27 @@ ValueFigures compute(const ItemArea& area) {
   return f;
 }
 
-class InventoryValue final : public TotalledListing {
- public:
-  explicit InventoryValue(RunContext& ctx) : TotalledListing(ctx, kLayout, Closing::kAlways) {}
-
- private:
-  void take_item(const ItemArea& area) override {
-    const ValueFigures f = compute(area);
-    frame_.clear_line();
-    frame_.put_text(1, text(area, item::StockIndex));
-    frame_.put_text(14, text(area, item::ShortName));
-    frame_.put_real(26, 8, 2, f.unit_price);
-    frame_.put_real(34, 8, 2, f.unit_cost);
-    frame_.put_real(42, 9, 2, f.sales_value);
-    frame_.put_real(51, 9, 2, f.purchase_value);
-    frame_.put_real(60, 9, 2, f.markup_amount);
-    frame_.put_real(69, 9, 2, f.markup_percent);
-    frame_.put_real(78, 9, 2, f.margin_percent);
-    frame_.put_number(88, 6, i32(area, item::QOH));
-    frame_.put_text(96, text(area, item::LongName));
-    frame_.put_text(121, text(area, item::Vendor));
-    write_item_line(f.sales_value, f.purchase_value);
-  }
-};
+ItemTotals place_line(const ItemArea& area, ReportFrame& frame) {
+  const ValueFigures f = compute(area);
+  frame.put_text(1, text(area, item::StockIndex));
+  frame.put_text(14, text(area, item::ShortName));
+  frame.put_real(26, 8, 2, f.unit_price);
+  frame.put_real(34, 8, 2, f.unit_cost);
+  frame.put_real(42, 9, 2, f.sales_value);
+  frame.put_real(51, 9, 2, f.purchase_value);
+  frame.put_real(60, 9, 2, f.markup_amount);
+  frame.put_real(69, 9, 2, f.markup_percent);
+  frame.put_real(78, 9, 2, f.margin_percent);
+  frame.put_int_zero_blank(88, 6, i32(area, item::QOH));
+  frame.put_text(96, text(area, item::LongName));
+  frame.put_text(121, text(area, item::Vendor));
+  return {f.sales_value, f.purchase_value};
+}
 
 }  // namespace
 
-std::unique_ptr<Report> make_inventory_value(RunContext& ctx) { return std::make_unique<InventoryValue>(ctx); }
+std::unique_ptr<Report> make_inventory_value(RunContext& ctx) {
+  return make_totalled_listing(ctx, kLayout, Closing::kAlways, every_item, place_line);
+}
 
 }  // namespace report

@@ -18,31 +18,24 @@ namespace {
 
 // 14 names over the 13 values: there is a "Shortage" name but no such value.
 constexpr std::string_view kHeading =
-    "StockIndex,LongName,Vendor Id,Alternate,UntPrice,U"
-    "ntCost,Margin,MarkUp,InvValue,QOH,QOS,Shortage,"
-    "   "
-    "CycSold,YTDSold";
+    "StockIndex,LongName,Vendor Id,Alternate,UntPrice,UntCost,Margin,MarkUp,"
+    "InvValue,QOH,QOS,Shortage,   CycSold,YTDSold";
 static_assert(kHeading.size() == 115);
 
-class ItemExport final : public CsvExport {
- public:
-  explicit ItemExport(RunContext& ctx) : CsvExport(ctx, "KOROt15.csv", kHeading) {}
-
- private:
-  void place_fields(const ItemArea& it, ReportFrame& f) override {
-    const MarginFigures m = margin_figures(it);
-    place_identity_and_margin(it, m, f);
-    f.put_real(89, 6, 2, m.mark_up);
-    f.put_real(96, 7, 2, m.inventory);
-    f.put_number(104, 5, i32(it, item::QOH));
-    f.put_number(110, 5, i32(it, item::QOS));
-    f.put_number(116, 5, i32(it, item::CycSold));
-    f.put_number(122, 5, i32(it, item::YTDSold));
-  }
-};
+void place_fields(const ItemArea& it, ReportFrame& f) {
+  const MarginFigures m = place_identity_and_margin(it, f);
+  f.put_real(89, 6, 2, m.mark_up);
+  f.put_real(96, 7, 2, m.inventory);
+  f.put_int_zero_blank(104, 5, i32(it, item::QOH));
+  f.put_int_zero_blank(110, 5, i32(it, item::QOS));
+  f.put_int_zero_blank(116, 5, i32(it, item::CycSold));
+  f.put_int_zero_blank(122, 5, i32(it, item::YTDSold));
+}
 
 }  // namespace
 
-std::unique_ptr<Report> make_item_export(RunContext& ctx) { return std::make_unique<ItemExport>(ctx); }
+std::unique_ptr<Report> make_item_export(RunContext& ctx) {
+  return make_csv_export(ctx, "KOROt15.csv", kHeading, place_fields);
+}
 
 }  // namespace report

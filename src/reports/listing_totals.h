@@ -1,14 +1,11 @@
-// The frame shared by the item listings that count every item line twice
-// against the page and end with a rule line and a line of two totals (the
-// inventory value, current sales and current purchases listings).
+// The item listings that count every item line twice against the page and
+// end with a rule line and a line of two totals: the inventory value,
+// current sales and current purchases listings.  A listing's own file only
+// chooses its items, computes their figures and fills their columns; this
+// frame does the rest.
 //
-// Calls: a listing's take_item() selects the item or not and, when
-// selected, builds its line and hands it to write_item_line(); the finishing
-// call writes the closing lines before the work file is closed.
-//
-// Paging: the line count goes up by 1 before an item line (the page header
-// is written when it passes the page length) and by 1 more after it, so a
-// page of 54 lines holds at most 27 item lines.
+// Paging: an item line counts as two lines, so a page of 54 lines holds at
+// most 27 item lines.
 //
 // Closing lines: a rule record (a blank, then 131 hyphens) and a totals
 // record of 132 blanks carrying two single-precision sums as amount fields:
@@ -18,51 +15,37 @@
 // page, checked for a page break or echoed.
 #pragma once
 
-#include "report_common/field_routines.h"
-#include "report_common/framed_report.h"
+#include <memory>
+#include <string_view>
+
+#include "report_common/report_frame.h"
+#include "report_common/run_context.h"
 
 namespace report {
 
-class TotalledListing : public FramedReport {
- public:
-  // When the closing lines are written.
-  enum class Closing {
-    kAlways,        // even when no item was listed
-    kAfterARecord,  // only when the listing wrote at least one record
-  };
-
- protected:
-  TotalledListing(RunContext& ctx, const FrameLayout& layout, Closing closing)
-      : FramedReport(ctx, layout), closing_(closing) {}
-
-  // Adds the item's two figures to the totals and writes the item line now
-  // in the line buffer as the next record, with a page header first when
-  // one is due; echoes it by the common rule and counts it twice.
-  void write_item_line(float first_total, float second_total) {
-    first_total_ += first_total;
-    second_total_ += second_total;
-    if (!frame_.start_page_if_due() || !frame_.write_detail()) return;
-    frame_.set_line_count(frame_.line_count() + 1);
-  }
-
- private:
-  void finish() final {
-    if (closing_ == Closing::kAlways || frame_.record_number() > 0) write_closing_lines();
-  }
-
-  void write_closing_lines() {
-    frame_.clear_line();
-    fill_chars(frame_.columns(2, kPrintColumns - 1), '-', kPrintColumns - 1);
-    if (!frame_.write_record()) return;
-    frame_.clear_line();
-    frame_.put_real(40, 10, 2, first_total_);
-    frame_.put_real(51, 9, 2, second_total_);
-    frame_.write_record();
-  }
-
-  Closing closing_;
-  float first_total_ = 0.0f;
-  float second_total_ = 0.0f;
+// An item's two figures added into the totals.
+struct ItemTotals {
+  float first;
+  float second;
 };
+
+// When the closing lines are written.
+enum class Closing {
+  kAlways,        // even when no item was listed
+  kAfterARecord,  // only when the listing wrote at least one record
+};
+
+// Whether an item is listed.
+using ItemSelection = bool (*)(const ItemArea& item);
+// Places the item's line into the line buffer, set to blanks, and returns
+// the item's figures for the totals.
+using LinePlacement = ItemTotals (*)(const ItemArea& item, ReportFrame& frame);
+
+// The selection of a listing that lists every item.
+inline bool every_item(const ItemArea&) { return true; }
+
+// `layout` gives the title and the column headings.
+std::unique_ptr<Report> make_totalled_listing(RunContext& ctx, const FrameLayout& layout, Closing closing,
+                                              ItemSelection selected, LinePlacement place_line);
 
 }  // namespace report

@@ -15,6 +15,8 @@
 
 namespace report {
 
+namespace {
+
 MarginFigures margin_figures(const ItemArea& it) {
   const float price = static_cast<float>(i32(it, item::Price));
   const float cost = static_cast<float>(i32(it, item::UntCost));
@@ -27,11 +29,14 @@ MarginFigures margin_figures(const ItemArea& it) {
   return m;
 }
 
+}  // namespace
+
 float value_at_cost(std::int32_t quantity, const ItemArea& it) {
   return static_cast<float>(quantity) * static_cast<float>(i32(it, item::UntCost)) / 1000.0f;
 }
 
-void place_identity_and_margin(const ItemArea& it, const MarginFigures& m, ReportFrame& f) {
+MarginFigures place_identity_and_margin(const ItemArea& it, ReportFrame& f) {
+  const MarginFigures m = margin_figures(it);
   f.put_text(1, text(it, item::StockIndex));
   f.put_text(14, text(it, item::LongName));
   f.put_text(39, text(it, item::Vendor));
@@ -39,35 +44,30 @@ void place_identity_and_margin(const ItemArea& it, const MarginFigures& m, Repor
   f.put_real(65, 7, 2, m.price);
   f.put_real(73, 7, 2, m.cost);
   f.put_real(81, 7, 2, m.margin);
+  return m;
 }
 
 namespace {
 
 // The 11 names stand as they are; they do not line up with the 12 values.
 constexpr std::string_view kHeading =
-    "StockIndex,ShortName,Price,AvgCost,Margin,%MarkUp,"
-    "InvValue,QOH,QOS,Shortage,Vendor,";
+    "StockIndex,ShortName,Price,AvgCost,Margin,%MarkUp,InvValue,QOH,QOS,Shortage,Vendor,";
 static_assert(kHeading.size() == 83);
 
-class MarginExport final : public CsvExport {
- public:
-  explicit MarginExport(RunContext& ctx) : CsvExport(ctx, "OUTF21.DAT", kHeading) {}
-
- private:
-  void place_fields(const ItemArea& it, ReportFrame& f) override {
-    const MarginFigures m = margin_figures(it);
-    place_identity_and_margin(it, m, f);
-    f.put_real(89, 7, 2, m.mark_up);
-    f.put_real(97, 8, 2, m.inventory);
-    f.put_number(106, 6, i32(it, item::QOH));
-    f.put_number(113, 6, i32(it, item::QOS));
-    // Seven columns, so that both decimals show and CR LF keeps bytes 127-128.
-    f.put_real(120, 7, 2, value_at_cost(i32(it, item::QOS), it));
-  }
-};
+void place_fields(const ItemArea& it, ReportFrame& f) {
+  const MarginFigures m = place_identity_and_margin(it, f);
+  f.put_real(89, 7, 2, m.mark_up);
+  f.put_real(97, 8, 2, m.inventory);
+  f.put_int_zero_blank(106, 6, i32(it, item::QOH));
+  f.put_int_zero_blank(113, 6, i32(it, item::QOS));
+  // Seven columns, so that both decimals show and CR LF keeps bytes 127-128.
+  f.put_real(120, 7, 2, value_at_cost(i32(it, item::QOS), it));
+}
 
 }  // namespace
 
-std::unique_ptr<Report> make_margin_export(RunContext& ctx) { return std::make_unique<MarginExport>(ctx); }
+std::unique_ptr<Report> make_margin_export(RunContext& ctx) {
+  return make_csv_export(ctx, kWorkFile, kHeading, place_fields);
+}
 
 }  // namespace report

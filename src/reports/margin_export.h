@@ -22,14 +22,12 @@ struct MarginFigures {
   float inventory;
 };
 
-MarginFigures margin_figures(const ItemArea& it);
-
 // A quantity valued at the unit cost: quantity x UntCost / 1000.
 float value_at_cost(std::int32_t quantity, const ItemArea& it);
 
 // Columns 1-87 of both records: 1-12 StockIndex, 14-37 LongName, 39-50
 // Vendor, 52-63 Alternate, then price, cost and margin with 2 decimals in
-// 65-71, 73-79 and 81-87.
-void place_identity_and_margin(const ItemArea& it, const MarginFigures& m, ReportFrame& f);
+// 65-71, 73-79 and 81-87.  Returns the item's figures for the rest.
+MarginFigures place_identity_and_margin(const ItemArea& it, ReportFrame& f);
 
 }  // namespace report

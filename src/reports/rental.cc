@@ -4,8 +4,8 @@
 // tells them apart by the current report number: 7 is the full listing, any
 // other number the rented one.
 //
-// The line count is set back to 0 after every line, so the listing has one
-// page header at its top and never breaks, however many items it holds.
+// The listing has one page header at its top and never breaks, however many
+// items it holds.
 //
 // Detail line, from column 1 (the first character of the stock index takes
 // the carriage-control column):
@@ -18,6 +18,7 @@
 
 #include "report_common/field_routines.h"
 #include "report_common/framed_report.h"
+#include "report_common/heading_line.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -28,22 +29,21 @@ constexpr std::int16_t kAllRentals = 7;
 constexpr std::string_view kTitleAll = "------ Rental  Inventory Status -----";
 constexpr std::string_view kTitleRented = "--- Rented Inventory Stock Status ---";
 
-// Column-heading lines; the frame blanks the columns after them.
-constexpr std::string_view kHeading1 =
-    "Item Index   Short Name   Long Description          $/Unit C"
-    "ross x Renter    Out    Out";
-constexpr std::string_view kHeading2 =
-    "                                                    Price  P"
-    "LU-X T Phone#   Date   Time";
+constexpr HeadingLine kHeading1 =
+    heading_line({at(1, "Item Index"), at(14, "Short Name"), at(27, "Long Description"), at(53, "$/Unit"),
+                  at(60, "Cross x"), at(68, "Renter"), at(78, "Out"), at(85, "Out")});
+constexpr HeadingLine kHeading2 =
+    heading_line({at(53, "Price"), at(60, "PLU-X"), at(66, "T"), at(68, "Phone#"), at(77, "Date"), at(84, "Time")});
 
-// OutDate and OutTime stand next to each other: 12 characters from 82.
-constexpr Field kOutDateTime{"OutDateTime", 82, 12, FieldKind::kText};
 constexpr std::string_view kBlank12 = "            ";
 
 class Rental final : public FramedReport {
  public:
   explicit Rental(RunContext& ctx)
-      : FramedReport(ctx, FrameLayout{.title = kTitleAll, .heading1 = kHeading1, .heading2 = kHeading2}) {}
+      : FramedReport(
+            ctx,
+            FrameLayout{
+                .title = kTitleAll, .heading1 = kHeading1.text(), .heading2 = kHeading2.text(), .one_header = true}) {}
 
  private:
   // The report number is known by the first call; it picks the title.
@@ -54,13 +54,11 @@ class Rental final : public FramedReport {
 
   bool selected(const ItemArea& it) const {
     if (i16(it, item::Cat) != item::kRentalCategory) return false;
-    return all_rentals_ || compare_chars(text(it, kOutDateTime), kBlank12, 12) != 0;
+    return all_rentals_ || compare_chars(text(it, item::OutDateTime), kBlank12, 12) != 0;
   }
 
   void take_item(const ItemArea& it) override {
     if (!selected(it)) return;
-    if (!frame_.start_page_if_due()) return;
-
     frame_.clear_line();
     frame_.put_text(1, text(it, item::StockIndex));
     frame_.put_text(14, text(it, item::ShortName));
@@ -76,8 +74,7 @@ class Rental final : public FramedReport {
     frame_.put_text(77, text(it, item::OutDate));
     frame_.put_text(84, text(it, item::OutTime));
 
-    frame_.write_detail();
-    frame_.set_line_count(0);
+    frame_.write_line();
   }
 
   bool all_rentals_ = true;

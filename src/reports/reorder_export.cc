@@ -15,14 +15,8 @@ namespace report {
 
 namespace {
 
-constexpr std::string_view kHeading =
-    "StockIndex,ShortName,Price,QOH,QOO,MOQ,ROQ,ROP,POI"
-    ",QOS,CPQ,Vendor,";
+constexpr std::string_view kHeading = "StockIndex,ShortName,Price,QOH,QOO,MOQ,ROQ,ROP,POI,QOS,CPQ,Vendor,";
 static_assert(kHeading.size() == 66);
-
-// CPQ is the low-order half of YTDPurchQty: the two bytes at offset 166,
-// read as a signed 16-bit number.
-constexpr Field kCpq{"CPQ", item::YTDPurchQty.offset, 2, FieldKind::kInt16};
 
 // The re-order quantity: MOQ when the stock on hand has fallen to the
 // re-order point and less than MOQ is on order; otherwise 0.
@@ -31,29 +25,25 @@ std::int32_t reorder_quantity(const ItemArea& it) {
   return i32(it, item::QOH) <= i32(it, item::ROP) && i32(it, item::QOO) < moq ? moq : 0;
 }
 
-class ReorderExport final : public CsvExport {
- public:
-  explicit ReorderExport(RunContext& ctx) : CsvExport(ctx, "OUTF21.DAT", kHeading) {}
-
- private:
-  void place_fields(const ItemArea& it, ReportFrame& f) override {
-    f.put_text(1, text(it, item::StockIndex));
-    f.put_text(14, text(it, item::ShortName));
-    f.put_real(27, 7, 3, static_cast<float>(i32(it, item::Price)) / 1000.0f);
-    f.put_number(35, 5, i32(it, item::QOH));
-    f.put_number(41, 5, i32(it, item::QOO));
-    f.put_number(47, 5, i32(it, item::MOQ));
-    f.put_number(53, 5, reorder_quantity(it));
-    f.put_number(59, 5, i32(it, item::ROP));
-    f.put_number(65, 5, i32(it, item::POI));
-    f.put_number(71, 5, i32(it, item::QOS));
-    f.put_number(77, 5, i16(it, kCpq));
-    f.put_text(83, text(it, item::Vendor));
-  }
-};
+void place_fields(const ItemArea& it, ReportFrame& f) {
+  f.put_text(1, text(it, item::StockIndex));
+  f.put_text(14, text(it, item::ShortName));
+  f.put_real(27, 7, 3, static_cast<float>(i32(it, item::Price)) / 1000.0f);
+  f.put_int_zero_blank(35, 5, i32(it, item::QOH));
+  f.put_int_zero_blank(41, 5, i32(it, item::QOO));
+  f.put_int_zero_blank(47, 5, i32(it, item::MOQ));
+  f.put_int_zero_blank(53, 5, reorder_quantity(it));
+  f.put_int_zero_blank(59, 5, i32(it, item::ROP));
+  f.put_int_zero_blank(65, 5, i32(it, item::POI));
+  f.put_int_zero_blank(71, 5, i32(it, item::QOS));
+  f.put_int_zero_blank(77, 5, i16(it, item::CPQ));
+  f.put_text(83, text(it, item::Vendor));
+}
 
 }  // namespace
 
-std::unique_ptr<Report> make_reorder_export(RunContext& ctx) { return std::make_unique<ReorderExport>(ctx); }
+std::unique_ptr<Report> make_reorder_export(RunContext& ctx) {
+  return make_csv_export(ctx, kWorkFile, kHeading, place_fields);
+}
 
 }  // namespace report

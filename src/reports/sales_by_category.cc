@@ -40,14 +40,10 @@ constexpr int kCsvLineLength = 134;
 constexpr int kSearchWindow = 30;
 constexpr int kLongestName = 18;
 
-constexpr std::string_view kHeading1 =
-    "                     |-------Sales this Cycle------|     |--"
-    "------Sales THIS YTD-------|    CycPurc  YTDPurc    Retail  "
-    "Cost     YTD";
-constexpr std::string_view kHeading2 =
-    " Ct cNT  Name        Sold $  Cost $ Margin$ Margin%       So"
-    "ld $  Cost $ Margin$ Margin%      $         $       $Value  "
-    "$Value   QOH";
+constexpr HeadingLine kHeading1 = heading_line(
+    kSalesHeading1, {at(93, "CycPurc"), at(102, "YTDPurc"), at(113, "Retail"), at(121, "Cost"), at(130, "YTD")});
+constexpr HeadingLine kHeading2 =
+    heading_line(kSalesHeading2, {at(95, "$"), at(105, "$"), at(113, "$Value"), at(121, "$Value"), at(130, "QOH")});
 
 using CategoryName = std::array<char, kNameLength>;
 using CsvLine = std::array<char, kCsvLineLength>;
@@ -55,8 +51,8 @@ using CsvLine = std::array<char, kCsvLineLength>;
 FrameLayout category_layout() {
   FrameLayout layout;
   layout.title = "----- Sales & VALUE by Category -----";
-  layout.heading1 = kHeading1;
-  layout.heading2 = kHeading2;
+  layout.heading1 = kHeading1.text();
+  layout.heading2 = kHeading2.text();
   layout.recreate = true;
   return layout;
 }
@@ -111,7 +107,7 @@ class SalesByCategory final : public GroupedSalesReport {
   }
 
   void put_label(int number) override {
-    frame_.put_int_text(2, 2, static_cast<std::int16_t>(number));
+    frame_.put_int_last_digits(2, 2, static_cast<std::int16_t>(number));
     // Written as 16 characters; the cycle sales then take column 20.
     const CategoryName& name = names_[static_cast<std::size_t>(number - 1)];
     frame_.put_text(5, std::string_view(name.data(), 16));

@@ -38,7 +38,7 @@ class SalesByDepartment final : public UnitsAndValueReport {
   }
 
   void put_label(int number) override {
-    frame_.put_int_text(2, 3, static_cast<std::int16_t>(number));
+    frame_.put_int_last_digits(2, 3, static_cast<std::int16_t>(number));
     // Written as 15 characters; the cycle sales then take column 20.
     frame_.put_text(6, std::string_view(labels_[static_cast<std::size_t>(number - 1)].data(), 15));
   }

@@ -51,7 +51,7 @@ class SalesByVendor final : public UnitsAndValueReport {
   }
 
   void put_label(int number) override {
-    frame_.put_int_text(2, 3, static_cast<std::int16_t>(number));
+    frame_.put_int_last_digits(2, 3, static_cast<std::int16_t>(number));
     const VendorId& id = ids_[static_cast<std::size_t>(number - 1)];
     frame_.put_text(6, std::string_view(id.data(), id.size()));
   }

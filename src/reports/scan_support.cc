@@ -15,6 +15,7 @@
 #include <array>
 
 #include "report_common/framed_report.h"
+#include "report_common/heading_line.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -23,21 +24,15 @@ namespace {
 
 constexpr std::string_view kTitle = "----- Scan support    Parameters ----";
 
-// 132 columns each, split every 44 columns.
-constexpr std::string_view kHeading1 =
-    "      SKU                UPC      PLU     Sh"   // 1-44
-    "ort        Long                  Unit     |-"   // 45-88
-    "------- Itemizer Codes --------| Vendor    |";  // 89-132
-constexpr std::string_view kHeading2 =
-    " Stock Index #       Alternate #  Xref# Desc"   // 1-44
-    "ription  Description             Price     D"   // 45-88
-    "ept Cat Tx Cl Cs Ln Sc Ds Tg Sk Name/ID#    ";  // 89-132
+constexpr HeadingLine kHeading1 =
+    heading_line({at(7, "SKU"), at(26, "UPC"), at(35, "PLU"), at(43, "Short"), at(56, "Long"), at(78, "Unit"),
+                  at(87, "|-------- Itemizer Codes --------|"), at(122, "Vendor"), at(132, "|")});
+constexpr HeadingLine kHeading2 = heading_line(
+    {at(2, "Stock Index #"), at(22, "Alternate #"), at(35, "Xref#"), at(41, "Description"), at(54, "Description"),
+     at(78, "Price"), at(88, "Dept"), at(93, "Cat"), at(97, "Tx Cl Cs Ln Sc Ds Tg Sk"), at(121, "Name/ID#")});
 
 constexpr int kPageLength = 50;
 constexpr int kEchoColumns = 120;
-
-// The key after its record class: stock index and key rest together.
-constexpr Field kKeyTail{"KeyTail", 2, 20, FieldKind::kText};
 
 // The itemizer codes in the order of their columns, from column 96 on.
 constexpr std::array kItemizerCodes{item::Tx, item::Cl, item::Cs, item::Ln, item::Sc, item::Ds, item::Tg, item::Sk};
@@ -47,32 +42,32 @@ constexpr int kItemizerWidth = 3;
 class ScanSupport final : public FramedReport {
  public:
   explicit ScanSupport(RunContext& ctx)
-      : FramedReport(
-            ctx,
-            FrameLayout{.title = kTitle, .heading1 = kHeading1, .heading2 = kHeading2, .page_length = kPageLength}) {}
+      : FramedReport(ctx, FrameLayout{.title = kTitle,
+                                      .heading1 = kHeading1.text(),
+                                      .heading2 = kHeading2.text(),
+                                      .page_length = kPageLength,
+                                      .echo_columns = kEchoColumns,
+                                      .echo_every_line = true}) {}
 
  private:
   void take_item(const ItemArea& it) override {
     frame_.clear_line();
-    frame_.put_text(2, text(it, kKeyTail));
+    frame_.put_text(2, text(it, item::KeyTail));
     frame_.put_text(22, text(it, item::Alternate));
     frame_.put_text(35, text(it, item::PLU).substr(0, 5));
     frame_.put_text(41, text(it, item::ShortName));
     frame_.put_text(54, text(it, item::LongName));
     // A zero price shows as blanks, not as 0.000.
     if (const std::int32_t price = i32(it, item::Price); price != 0) frame_.put_decimal(78, 8, 3, price);
-    frame_.put_integer(86, 6, i16(it, item::Dept));
-    frame_.put_integer(92, 4, i16(it, item::Cat));
+    frame_.put_int_overflow_stars(86, 6, i16(it, item::Dept));
+    frame_.put_int_overflow_stars(92, 4, i16(it, item::Cat));
     int column = kItemizerColumn;
     for (const Field& code : kItemizerCodes) {
-      frame_.put_integer(column, kItemizerWidth, i16(it, code));
+      frame_.put_int_overflow_stars(column, kItemizerWidth, i16(it, code));
       column += kItemizerWidth;
     }
     frame_.put_text(121, text(it, item::Vendor));
-
-    if (!frame_.start_page_if_due()) return;
-    if (!frame_.write_record()) return;
-    frame_.echo(kEchoColumns);
+    frame_.write_line();
   }
 };
 

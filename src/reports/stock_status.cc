@@ -12,9 +12,8 @@
 // there.
 //
 // Paging: every detail line counts two lines against the page length of 54,
-// and a header is due when the count plus one exceeds 54, so a page holds at
-// most 27 detail lines.  Report 5 passes over an item without a suggestion
-// before the page test, leaving the count as it was.
+// so a page holds at most 27 detail lines.  An item report 5 passes over
+// counts nothing.
 //
 // Detail line (columns not named are blank):
 //    2- 21  the 20 key characters after "12"   22- 26  PLU, first 5 characters
@@ -25,6 +24,7 @@
 //   93- 98 QOH   99-104 QOO   105-110 MOQ   111-116 suggestion (ROQ field)
 //  117-122 ROP  123-127 POI   128-132 QOS   (integer columns)
 #include "report_common/framed_report.h"
+#include "report_common/heading_line.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -35,17 +35,13 @@ constexpr std::string_view kTitleAll = "------ Current Inventory Status -----";
 constexpr std::string_view kTitleBelowMinimum = "----- Below Minimum Stock Status ----";
 constexpr std::int16_t kBelowMinimum = 2;
 
-// 132 columns each, split every 44 columns.
-constexpr std::string_view kHeading1 =
-    "      SKU             OPEN    LONG          "   // 1-44
-    "          Short     Unit     Unit  Qty Unit "   // 45-88
-    " Pkg |--- U n i t s   I n v e n t o r y ---|";  // 89-132
-constexpr std::string_view kHeading2 =
-    " Stock Index #        Dept# Description     "   // 1-44
-    "         Dscprtn    Price    Cost /Pkg Dscp "   // 45-88
-    "Dscp   QOH   QOO   MOQ   ROQ   ROP  Phy  Shr";  // 89-132
-
-constexpr Field kKeyTail{"KeyTail", 2, 20, FieldKind::kText};
+constexpr HeadingLine kHeading1 =
+    heading_line({at(7, "SKU"), at(23, "OPEN"), at(31, "LONG"), at(55, "Short"), at(65, "Unit"), at(74, "Unit"),
+                  at(80, "Qty"), at(84, "Unit"), at(90, "Pkg"), at(94, "|--- U n i t s   I n v e n t o r y ---|")});
+constexpr HeadingLine kHeading2 =
+    heading_line({at(2, "Stock Index #"), at(23, "Dept#"), at(29, "Description"), at(54, "Dscprtn"), at(65, "Price"),
+                  at(74, "Cost"), at(79, "/Pkg"), at(84, "Dscp"), at(89, "Dscp"), at(96, "QOH"), at(102, "QOO"),
+                  at(108, "MOQ"), at(114, "ROQ"), at(120, "ROP"), at(125, "Phy"), at(130, "Shr")});
 
 // Each detail line counts this many lines against the page length.
 constexpr int kLinesPerDetail = 2;
@@ -64,43 +60,37 @@ class StockStatus final : public FramedReport {
  public:
   StockStatus(RunContext& ctx, std::int16_t variant)
       : FramedReport(ctx, FrameLayout{.title = variant == kBelowMinimum ? kTitleBelowMinimum : kTitleAll,
-                                      .heading1 = kHeading1,
-                                      .heading2 = kHeading2}),
+                                      .heading1 = kHeading1.text(),
+                                      .heading2 = kHeading2.text(),
+                                      .lines_per_detail = kLinesPerDetail}),
         below_minimum_(variant == kBelowMinimum) {}
 
  private:
   void take_item(const ItemArea& it) override {
     const std::int32_t suggestion = suggested_order(it);
     if (below_minimum_ && suggestion <= 0) return;
-
-    if (frame_.line_count() + 1 > frame_.page_length()) {
-      if (!frame_.write_page_header()) return;
-      frame_.set_line_count(0);
-    }
     // `it` is the run's item area: the suggestion replaces the recorded ROQ
     // there and is printed from it.
     set_i32(ctx_.item, item::ROQ, suggestion);
 
     frame_.clear_line();
-    frame_.put_text(2, text(it, kKeyTail));
+    frame_.put_text(2, text(it, item::KeyTail));
     frame_.put_text(22, text(it, item::PLU).substr(0, 5));
     frame_.put_text(28, text(it, item::LongName));
     frame_.put_text(53, text(it, item::ShortName).substr(0, 8));
     frame_.put_decimal(61, 8, 3, i32(it, item::Price));
     frame_.put_decimal(69, 8, 3, i32(it, item::UntCost));
-    frame_.put_integer(77, 6, i32(it, item::PkgQty));
+    frame_.put_int_overflow_stars(77, 6, i32(it, item::PkgQty));
     frame_.put_text(84, text(it, item::UnitDscp).substr(0, 4));
     frame_.put_text(89, text(it, item::OutDate).substr(0, 4));
-    frame_.put_integer(93, 6, i32(it, item::QOH));
-    frame_.put_integer(99, 6, i32(it, item::QOO));
-    frame_.put_integer(105, 6, i32(it, item::MOQ));
-    frame_.put_integer(111, 6, i32(it, item::ROQ));
-    frame_.put_integer(117, 6, i32(it, item::ROP));
-    frame_.put_integer(123, 5, i32(it, item::POI));
-    frame_.put_integer(128, 5, i32(it, item::QOS));
-
-    frame_.set_line_count(frame_.line_count() + kLinesPerDetail);
-    frame_.write_detail();
+    frame_.put_int_overflow_stars(93, 6, i32(it, item::QOH));
+    frame_.put_int_overflow_stars(99, 6, i32(it, item::QOO));
+    frame_.put_int_overflow_stars(105, 6, i32(it, item::MOQ));
+    frame_.put_int_overflow_stars(111, 6, i32(it, item::ROQ));
+    frame_.put_int_overflow_stars(117, 6, i32(it, item::ROP));
+    frame_.put_int_overflow_stars(123, 5, i32(it, item::POI));
+    frame_.put_int_overflow_stars(128, 5, i32(it, item::QOS));
+    frame_.write_line();
   }
 
   bool below_minimum_;

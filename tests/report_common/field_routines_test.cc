@@ -19,7 +19,7 @@ std::string written(int width, Write write) {
 }
 
 std::string real(float value, int decimals, int width) {
-  return written(width, [&](std::span<char> f) { real_to_text(value, decimals, width, f); });
+  return written(width, [&](std::span<char> f) { real_to_text(value, f, width, decimals); });
 }
 std::string number(std::int32_t value, int width) {
   return written(width, [&](std::span<char> f) { int_to_number_text(value, f, width); });
@@ -34,7 +34,7 @@ std::string integer_col(std::int64_t value, int width) {
   return written(width, [&](std::span<char> f) { integer_column(value, f, width); });
 }
 std::string decimal_col(std::int64_t scaled, int decimals, int width) {
-  return written(width, [&](std::span<char> f) { decimal_column(scaled, decimals, width, f); });
+  return written(width, [&](std::span<char> f) { decimal_column(scaled, f, width, decimals); });
 }
 
 std::string squeezed(std::string s, int length) {

@@ -50,7 +50,7 @@ ItemArea stock_item(std::string_view sku, std::int32_t qoh, std::int32_t qoo, st
   return it;
 }
 
-// Expected file rpt02_reorder.dat, checked column by column by hand:
+// Expected file rpt02_reorder.txt, checked column by column by hand:
 //   record 1  the heading: the 13 names in cols 1-66, blanks to col 126.
 //   Every item record: cols 1-12 StockIndex, 14-25 ShortName, 27-33 price
 //   with 3 decimals, then QOH, QOO, MOQ, ROQ, ROP, POI, QOS, CPQ in five
@@ -76,7 +76,7 @@ TEST(ReorderExportRun, GoldenFile) {
                                   "02");
   test_support::expect_clean_exit(r);
   const std::string& file = r.output;
-  test_support::expect_golden(file, "reports/golden/rpt02_reorder.dat");
+  test_support::expect_golden(file, "reports/golden/rpt02_reorder.txt");
   // The items are records 2 to 6, so only the heading is echoed.
   EXPECT_NE(r.console.find(echoed(record(file, 1))), std::string::npos);
   EXPECT_EQ(r.console.find("R-A"), std::string::npos);
@@ -105,7 +105,7 @@ TEST(ReorderExportRun, FailedOpenWritesAndEchoesNothing) {
 
 // ---- report 6, the margin and value export ----
 
-// Expected file rpt06_margin.dat, checked column by column by hand:
+// Expected file rpt06_margin.txt, checked column by column by hand:
 //   record 1  the heading: the 11 names in cols 1-83, blanks to col 126.
 //   Every item record: cols 1-12 StockIndex, 14-37 LongName, 39-50 Vendor,
 //   52-63 Alternate, 65-71 price, 73-79 cost, 81-87 margin, 89-95 mark-up,
@@ -138,13 +138,13 @@ TEST(MarginExportRun, GoldenFile) {
       "06");
   test_support::expect_clean_exit(r);
   const std::string& file = r.output;
-  test_support::expect_golden(file, "reports/golden/rpt06_margin.dat");
+  test_support::expect_golden(file, "reports/golden/rpt06_margin.txt");
   EXPECT_NE(r.console.find(echoed(record(file, 1))), std::string::npos);
 }
 
 // ---- report 15, the item export file ----
 
-// Expected file rpt15_items.csv, checked column by column by hand:
+// Expected file rpt15_items.txt, checked column by column by hand:
 //   record 1  the heading: 14 names in cols 1-97, three blanks, "CycSold,
 //             YTDSold" in cols 101-115, blanks to col 126.
 //   Every item record: cols 1-87 as report 6's, 89-94 mark-up, 96-102
@@ -174,7 +174,7 @@ TEST(ItemExportRun, GoldenFileAndWorkFileUntouched) {
       dir.path(), {a, priced("X-B", 2000, 2500, 40, 0), priced("X-C", 500, 100, 100000, -3)}, "15", "KOROt15.csv");
   test_support::expect_clean_exit(r);
   const std::string& file = r.output;
-  test_support::expect_golden(file, "reports/golden/rpt15_items.csv");
+  test_support::expect_golden(file, "reports/golden/rpt15_items.txt");
   EXPECT_NE(r.console.find(echoed(record(file, 1))), std::string::npos);
   EXPECT_EQ(test_support::read_file(dir / "OUTF21.DAT"), old_work);
 }

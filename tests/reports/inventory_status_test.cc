@@ -188,19 +188,18 @@ TEST(InventoryStatusProgram, SecondPageBeginsAtRecord63) {
   const ProgramRun run = run_program(numbered_items(55), true);
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.diagnostics, "");
-  test_support::expect_golden(run.output, "reports/golden/rpt01_two_pages.dat");
-  test_support::expect_golden(run.console, "reports/golden/rpt01_two_pages.console");
+  test_support::expect_golden_run(run, "rpt01_two_pages");
 }
 
 // Exactly one page: the same 62 records as the first page of the 55-item
-// run and no second header.  rpt01_one_page.console: the echoes of records
+// run and no second header.  rpt01_one_page_console.txt: the echoes of records
 // 11 to 61 (items 3, 13, ..., 53) and the completion lines.
 TEST(InventoryStatusProgram, ExactlyOnePage) {
   const ProgramRun run = run_program(numbered_items(54), true);
   EXPECT_EQ(run.exit_code, 0);
-  const std::string two_pages = read_file(test_support::data_path("reports/golden/rpt01_two_pages.dat"));
+  const std::string two_pages = read_file(test_support::data_path("reports/golden/rpt01_two_pages.txt"));
   EXPECT_EQ(run.output, two_pages.substr(0, 62 * test_support::kPrintRecord));
-  test_support::expect_golden(run.console, "reports/golden/rpt01_one_page.console");
+  test_support::expect_golden(run.console, "reports/golden/rpt01_one_page_console.txt");
 }
 
 // rpt01_blank_headings.*: no control records and a month of 13: header
@@ -209,8 +208,7 @@ TEST(InventoryStatusProgram, ExactlyOnePage) {
 TEST(InventoryStatusProgram, BlankHeadingsAndMonth13) {
   const ProgramRun run = run_program(numbered_items(2), false, "133108");
   EXPECT_EQ(run.exit_code, 0);
-  test_support::expect_golden(run.output, "reports/golden/rpt01_blank_headings.dat");
-  test_support::expect_golden(run.console, "reports/golden/rpt01_blank_headings.console");
+  test_support::expect_golden_run(run, "rpt01_blank_headings");
 }
 
 // rpt01_edge_cases.*: the special columns, one item each:
@@ -246,13 +244,12 @@ TEST(InventoryStatusProgram, EdgeCases) {
   set_i16(items[6], item::QtyPkg, 0);
   const ProgramRun run = run_program(items, true);
   EXPECT_EQ(run.exit_code, 0);
-  test_support::expect_golden(run.output, "reports/golden/rpt01_edge_cases.dat");
-  test_support::expect_golden(run.console, "reports/golden/rpt01_edge_cases.console");
+  test_support::expect_golden_run(run, "rpt01_edge_cases");
 }
 
 // The work file is a directory: no record, no echo, one diagnostic line,
 // the completion lines all the same and exit status 1.
-// rpt01_completion_only.console: "1      Korvane   INVENTORY REPORTS
+// rpt01_completion_only_console.txt: "1      Korvane   INVENTORY REPORTS
 // COMPLETION" (six blanks after the "1", three after Korvane, eight before
 // COMPLETION) and a blank, STOCK padded to 8 and three blanks.
 TEST(InventoryStatusProgram, UnwritableOutput) {
@@ -263,7 +260,7 @@ TEST(InventoryStatusProgram, UnwritableOutput) {
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(std::count(run.diagnostics.begin(), run.diagnostics.end(), '\n'), 1) << run.diagnostics;
   EXPECT_NE(run.diagnostics.find("OUTF21.DAT"), std::string::npos) << run.diagnostics;
-  test_support::expect_golden(run.console, "reports/golden/rpt01_completion_only.console");
+  test_support::expect_golden(run.console, "reports/golden/rpt01_completion_only_console.txt");
 }
 
 }  // namespace

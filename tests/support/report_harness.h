@@ -135,8 +135,9 @@ ProgramRun run_report_program(std::string_view report, std::string_view date, co
 
 // Exit status 0 and nothing on standard error.
 void expect_clean_exit(const ProgramRun& run);
-// The output and the console compared with reports/golden/NAME.txt and
-// reports/golden/NAME_console.txt.
+// Golden files are named rptNN_CASE.txt for the output file of report NN
+// and rptNN_CASE_console.txt for what the run printed, both under
+// reports/golden/.  This compares both with NAME = rptNN_CASE.
 void expect_golden_run(const ProgramRun& run, std::string_view name);
 
 }  // namespace test_support
