@@ -37,7 +37,7 @@ demo: all
 
 # Times every report over a large sample store.
 bench: all
-	bash bench/run.sh
+	BUILD=$(BUILD) bash bench/run.sh
 
 # Fuzzes the indexed-file reader for FUZZ_SECONDS (needs clang's libFuzzer).
 FUZZ_SECONDS ?= 60

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,6 +59,14 @@ std::int16_t report_number(Words words) {
   return (number >= 1 && number <= 15) ? static_cast<std::int16_t>(number) : 0;
 }
 
+// Why the library could not open or close a file, for a diagnostic.
+std::string reason(const isam::Library& lib) {
+  const int error = lib.system_error();
+  if (error == EWOULDBLOCK) return ": in use by another program";
+  if (lib.core_error() == isam::kWasOpen) return ": marked open by a program that did not close it";
+  return error != 0 ? std::string(": ") + std::strerror(error) : std::string();
+}
+
 void unable_to_open(std::FILE* out) {
   write_line(out, "");
   write_line(out, "");
@@ -76,7 +86,7 @@ void completion(std::FILE* out, const DatabaseName& name) {
 // Start-up after the options, the walk and the completion lines; the caller
 // closes the files.
 int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, Words words, const DatabaseName& name,
-                  const report::RunDate& run_date, const ReportFactory& make_report) {
+                  const report::RunDate& run_date, const ReportFactory& make_report, bool& opened) {
   std::FILE* const out = ctx.console;
   const std::int16_t number = report_number(words);
   if (number == 0) {
@@ -91,18 +101,19 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
   const isam::NameField index_name = isam::make_name_field(base, "XXX");
   lib.copfx(kIndexSlot, index_name, status);
   if (status != 0) {
-    diagnostic(ctx.diagnostics, "cannot open the index file " + shown_name(index_name));
+    diagnostic(ctx.diagnostics, "cannot open the index file " + shown_name(index_name) + reason(lib));
     unable_to_open(out);
     return kExitFailure;
   }
   const isam::NameField record_name = isam::make_name_field(base, "");
   lib.copfd(record_name, fcb, status);
   if (status != 0) {
-    diagnostic(ctx.diagnostics, "cannot open the record file " + shown_name(record_name));
+    diagnostic(ctx.diagnostics, "cannot open the record file " + shown_name(record_name) + reason(lib));
     completion(out, name);
     return kExitFailure;
   }
 
+  opened = true;
   prepare_calendar(lib, fcb, ctx, run_date);
   ctx.current_report = number;
   WalkResult result;
@@ -177,15 +188,25 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
   const report::RunDate run_date = run_date_text(words, today);
   const DatabaseName name = database_name(words, console.in, console.out);
 
-  isam::Library lib;
+  // The run only reads: it shares the database with other readers and waits
+  // a while for a program that is changing it.
+  isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader, .notices = console.err});
   isam::Fcb fcb{};
-  const int exit_status = open_and_walk(lib, fcb, ctx, words, name, run_date, make_report);
+  bool opened = false;
+  int exit_status = open_and_walk(lib, fcb, ctx, words, name, run_date, make_report, opened);
 
   // Both files are closed whether or not they were opened; closing a file
-  // that is not open only fails.
-  std::int16_t status = 0;
-  lib.cclfx(kIndexSlot, status);
-  lib.cclfd(fcb, status);
+  // that is not open only fails.  A close of an open file that fails (its
+  // open mark could not be cleared) fails the run.
+  std::int16_t index_status = 0, record_status = 0;
+  lib.cclfx(kIndexSlot, index_status);
+  const int index_error = lib.system_error();
+  lib.cclfd(fcb, record_status);
+  if (opened && (index_status != 0 || record_status != 0)) {
+    const int error = record_status != 0 ? lib.system_error() : index_error;
+    diagnostic(console.err, std::string("cannot close the database: ") + std::strerror(error != 0 ? error : EIO));
+    exit_status = kExitFailure;
+  }
   std::fflush(console.out);
   return exit_status;
 }

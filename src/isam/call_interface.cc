@@ -22,6 +22,23 @@ struct Library::State {
   core::FcbTable fcbs;
   ErrorHook hook;
 
+  // A step along the chain reached a new leaf: its entries name the blocks
+  // a walk reads next, so they are loaded ahead in each open record file.
+  void read_ahead(const core::OpenIndex& index) {
+    ahead_leaf = index.work_number;
+    const format::NodeView leaf(index.work, index.key_length);
+    if (!leaf.is_leaf()) return;
+    for (const core::FcbEntry& f : fcbs) {
+      if (!f.in_use()) continue;
+      const int fd = f.file->file.fd();
+      for (int i = 0; i < leaf.usable_count(); ++i) {
+        if (const std::uint16_t address = leaf.pointer(i))
+          core.env->will_read(fd, static_cast<off_t>(format::offset_of(address)), kBlockSize);
+      }
+    }
+  }
+  std::uint16_t ahead_leaf = 0;
+
   void report(std::string_view tag, std::string_view message) const {
     if (hook) hook(tag, message);
   }
@@ -52,11 +69,41 @@ std::string file_name_of(const NameField& field) {
   return s;
 }
 
-Library::Library() : state_(std::make_unique<State>()) {}
-Library::Library(const LibraryOptions& options) : Library() {
-  if (options.env) state_->core.env = options.env;
+Library::Library() : state_(std::make_unique<State>()) {
+  state_->core.writer = true;
+  state_->core.lock_wait_ms = LibraryOptions().lock_wait_ms;
 }
-Library::~Library() = default;
+Library::Library(const LibraryOptions& options) : Library() {
+  core::Core& core = state_->core;
+  if (options.env) core.env = options.env;
+  core.writer = options.role == LibraryOptions::Role::kWriter;
+  core.lock_wait_ms = options.lock_wait_ms;
+  core.accept_open_mark = options.accept_open_mark;
+  core.notices = options.notices;
+  core.write_batch_blocks = options.write_batch_blocks;
+}
+
+bool Library::rollback() {
+  State& s = *state_;
+  for (auto& slot : s.slots) slot.reset();
+  for (core::FcbEntry& entry : s.fcbs) {
+    entry.file.reset();
+    entry.fcb.fill(0);
+  }
+  bool ok = true;
+  for (auto& journal : s.core.journals) ok = journal->rollback(s.core) && ok;
+  s.core.journals.clear();
+  return ok;
+}
+Library::~Library() {
+  // A change that failed is put back now; one merely left unclosed (as a
+  // crash would leave it) stays for the next open.
+  State& s = *state_;
+  for (auto& slot : s.slots) slot.reset();
+  for (core::FcbEntry& entry : s.fcbs) entry.file.reset();
+  for (auto& journal : s.core.journals)
+    if (journal->failed()) journal->rollback(s.core);
+}
 
 void Library::set_error_hook(ErrorHook hook) { state_->hook = std::move(hook); }
 
@@ -117,6 +164,7 @@ void Library::cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t
     return;
   }
   found = core::find(s.core, *index, mode, key, address, type);
+  if (found && (mode == 3 || mode == 4) && index->work_number != s.ahead_leaf) s.read_ahead(*index);
 }
 
 void Library::crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer,

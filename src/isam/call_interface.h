@@ -25,6 +25,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <span>
@@ -54,8 +55,34 @@ NameField make_name_field(std::string_view name, std::string_view extension);
 // The file name a name field denotes (see above).
 std::string file_name_of(const NameField& field);
 
-// How a Library reaches its files.
+// How a Library uses its databases.
+//
+// A writer (the default) holds each database it opens exclusively, from the
+// open of its index to the close of its record file, and journals every
+// change: the changes made between the opens and the closes reach the files
+// all together or not at all (see isam/journal.h).  A writer refuses a file
+// whose open mark is set and has no journal: a reader died, or a program
+// wrote without journalling; the files should be checked first.
+//
+// A reader shares the database with other readers and changes nothing but
+// its open mark.  A file it finds marked open is read as it stands, with one
+// warning on `notices`, and its mark is left set.
+//
+// Either waits up to `lock_wait_ms` for a program holding the database in
+// the other way; after that the open fails with system_error() EWOULDBLOCK
+// ("in use by another program").  Either rolls back a journal that a writer
+// left behind, with a line on `notices`.
 struct LibraryOptions {
+  enum class Role { kWriter, kReader };
+  Role role = Role::kWriter;
+  int lock_wait_ms = 5000;
+  // A writer opens files whose open mark is set (for clearing the mark
+  // after a clean check).
+  bool accept_open_mark = false;
+  std::FILE* notices = stderr;
+  // Changed blocks a writer holds before it flushes the journal and writes
+  // them out (tests make it small to cut a command at many more points).
+  int write_batch_blocks = 512;
   // The file system seam; the process's own files when null.  It must
   // outlive the Library.
   Env* env = nullptr;
@@ -65,7 +92,10 @@ class Library {
  public:
   Library();
   explicit Library(const LibraryOptions& options);
-  ~Library();  // releases open handles without writing anything
+  // Releases open handles without writing anything.  A writer's changes
+  // since its opens are then not committed: the next open rolls them back
+  // (at once, when one of them had failed).
+  ~Library();
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
 
@@ -99,6 +129,11 @@ class Library {
              std::int16_t& status);
   void cwtbk(const Fcb& fcb, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> buffer,
              std::int16_t& status);
+
+  // Gives up every change made since the databases were opened: closes
+  // every open file without writing and puts the databases back as they
+  // were.  False when that could not be done now (the next open does it).
+  bool rollback();
 
   // The core error code of the latest core operation (a CoreError, 0 to 10).  Never part
   // of an operation's result; offered for diagnostics and tests.

@@ -8,30 +8,80 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <new>
 #include <thread>
 
+#include "isam/block_reader.h"
+
 namespace isam {
+
+Env::Env() = default;
+Env::~Env() = default;
+
+core::BlockReader* Env::view(int fd, bool make) {
+  const auto slot = static_cast<std::size_t>(fd);
+  if (fd >= 0 && slot < views_.size() && views_[slot]) return views_[slot].get();
+  return make && fd >= 0 ? make_view(fd) : nullptr;
+}
+
+core::BlockReader* Env::make_view(int fd) {
+  const auto slot = static_cast<std::size_t>(fd);
+  if (slot >= views_.size()) {
+    try {
+      views_.resize(slot + 1);
+    } catch (const std::bad_alloc&) { return nullptr; }
+  }
+  std::unique_ptr<core::BlockReader>& reader = views_[slot];
+  reader.reset(new (std::nothrow) core::BlockReader);
+  if (reader) reader->map(fd);
+  return reader.get();
+}
+
+void Env::forget(int fd) {
+  if (fd >= 0 && static_cast<std::size_t>(fd) < views_.size()) views_[static_cast<std::size_t>(fd)].reset();
+}
 
 int Env::open(const char* path, int flags, int mode) {
   int fd;
   do fd = ::open(path, flags | O_CLOEXEC, mode);
   while (fd < 0 && errno == EINTR);
+  forget(fd);  // a descriptor number used before names another file now
   return fd;
 }
 
-int Env::close(int fd) { return ::close(fd); }
+int Env::close(int fd) {
+  forget(fd);
+  return ::close(fd);
+}
 
 ssize_t Env::pread(int fd, void* buffer, std::size_t length, off_t offset) {
+  core::BlockReader* reader = offset >= 0 ? view(fd, true) : nullptr;
+  if (reader && reader->covers(static_cast<std::uint64_t>(offset), length))
+    return reader->read(buffer, length, static_cast<std::uint64_t>(offset));
   return ::pread(fd, buffer, length, offset);
 }
 
 ssize_t Env::pwrite(int fd, const void* buffer, std::size_t length, off_t offset) {
-  return ::pwrite(fd, buffer, length, offset);
+  const ssize_t moved = ::pwrite(fd, buffer, length, offset);
+  if (core::BlockReader* reader = view(fd, false); reader && moved > 0)
+    reader->grew_to(static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(moved));
+  return moved;
+}
+
+void Env::will_read(int fd, off_t offset, std::size_t length) {
+  core::BlockReader* reader = view(fd, false);
+  if (reader && offset >= 0 && reader->covers(static_cast<std::uint64_t>(offset), length))
+    reader->prefetch(static_cast<std::uint64_t>(offset), length);
 }
 
 int Env::fsync(int fd) { return ::fsync(fd); }
 
-int Env::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
+int Env::ftruncate(int fd, off_t length) {
+  const int result = ::ftruncate(fd, length);
+  if (core::BlockReader* reader = view(fd, false); reader && result == 0)
+    reader->resized(static_cast<std::uint64_t>(length));
+  return result;
+}
 
 off_t Env::file_size(int fd) {
   struct stat st;

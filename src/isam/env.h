@@ -12,12 +12,26 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <memory>
+#include <vector>
 
 namespace isam {
+namespace core {
+class BlockReader;
+}
 
+// The plain Env reads through a read-only mapping of each file it reads
+// (core::BlockReader, made at a descriptor's first read and dropped at its
+// close): a block read is a copy out of the page cache instead of a system
+// call, and it answers as the read call would.  A test Env that passes its
+// reads on to Env::pread has that path beneath its faults.  Like the
+// library, an Env serves one thread at a time.
 class Env {
  public:
-  virtual ~Env() = default;
+  Env();
+  virtual ~Env();
+  Env(const Env&) = delete;
+  Env& operator=(const Env&) = delete;
 
   virtual int open(const char* path, int flags, int mode);
   virtual int close(int fd);
@@ -37,8 +51,21 @@ class Env {
   // Sleeps for a while before a lock is tried again.
   virtual void pause(int milliseconds);
 
+  // A hint: the range is about to be read (its bytes are loaded ahead where
+  // the file is mapped).  Never fails, never faults.
+  void will_read(int fd, off_t offset, std::size_t length);
+
   // The process's own files.
   static Env& system();
+
+ private:
+  // The reader of descriptor fd, made (and its mapping tried) when `make`;
+  // null when there is none.
+  core::BlockReader* view(int fd, bool make);
+  core::BlockReader* make_view(int fd);
+  // Drops the reader of descriptor fd.
+  void forget(int fd);
+  std::vector<std::unique_ptr<core::BlockReader>> views_;  // by descriptor
 };
 
 }  // namespace isam

@@ -87,17 +87,16 @@ std::unique_ptr<OpenIndex> opfile(Core& core, std::string_view name) {
   index->work_number = index->root;
   index->position = 1;
 
-  auto mark = set_open_mark(core, index->file);
-  if (!mark) return nullptr;
   // The root goes straight into the work node, not through the cache.
   bool ok = index->file.read(core, index->root, index->work.data()) && node_is_sound(*index, index->work);
   index->path_count[0] = index->work[kNodeCount];
   ok = ok && load_map(core, index->file, index->map, kFirstMapAddress);
   if (!ok) {
-    restore_open_mark(core, index->file, *mark);
     core.code = kHeaderRead;
     return nullptr;
   }
+  // The mark is set last, so that an open that fails changes nothing.
+  if (!set_open_mark(core, index->file)) return nullptr;
   return index;
 }
 
@@ -106,21 +105,20 @@ bool clfile(Core& core, OpenIndex& index) {
   // open mark stays set.
   if (!write_back(core, index.file, index.map)) {
     core.code = kHeaderWrite;
-    return false;
+    return finish_close(core, index.file, false);
   }
   for (CacheSlot& slot : index.cache) {
     if (slot.dirty) {
       if (!index.file.write(core, slot.node, slot.buffer.data())) {
         core.code = kHeaderWrite;
-        return false;
+        return finish_close(core, index.file, false);
       }
       slot.dirty = 0;
     }
     slot.node = 0;
   }
   bool ok = clear_open_mark(core, index.file);
-  if (ok) index.file.close();
-  return ok;
+  return finish_close(core, index.file, ok);
 }
 
 bool read_node(Core& core, OpenIndex& index, std::uint16_t n) {

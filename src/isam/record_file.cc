@@ -82,6 +82,7 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason) 
 }  // namespace
 
 bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
+  if (journal_ && n != 0 && fd_ >= 0) return journal_->read(core, journal_id_, n, buffer);
   Env* env = env_;
   return transfer(
       core, fd_, n,
@@ -93,6 +94,7 @@ bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
 
 bool BlockFile::write(Core& core, std::uint32_t n, const std::uint8_t* buffer) {
   wrote_ = true;
+  if (journal_ && n != 0 && fd_ >= 0) return journal_->write(core, journal_id_, n, buffer);
   Env* env = env_;
   return transfer(
       core, fd_, n,
@@ -104,12 +106,15 @@ bool BlockFile::write(Core& core, std::uint32_t n, const std::uint8_t* buffer) {
 
 bool BlockFile::sync(Core& core) {
   if (!wrote_) return true;
+  if (journal_ && fd_ >= 0) return journal_->sync(core, journal_id_);
   if (fd_ >= 0 && env_->fsync(fd_) == 0) return true;
   core.system_error = fd_ >= 0 ? errno : EBADF;
   return false;
 }
 
-void BlockFile::close() {
+void BlockFile::close(bool synced) {
+  if (journal_) journal_->detach(journal_id_, synced);
+  journal_ = nullptr;
   if (fd_ >= 0) env_->close(fd_);
   fd_ = -1;
 }
@@ -133,12 +138,35 @@ bool write_back(Core& core, BlockFile& file, FreeMap& map) {
 
 bool load_map(Core& core, BlockFile& file, FreeMap& map, std::uint16_t address) {
   if (map.address == address) return true;
-  write_back(core, file, map);  // the result is not yet carried up here
+  if (!write_back(core, file, map)) return false;  // the held block stays held
   map.address = 0;
   if (!file.read(core, address, map.bits.data())) return false;
   map.address = address;
   return true;
 }
+
+namespace {
+
+// The first bit from `bit` on that does not lie in a run of full map bytes
+// (taken 8 bytes at a time where aligned): the map scans look only at bits
+// that may be clear, so a well-used map costs a few steps, not 2048.
+int skip_full(const Block& bits, int bit) {
+  while (bit < kBitsPerMapBlock && bit % 8 == 0) {
+    if (bit % 64 == 0) {
+      std::uint64_t word;
+      std::memcpy(&word, bits.data() + bit / 8, sizeof word);
+      if (word == ~std::uint64_t{0}) {
+        bit += 64;
+        continue;
+      }
+    }
+    if (bits[bit / 8] != 0xFF) break;
+    bit += 8;
+  }
+  return bit;
+}
+
+}  // namespace
 
 std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t data_start) {
   // After a failed map read nothing is held: start again at the first block.
@@ -146,11 +174,7 @@ std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t 
   std::uint16_t limit = allocation_limit(data_start);
   if (map.address >= limit) return 0;
   for (;;) {
-    for (int bit = 0; bit < kBitsPerMapBlock; ++bit) {
-      if (bit % 8 == 0 && map.bits[bit / 8] == 0xFF) {
-        bit += 7;  // a full byte
-        continue;
-      }
+    for (int bit = skip_full(map.bits, 0); bit < kBitsPerMapBlock; bit = skip_full(map.bits, bit + 1)) {
       if (map.test(bit) || !allocatable(map.address, bit, data_start)) continue;
       map.assign(bit, true);
       return static_cast<std::uint16_t>(address_of_bit(map.address, bit));
@@ -178,7 +202,8 @@ std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const
       if (!file.read(core, b, other.data())) return std::nullopt;
       view.bits = other;
     }
-    for (int bit = 0; bit < kBitsPerMapBlock && found < enough; ++bit) {
+    for (int bit = skip_full(view.bits, 0); bit < kBitsPerMapBlock && found < enough;
+         bit = skip_full(view.bits, bit + 1)) {
       if (!view.test(bit) && allocatable(b, bit, data_start)) ++found;
     }
   }
@@ -218,22 +243,130 @@ bool create_record_file(Core& core, std::string_view name, std::uint16_t capacit
   return create_block_file(core, name, header, nb + 1, Block{});
 }
 
-std::optional<std::uint16_t> set_open_mark(Core& core, BlockFile& file) {
+bool set_open_mark(Core& core, BlockFile& file) {
   Block& header = core.header;
-  std::uint16_t mark = HeaderView(header).open_mark();
-  if (mark != 0) core.code = kWasOpen;
+  if (HeaderView(header).open_mark() != 0) {
+    core.code = kWasOpen;
+    if (core.writer && !core.accept_open_mark) return false;
+    if (!core.writer) {
+      if (!core.warned_open_mark) {
+        std::fprintf(core.notices,
+                     "warning: the database was not closed by the last program that used it (its open mark is "
+                     "set); it is read as it stands\n");
+        std::fflush(core.notices);
+      }
+      core.warned_open_mark = true;
+      file.keeps_mark = true;
+      return true;
+    }
+  }
   encode_u16(header.data() + kHeaderOpenMark, 1);
   if (!file.write(core, kHeaderAddress, header.data())) {
     core.code = kHeaderWrite;
-    return std::nullopt;
+    return false;
   }
   file.forget_writes();
-  return mark;
+  return true;
 }
 
-void restore_open_mark(Core& core, BlockFile& file, std::uint16_t mark) {
-  encode_u16(core.header.data() + kHeaderOpenMark, mark);
-  file.write(core, kHeaderAddress, core.header.data());
+namespace {
+
+// Takes the lock of the kind the library's role asks for, trying again
+// until core.lock_wait_ms have passed.
+bool take_lock(Core& core, int fd, Env::LockKind kind) {
+  constexpr int kStep = 20;
+  for (int waited = 0;; waited += kStep) {
+    if (core.env->lock(fd, kind) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EAGAIN) break;
+    if (waited >= core.lock_wait_ms) {
+      errno = EWOULDBLOCK;
+      break;
+    }
+    core.env->pause(kStep);
+  }
+  core.system_error = errno;
+  core.code = kOpenFailed;
+  return false;
+}
+
+bool journal_exists(Env& env, const std::string& path) {
+  int fd = env.open(path.c_str(), O_RDONLY, 0);
+  if (fd < 0) return false;
+  env.close(fd);
+  return true;
+}
+
+// The journal object of a database, made on its first writer open.  One
+// left with no file attached belongs to an earlier, finished or abandoned,
+// open and is dropped first.
+Journal& journal_of(Core& core, const std::string& path) {
+  auto& list = core.journals;
+  list.erase(
+      std::remove_if(list.begin(), list.end(), [&](const auto& j) { return j->path() == path && j->attached() == 0; }),
+      list.end());
+  for (auto& j : list)
+    if (j->path() == path) return *j;
+  list.push_back(
+      std::make_unique<Journal>(*core.env, path, static_cast<std::size_t>(std::max(core.write_batch_blocks, 1))));
+  return *list.back();
+}
+
+}  // namespace
+
+bool open_database_file(Core& core, std::string_view name, BlockFile& file) {
+  core.code = kNoError;
+  int fd = BlockFile::open_existing(*core.env, name);
+  if (fd < 0) {
+    core.system_error = errno;
+    core.code = kOpenFailed;
+    return false;
+  }
+  file.adopt(*core.env, fd);
+  std::string own_name;
+  const std::string journal = journal_path_for(name, own_name);
+  if (!take_lock(core, fd, core.writer ? Env::kExclusive : Env::kShared)) {
+    file.close();
+    return false;
+  }
+  // The journal of this library's own open files of the database is live,
+  // not hot.
+  const bool live = std::any_of(core.journals.begin(), core.journals.end(),
+                                [&](const auto& j) { return j->path() == journal && j->attached() > 0; });
+  if (!live && journal_exists(*core.env, journal)) {
+    // Only a program that holds the database alone may put it back.
+    bool rolled_back = false;
+    if ((!core.writer && !take_lock(core, fd, Env::kExclusive)) || !recover(core, journal, rolled_back) ||
+        (!core.writer && !take_lock(core, fd, Env::kShared))) {
+      file.close();
+      return false;
+    }
+    if (rolled_back) {
+      std::fprintf(core.notices, "%s: a change that was cut short was rolled back (journal %s)\n", own_name.c_str(),
+                   journal.c_str());
+      std::fflush(core.notices);
+    }
+  }
+  if (core.writer) {
+    Journal& j = journal_of(core, journal);
+    file.use_journal(&j, j.attach(own_name, fd));
+  }
+  return true;
+}
+
+bool finish_close(Core& core, BlockFile& file, bool ok) {
+  Journal* journal = file.journal();
+  file.close(ok);
+  if (!journal) return ok;
+  if (journal->attached() > 0) return ok && !journal->failed();
+  if (ok && journal->commit(core)) return true;
+  // The change cannot be completed: put the database back as it was.  What
+  // cannot be put back now stays in the journal for the next open.
+  std::int16_t code = core.code;
+  int error = core.system_error;
+  journal->rollback(core);
+  core.code = code == kNoError ? static_cast<std::int16_t>(kIoFailed) : code;
+  core.system_error = error;
+  return false;
 }
 
 std::unique_ptr<RecordFile> opfild(Core& core, std::string_view name) {
@@ -246,14 +379,13 @@ std::unique_ptr<RecordFile> opfild(Core& core, std::string_view name) {
     core.code = kHeaderRead;
     return nullptr;
   }
-  auto mark = set_open_mark(core, file);
-  if (!mark) return nullptr;
   rf->data_start = data_start_for(nb);
   if (!load_map(core, file, rf->map, kFirstMapAddress)) {
-    restore_open_mark(core, file, *mark);
     core.code = kHeaderRead;
     return nullptr;
   }
+  // The mark is set last, so that an open that fails changes nothing.
+  if (!set_open_mark(core, file)) return nullptr;
   return rf;
 }
 
@@ -300,13 +432,14 @@ bool clear_open_mark(Core& core, BlockFile& file) {
     core.code = kHeaderWrite;
     return false;
   }
+  if (file.keeps_mark) return true;
   Block& header = core.header;
   if (!file.read(core, kHeaderAddress, header.data())) {
     core.code = kHeaderRead;
     return false;
   }
   encode_u16(header.data() + kHeaderOpenMark, 0);
-  if (!file.write(core, kHeaderAddress, header.data()) || (wrote && !file.sync(core))) {
+  if (!file.write(core, kHeaderAddress, header.data()) || ((wrote || file.journal()) && !file.sync(core))) {
     core.code = kHeaderWrite;
     return false;
   }
@@ -319,8 +452,7 @@ bool clfild(Core& core, std::unique_ptr<RecordFile> rf) {
   bool ok = write_back(core, rf->file, rf->map);
   if (!ok) core.code = kHeaderWrite;
   ok = ok && clear_open_mark(core, rf->file);
-  rf->file.close();
-  return ok;
+  return finish_close(core, rf->file, ok);
 }
 
 FcbEntry* find_fcb(FcbTable& table, std::span<const std::uint8_t, 12> fcb) {

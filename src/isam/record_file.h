@@ -24,10 +24,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "isam/codes.h"
 #include "isam/env.h"
 #include "isam/file_format.h"
+#include "isam/journal.h"
 
 namespace isam::core {
 
@@ -41,6 +43,17 @@ struct Core {
   // errno of the latest failed system call on a database file (0: none).
   int system_error = 0;
   Env* env = &Env::system();
+  // A writer journals its changes and locks the database exclusively; a
+  // reader locks it shared and writes nothing but its open mark.
+  bool writer = false;
+  // A writer may open files whose open mark is set (after a clean check).
+  bool accept_open_mark = false;
+  int lock_wait_ms = 0;
+  int write_batch_blocks = 512;
+  // Where notices go: a rolled-back journal, a file found marked open.
+  std::FILE* notices = stderr;
+  bool warned_open_mark = false;
+  std::vector<std::unique_ptr<Journal>> journals;
   Block header{};
   Block scratch{};
   std::FILE* out = stdout;
@@ -74,7 +87,17 @@ class BlockFile {
   void forget_writes() { wrote_ = false; }
   // Flushes to stable storage; true when nothing was written.
   bool sync(Core& core);
-  void close();
+  // Closes the descriptor; `synced` after a close that made every change
+  // durable (see Journal::detach).
+  void close(bool synced = false);
+  // A writer's file: its changes go through the database's journal.
+  void use_journal(Journal* journal, int id) {
+    journal_ = journal;
+    journal_id_ = id;
+  }
+  Journal* journal() const { return journal_; }
+  // A reader that found the open mark set leaves it as it found it.
+  bool keeps_mark = false;
   bool is_open() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   Env& env() const { return *env_; }
@@ -90,6 +113,8 @@ class BlockFile {
   Env* env_ = &Env::system();
   int fd_ = -1;
   bool wrote_ = false;
+  Journal* journal_ = nullptr;
+  int journal_id_ = -1;
 };
 
 // The map block held in memory (address 0: none).
@@ -124,12 +149,11 @@ std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const
 // exclusively (code 9 when the file exists or cannot be made); a failed
 // write removes the file again (code 3).  The file is not left open.
 bool create_block_file(Core& core, std::string_view name, const Block& header, int used_bits, const Block& first_block);
-// At open, with the header in core.header: sets the open mark (code 10 when
-// it was already set) and writes the header (code 6).  Returns the mark as
-// it was, or nothing when the write failed.
-std::optional<std::uint16_t> set_open_mark(Core& core, BlockFile& file);
-// Undoes set_open_mark when an open fails later on (result ignored).
-void restore_open_mark(Core& core, BlockFile& file, std::uint16_t mark);
+// The last step of an open, with the header in core.header: sets the open
+// mark and writes the header (code 6).  A mark found set gives code 10: a
+// writer refuses the file (unless core.accept_open_mark), a reader warns
+// once and leaves the mark as it is.  False when the open must fail.
+bool set_open_mark(Core& core, BlockFile& file);
 
 // The close sequence of either file once all its blocks are written: flush
 // if anything was written, read the header (code 5), clear the open mark and
@@ -137,25 +161,29 @@ void restore_open_mark(Core& core, BlockFile& file, std::uint16_t mark);
 bool clear_open_mark(Core& core, BlockFile& file);
 
 // The first steps of every open: clear the code, open the existing file
-// (code 9) and allocate its record (code 8), which takes the file over.
+// (code 9), lock it (shared for a reader, exclusive for a writer, waiting at
+// most core.lock_wait_ms; code 9 with EWOULDBLOCK), roll a hot journal back
+// (code 9 when that fails) and, for a writer, attach the file to its journal.
+bool open_database_file(Core& core, std::string_view name, BlockFile& file);
+
+// open_database_file, then allocate the file's record (code 8), which takes
+// the file over.
 template <class Record>
 std::unique_ptr<Record> open_file_record(Core& core, std::string_view name) {
-  core.code = kNoError;
-  int fd = BlockFile::open_existing(*core.env, name);
-  if (fd < 0) {
-    core.system_error = errno;
-    core.code = kOpenFailed;
-    return nullptr;
-  }
   auto record = std::unique_ptr<Record>(new (std::nothrow) Record);
   if (!record) {
-    BlockFile(*core.env, fd).close();
     core.code = kNoMemory;
     return nullptr;
   }
-  record->file.adopt(*core.env, fd);
+  if (!open_database_file(core, name, record->file)) return nullptr;
   return record;
 }
+
+// The last step of every close (`ok`: whether the close so far succeeded):
+// closes the file.  The close of a writer's last open file commits its
+// journal, or, when this close or an earlier change failed, rolls the
+// database back; either way a failure is the result.
+bool finish_close(Core& core, BlockFile& file, bool ok);
 
 // The open-record-file record.
 struct RecordFile {

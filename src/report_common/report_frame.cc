@@ -1,11 +1,13 @@
 #include "report_common/report_frame.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "report_common/field_routines.h"
@@ -38,8 +40,23 @@ bool ReportFrame::open(const RunDate& run_date) {
   pending_echo_.clear();
   failed_ = false;
   const std::string name(layout_.file_name);
-  if (layout_.recreate) ::unlink(name.c_str());
-  fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  target_.clear();
+  temp_.clear();
+  struct stat st;
+  const bool exists = ::stat(name.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    // A FIFO or a device (or a link to one) is written through.
+    if (layout_.recreate) ::unlink(name.c_str());
+    fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  } else {
+    // A link to a regular file replaces the file it names.
+    std::error_code ec;
+    target_ = exists ? std::filesystem::canonical(name, ec).string() : name;
+    if (ec) target_ = name;
+    temp_ = target_ + ".tmp";
+    fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ >= 0 && exists) (void)::fchmod(fd_, st.st_mode & 07777);
+  }
   if (fd_ < 0) {
     fail("open", errno);
     return false;
@@ -54,8 +71,18 @@ void ReportFrame::close() {
     return;
   }
   if (fd_ >= 0) {
-    if (::close(fd_) != 0 && !failed_) fail("write", errno);
+    if (::close(fd_) != 0 && !failed_) {
+      fail("write", errno);
+      return;
+    }
     fd_ = -1;
+  }
+  if (!temp_.empty() && !failed_) {
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+      fail("write", errno);
+      return;
+    }
+    temp_.clear();
   }
 }
 
@@ -73,6 +100,9 @@ void ReportFrame::fail(std::string_view what, int error) {
     ::close(fd_);
     fd_ = -1;
   }
+  // The old file stays as it was.
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
 }
 
 bool ReportFrame::flush() {

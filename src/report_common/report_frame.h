@@ -6,7 +6,11 @@
 // n occupies bytes (n-1)*L to n*L-1, L = 134 for a printed listing (132 print
 // columns, CR LF) and 128 for the comma-separated layout (126 columns, CR LF).
 // The file is opened without being emptied and written from record 1 on; at
-// close it is cut to exactly the records this run wrote.  Column 1 of a
+// close it is cut to exactly the records this run wrote.  A regular file (or
+// a link to one) is written beside it as NAME.tmp and renamed over it at
+// close, so that its readers see the old records or the new ones, never a
+// mix; a failed run leaves the old file.  Any other output (a FIFO, a
+// device, a link to one) is written through.  Column 1 of a
 // printed line is the carriage-control column: "1" starts a page.
 //
 // Page header of a printed listing (columns not named are blank):
@@ -146,6 +150,8 @@ class ReportFrame {
   FrameLayout layout_;
   RunDate run_date_{};
   int fd_ = -1;
+  std::string target_;  // the file the run replaces at close ("": written through)
+  std::string temp_;    // where the new records go meanwhile
   int line_count_ = 0;
   int page_number_ = 0;
   std::int64_t record_number_ = 0;

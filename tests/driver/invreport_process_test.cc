@@ -1,5 +1,9 @@
 // The program run as a process: console text and exit status of its exits.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include "support/test_support.h"
 
@@ -63,3 +67,36 @@ TEST(InvreportProcess, InputEndingAtThePromptIsAnEmptyName) {
 }
 
 }  // namespace
+
+// The work file is written beside the old one and renamed into place: a run
+// whose write fails midway leaves the old file whole, and a database left
+// marked open is read with one warning.
+TEST(InvreportProcess, FailedWriteKeepsTheOldWorkFile) {
+  test_support::TempDir dir;
+  ASSERT_EQ(test_support::run_invdb({"sample", "DB", "--items", "300"}, dir.path()).exit_code, 0);
+  ASSERT_EQ(run_invreport({"-RPT", "01", "-F", "DB", "-DT", "120826"}, dir.path()).exit_code, 0);
+  const std::string old = test_support::read_file(dir.path() / "OUTF21.DAT");
+  // Files may grow to a quarter of the old report: the new one is cut short.
+  rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = old.size() / 4;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const auto r = run_invreport({"-RPT", "09", "-F", "DB", "-DT", "120826"}, dir.path());
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("cannot write OUTF21.DAT"), std::string::npos) << r.err;
+  EXPECT_EQ(test_support::read_file(dir.path() / "OUTF21.DAT"), old);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "OUTF21.DAT.tmp"));
+
+  std::string index = test_support::read_file(dir.path() / "DB.XXX");
+  index[8] = 1;
+  test_support::write_file(dir.path() / "DB.XXX", index);
+  const auto marked = run_invreport({"-RPT", "01", "-F", "DB", "-DT", "120826"}, dir.path());
+  EXPECT_EQ(marked.exit_code, 0);
+  EXPECT_EQ(test_support::read_file(dir.path() / "OUTF21.DAT"), old);
+  EXPECT_NE(marked.err.find("open mark is set"), std::string::npos) << marked.err;
+  EXPECT_EQ(test_support::read_file(dir.path() / "DB.XXX"), index);  // the mark is left as found
+}

@@ -22,8 +22,11 @@ class FaultEnv : public isam::Env {
     fault_ = fault;
     error_ = error;
     stopped_ = false;
+    fired_ = false;
   }
   long changes() const { return changes_; }
+  // The number of the latest removal (the journal's, at a commit), or 0.
+  long last_unlink() const { return last_unlink_; }
   bool stopped() const { return stopped_; }
   bool fired() const { return fired_; }
 
@@ -35,10 +38,16 @@ class FaultEnv : public isam::Env {
     if (!change()) return -1;
     return Env::pwrite(fd, buffer, length, offset);
   }
-  int fsync(int fd) override { return change() ? Env::fsync(fd) : -1; }
+  // A flush is a change point, but the files need not reach the disk: a
+  // stop is simulated, not a power loss.
+  int fsync(int) override { return change() ? 0 : -1; }
   int ftruncate(int fd, off_t length) override { return change() ? Env::ftruncate(fd, length) : -1; }
   int rename(const char* from, const char* to) override { return change() ? Env::rename(from, to) : -1; }
-  int unlink(const char* path) override { return change() ? Env::unlink(path) : -1; }
+  int unlink(const char* path) override {
+    if (!change()) return -1;
+    last_unlink_ = changes_;
+    return Env::unlink(path);
+  }
   int open(const char* path, int flags, int mode) override {
     if (stopped_) return refuse();
     return Env::open(path, flags, mode);
@@ -66,6 +75,7 @@ class FaultEnv : public isam::Env {
   int error_ = EIO;
   bool stopped_ = false;
   bool fired_ = false;
+  long last_unlink_ = 0;
 };
 
 }  // namespace isam_test

@@ -84,22 +84,53 @@ TEST_F(FileFormat, NewRecordFileLayout) {
   EXPECT_EQ(file_bytes("R3"), "keep");
 }
 
-TEST_F(FileFormat, OpenMarksBothFilesAndCloseClearsTheMarks) {
-  Db db(lib);
-  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 8), 1);
-  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK"), 1), 8), 1);
-  db.close();
-  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 8), 0);
-  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK"), 1), 8), 0);
-
-  // A file left marked open opens normally; only the core code tells.
+TEST_F(FileFormat, OpenMarksAndWhoMayOpenAMarkedFile) {
+  using Role = isam::LibraryOptions::Role;
+  auto mark = [](const char* name) { return u16_at(block_at(file_bytes(name), 1), 8); };
+  {
+    Db db(lib);
+    db.close();
+  }
+  // A reader marks both files open on disk while it has them; a close
+  // clears the marks.
+  {
+    isam::Library reader(isam::LibraryOptions{.role = Role::kReader});
+    Db db(reader, 0, 0, false);
+    EXPECT_EQ(mark("STOCK.XXX"), 1);
+    EXPECT_EQ(mark("STOCK"), 1);
+    db.close();
+    EXPECT_EQ(mark("STOCK.XXX"), 0);
+    EXPECT_EQ(mark("STOCK"), 0);
+  }
+  // A mark left set: a writer refuses the file and changes nothing; a reader
+  // reads it with one warning and leaves the mark; a writer told the files
+  // were checked opens it, and its close clears the mark.
   patch_file("STOCK.XXX", 8, std::string("\1\0", 2));
+  const std::string marked = file_bytes("STOCK.XXX");
   lib.copfx(1, make_name_field("STOCK", "XXX"), status);
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(status, 1);
   EXPECT_EQ(lib.core_error(), isam::kWasOpen);
-  lib.cclfx(1, status);
+  EXPECT_EQ(file_bytes("STOCK.XXX"), marked);
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> notices(std::tmpfile(), std::fclose);
+  isam::Library reader(isam::LibraryOptions{.role = Role::kReader, .notices = notices.get()});
+  reader.copfx(1, make_name_field("STOCK", "XXX"), status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(u16_at(block_at(file_bytes("STOCK.XXX"), 1), 8), 0);
+  EXPECT_EQ(reader.core_error(), isam::kWasOpen);
+  reader.cclfx(1, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(file_bytes("STOCK.XXX"), marked);
+  std::rewind(notices.get());
+  char text[512] = {};
+  std::fread(text, 1, sizeof text - 1, notices.get());
+  EXPECT_NE(std::string(text).find("open mark is set"), std::string::npos);
+
+  isam::Library checked(isam::LibraryOptions{.accept_open_mark = true});
+  checked.copfx(1, make_name_field("STOCK", "XXX"), status);
+  EXPECT_EQ(status, 0);
+  checked.cclfx(1, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(mark("STOCK.XXX"), 0);
 }
 
 TEST_F(FileFormat, AscendingLoadSplitsTheRootLeafSixToFive) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 
 #include "invdb/db_files.h"
@@ -17,23 +18,14 @@ namespace {
 
 constexpr std::int16_t kSlot = 1;
 
-// Runs with the current directory set to `dir`, then returns to where it was.
-class InDirectory {
- public:
-  explicit InDirectory(const fs::path& dir) {
-    std::error_code ec;
-    previous_ = fs::current_path(ec);
-    ok_ = !ec && ::chdir(dir.c_str()) == 0;
-  }
-  ~InDirectory() {
-    if (ok_) (void)::chdir(previous_.c_str());
-  }
-  bool ok() const { return ok_; }
+using files::InDirectory;
 
- private:
-  fs::path previous_;
-  bool ok_ = false;
-};
+isam::LibraryOptions options_for(Database::Access access, isam::LibraryOptions options) {
+  options.role =
+      access == Database::Access::kRead ? isam::LibraryOptions::Role::kReader : isam::LibraryOptions::Role::kWriter;
+  options.accept_open_mark = access == Database::Access::kClearMark;
+  return options;
+}
 
 // The report program keeps the codes 44 (",") to 122 ("z") of a database
 // name and reads any other character as the end of the name.  A point would
@@ -111,7 +103,7 @@ bool create_database(const DbPath& db, std::uint16_t capacity, std::string& erro
   return true;
 }
 
-Database::Database() {
+Database::Database(Access access, isam::LibraryOptions options) : access_(access), lib_(options_for(access, options)) {
   lib_.set_error_hook([this](std::string_view tag, std::string_view message) {
     hook_tag_ = tag;
     hook_message_ = message;
@@ -120,14 +112,25 @@ Database::Database() {
 
 Database::~Database() {
   std::string ignored;
-  close(ignored);
+  if (access_ == Access::kRead || (!index_open_ && !records_open_)) {
+    close(ignored);
+  } else {
+    lib_.rollback();
+  }
 }
 
 std::string Database::last_failure() const {
-  if (hook_tag_.empty()) return "";
-  std::string m = hook_message_;
-  while (!m.empty() && m.back() == ' ') m.pop_back();
-  return " (" + hook_tag_ + ": " + m + ")";
+  std::string out;
+  if (!hook_tag_.empty()) {
+    std::string m = hook_message_;
+    while (!m.empty() && m.back() == ' ') m.pop_back();
+    out = " (" + hook_tag_ + ": " + m + ")";
+  }
+  const std::int16_t code = lib_.core_error();
+  if (lib_.system_error() != 0 &&
+      (code == isam::kIoFailed || code == isam::kHeaderRead || code == isam::kHeaderWrite || code == isam::kOpenFailed))
+    out += ": " + files::system_reason(lib_.system_error());
+  return out;
 }
 
 bool Database::open(const DbPath& db, std::string& error) {
@@ -136,8 +139,7 @@ bool Database::open(const DbPath& db, std::string& error) {
        {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
     if (!fs::is_regular_file(p, ec)) {
-      error =
-          shown + ": cannot open: " + open_failure_reason(p, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords);
+      error = shown + ": cannot open: " + open_failure(db, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords);
       return false;
     }
   }
@@ -147,13 +149,13 @@ bool Database::open(const DbPath& db, std::string& error) {
     hook_tag_.clear();
     lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
     if (!here.ok() || status != 0) {
-      error = db.shown_index() + ": cannot open: " + open_failure_reason(db.index_file(), DbFile::kIndex);
+      error = db.shown_index() + ": cannot open: " + open_failure(db, DbFile::kIndex);
       return false;
     }
     index_open_ = true;
     lib_.copfd(isam::make_name_field(db.name, ""), fcb_, status);
     if (status != 0) {
-      error = db.shown_records() + ": cannot open: " + open_failure_reason(db.record_file(), DbFile::kRecords);
+      error = db.shown_records() + ": cannot open: " + open_failure(db, DbFile::kRecords);
       return false;
     }
     records_open_ = true;
@@ -165,6 +167,20 @@ bool Database::open(const DbPath& db, std::string& error) {
   lib_.crdbk(fcb_, isam::format::kHeaderAddress, header, status);
   first_data_address_ = isam::format::HeaderView(header).data_start();
   return true;
+}
+
+std::string Database::open_failure(const DbPath& db, DbFile kind) const {
+  if (lib_.core_error() == isam::kWasOpen)
+    return "it is marked open, so a program that used it stopped without closing it or changed it without a "
+           "journal; run \"invdb check " +
+           db.given + "\" and, if it is clean, \"invdb clear-mark " + db.given + "\"";
+  if (lib_.system_error() == EWOULDBLOCK) return "in use by another program";
+  // The library only says that the open failed: look at the file itself.
+  const std::string reason =
+      open_failure_reason(kind == DbFile::kIndex ? db.index_file() : db.record_file(), kind, access_ != Access::kRead);
+  if (!reason.empty()) return reason;
+  if (lib_.system_error() != 0) return files::system_reason(lib_.system_error());
+  return "the file could not be read as a database file";
 }
 
 bool Database::close(std::string& error) {
@@ -272,7 +288,10 @@ bool Database::add_key(std::string_view key, std::uint16_t address, std::uint8_t
   std::int16_t status = 1;
   lib_.caddk(kSlot, key_span(key), address, type, status);
   if (status == 0) return true;
-  error = name_ + ".XXX: cannot add the key " + files::printable_key(key) + " (no free node left, or the tree is full)";
+  const std::int16_t code = lib_.core_error();
+  error = name_ + ".XXX: cannot add the key " + files::printable_key(key) +
+          (code == isam::kNoFreeNode || code == isam::kTooDeep ? " (no free node left, or the tree is full)"
+                                                               : last_failure());
   return false;
 }
 

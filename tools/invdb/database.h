@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "invdb/open_reason.h"
 #include "isam/call_interface.h"
 #include "report_common/control_records.h"
 
@@ -52,8 +53,16 @@ struct KeyEntry {
 
 class Database {
  public:
-  Database();
-  ~Database();  // closes both files if open
+  // A command that only reads shares the database with other readers; one
+  // that changes it holds it alone, and its changes are all-or-nothing.
+  // kClearMark changes it too, and accepts files marked open.
+  enum class Access { kRead, kWrite, kClearMark };
+  // `options` adjusts the library (tests pass a file system seam); its role
+  // follows `access`.
+  explicit Database(Access access = Access::kWrite, isam::LibraryOptions options = {});
+  // A reader closes both files.  A writer that was not closed gives up every
+  // change it made (the command failed part way).
+  ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
@@ -85,7 +94,10 @@ class Database {
 
  private:
   std::string last_failure() const;
+  // Why opening one of the files failed, in words.
+  std::string open_failure(const DbPath& db, DbFile kind) const;
 
+  Access access_;
   isam::Library lib_;
   isam::Fcb fcb_{};
   bool index_open_ = false;

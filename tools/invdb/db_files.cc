@@ -1,14 +1,84 @@
 #include "invdb/db_files.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "isam/call_interface.h"
+
 namespace invdb::files {
+
+std::string system_reason(int error) {
+  if (error == ENOSPC) return "the disk is full (" + std::string(std::strerror(error)) + ")";
+  if (error == EIO) return "the device failed (" + std::string(std::strerror(error)) + ")";
+  return std::strerror(error);
+}
+
+InDirectory::InDirectory(const std::filesystem::path& dir) {
+  std::error_code ec;
+  previous_ = std::filesystem::current_path(ec);
+  ok_ = !ec && ::chdir(dir.c_str()) == 0;
+}
+
+InDirectory::~InDirectory() {
+  if (ok_) (void)::chdir(previous_.c_str());
+}
+
+namespace {
+
+// A shared lock on the file, waiting up to kLockWaitMs; empty with errno set.
+std::shared_ptr<int> lock_shared(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  auto lock = std::shared_ptr<int>(new int(fd), [](int* p) {
+    ::close(*p);
+    delete p;
+  });
+  for (int waited = 0; ::flock(fd, LOCK_SH | LOCK_NB) != 0; waited += 20) {
+    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
+      errno = EWOULDBLOCK;
+      return nullptr;
+    }
+    ::usleep(20 * 1000);
+  }
+  return lock;
+}
+
+// A journal beside the file means a writer stopped before it committed: an
+// open through the library puts the database back (and says so).
+void roll_back_if_hot(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  const std::string stem = name.substr(0, name.find('.'));
+  std::error_code ec;
+  if (!std::filesystem::exists(path.parent_path() / (stem + ".JNL"), ec)) return;
+  InDirectory here(path.parent_path());
+  isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader, .lock_wait_ms = kLockWaitMs});
+  const std::string extension = name.size() > stem.size() ? name.substr(stem.size() + 1) : "";
+  isam::Fcb fcb{};
+  std::int16_t status = 1;
+  // Any open of either file rolls the pair back; the record-file open
+  // serves both, as both headers keep the map size in the same place.
+  lib.copfd(isam::make_name_field(stem, extension), fcb, status);
+  if (status == 0) lib.cclfd(fcb, status);
+}
+
+}  // namespace
 
 bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error) {
   image.name = shown;
+  roll_back_if_hot(path);
+  image.lock = lock_shared(path);
+  if (!image.lock) {
+    error =
+        image.name + (errno == EWOULDBLOCK ? ": in use by another program" : ": cannot open: " + system_reason(errno));
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = image.name + ": cannot open: " + std::strerror(errno);

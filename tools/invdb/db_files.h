@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,10 +25,35 @@ using BlockView = isam::format::BlockView;
 // An index node, read in place.
 using Node = isam::format::NodeView;
 
+// How long a command waits for another program using the database before
+// it gives up with "in use by another program".
+inline constexpr int kLockWaitMs = 5000;
+
+// An errno as a message: a full disk and a failing device read differently.
+std::string system_reason(int error);
+
+// Runs with the current directory set to `dir`, then returns to where it was.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::filesystem::path& dir);
+  ~InDirectory();
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  std::filesystem::path previous_;
+  bool ok_ = false;
+};
+
 // A whole file in memory.
 struct FileImage {
   std::string name;  // as shown in messages
   std::vector<std::uint8_t> bytes;
+  // The shared lock taken while the file was read, held as long as the
+  // image (or a copy) lives: a writer cannot change the database between
+  // the reading of its two files.
+  std::shared_ptr<int> lock;
 
   bool has_block(std::uint32_t address) const {
     return address >= 1 && isam::format::offset_of(address) + kBlockSize <= bytes.size();
@@ -37,7 +63,8 @@ struct FileImage {
   }
 };
 
-// Reads the whole file; `shown` names it in messages and findings.
+// Reads the whole file under a shared lock, after rolling back a change that
+// a writer left cut short; `shown` names it in messages and findings.
 bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error);
 
 struct Header {

@@ -7,6 +7,8 @@
 
 namespace invdb {
 
+int cmd_clear_mark(const Args& args, const Io& io);  // clear_mark.cc
+
 namespace {
 
 constexpr const char* kHelp =
@@ -41,6 +43,8 @@ constexpr const char* kHelp =
     "  delete NAME STOCKINDEX...    delete the items with these stock indexes; when one\n"
     "                               names no item, says which and deletes nothing\n"
     "  check NAME                   verify both files; exit 0 only when clean\n"
+    "  clear-mark NAME              clear the open marks a program left set, when the\n"
+    "                               files check clean otherwise\n"
     "  stat NAME                    keys, tree depth, nodes per level, fill, space\n"
     "  dump NAME                    every index node in the node dump format\n"
     "  sample NAME [--items N] [--seed S] [--force]\n"
@@ -48,6 +52,11 @@ constexpr const char* kHelp =
     "                               and the category names file StoreSales.csv beside it;\n"
     "                               an existing StoreSales.csv is kept (and nothing\n"
     "                               created) unless --force\n"
+    "\n"
+    "Each command that changes a database is all-or-nothing (a journal, NAME.JNL,\n"
+    "puts it back if the command fails or is cut short) and holds the database\n"
+    "alone; readers share it.  A command waits up to 5 seconds for another\n"
+    "program using the database, then stops: \"in use by another program\".\n"
     "\n"
     "Exit status: 0 success, 1 failure (also an index that cannot be read to its\n"
     "end), 2 bad command line.\n";
@@ -58,9 +67,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"create", cmd_create},   {"import", cmd_import}, {"export", cmd_export},
-    {"heading", cmd_heading}, {"delete", cmd_delete}, {"check", cmd_check},
-    {"stat", cmd_stat},       {"dump", cmd_dump},     {"sample", cmd_sample},
+    {"create", cmd_create}, {"import", cmd_import},         {"export", cmd_export}, {"heading", cmd_heading},
+    {"delete", cmd_delete}, {"check", cmd_check},           {"stat", cmd_stat},     {"dump", cmd_dump},
+    {"sample", cmd_sample}, {"clear-mark", cmd_clear_mark},
 };
 
 }  // namespace

@@ -228,9 +228,12 @@ report::ItemArea blank_item() {
 }
 
 std::string ItemRow::key() const {
-  report::ItemArea area = blank_item();
-  apply(area);
-  return std::string(reinterpret_cast<const char*>(area.data()), report::kKeyLength);
+  // The key bytes of apply() over a blank item, without building the item.
+  static const report::ItemArea blank = blank_item();
+  std::string key(reinterpret_cast<const char*>(blank.data()), report::kKeyLength);
+  for (int i = 0; i < report::kKeyLength; ++i)
+    if (set[i]) key[i] = static_cast<char>(values[i]);
+  return key;
 }
 
 void ItemRow::apply(report::ItemArea& base) const {
@@ -277,10 +280,11 @@ std::optional<ItemRow> ItemColumns::parse_row(const std::vector<std::string>& ce
   row.line = line;
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const Field& f = *columns_[i];
-    const std::string at = where(line, static_cast<int>(i) + 1, f.name);
+    // The place is spelled out only for an error: most rows have none.
+    const auto at = [&] { return where(line, static_cast<int>(i) + 1, f.name); };
     if (mode == ImportMode::kChecked && f.offset == item::StockIndex.offset &&
         cells[i].find_first_not_of(' ') == std::string::npos) {
-      error = at + "StockIndex is empty";
+      error = at() + "StockIndex is empty";
       return std::nullopt;
     }
     if (cells[i].empty()) continue;
@@ -288,20 +292,20 @@ std::optional<ItemRow> ItemColumns::parse_row(const std::vector<std::string>& ce
     std::string_view cell = cells[i];
     if (f.kind == FieldKind::kText) {
       if (!utf8_to_bytes(cell, bytes, problem)) {
-        error = at + problem;
+        error = at() + problem;
         return std::nullopt;
       }
       std::string_view trimmed = bytes;
       while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
       if (mode == ImportMode::kChecked) problem = text_problem(f, trimmed);
       if (!problem.empty()) {
-        error = at + problem;
+        error = at() + problem;
         return std::nullopt;
       }
       cell = bytes;
     }
     if (!put_cell(f, cell, row, problem)) {
-      error = at + problem;
+      error = at() + problem;
       return std::nullopt;
     }
     for (int b = f.offset; b < f.offset + f.width; ++b) row.set[b] = true;

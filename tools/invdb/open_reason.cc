@@ -16,8 +16,8 @@ namespace {
 std::string system_reason(int error) {
   switch (error) {
     case ENOENT: return "no such file";
-    case EACCES: return "permission denied (the tool opens the files for reading and writing)";
-    default: return std::strerror(error);
+    case EACCES: return "permission denied";
+    default: return files::system_reason(error);
   }
 }
 
@@ -54,11 +54,11 @@ std::string header_reason(const files::FileImage& image, DbFile kind) {
 
 }  // namespace
 
-std::string open_failure_reason(const std::filesystem::path& path, DbFile kind) {
+std::string open_failure_reason(const std::filesystem::path& path, DbFile kind, bool for_writing) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return system_reason(errno);
   if (!S_ISREG(st.st_mode)) return "not a regular file";
-  const int fd = ::open(path.c_str(), O_RDWR);
+  const int fd = ::open(path.c_str(), for_writing ? O_RDWR : O_RDONLY);
   if (fd < 0) return system_reason(errno);
   ::close(fd);
   files::FileImage image;
@@ -68,8 +68,7 @@ std::string open_failure_reason(const std::filesystem::path& path, DbFile kind) 
     const std::size_t colon = error.find(": ");
     return colon == std::string::npos ? error : error.substr(colon + 2);
   }
-  const std::string reason = header_reason(image, kind);
-  return reason.empty() ? "the file could not be read as a database file" : reason;
+  return header_reason(image, kind);
 }
 
 }  // namespace invdb

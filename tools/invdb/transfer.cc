@@ -64,10 +64,13 @@ int cmd_import(const Args& args, const Io& io) {
   std::vector<ItemRow> rows;
   if (!parse_item_csv(text, rows, error, restore ? ImportMode::kRestore : ImportMode::kChecked))
     return io.fail(csv_path.string() + ": " + error);
+  // Counted from the files before the command holds the database: the
+  // count needs the shared lock that the command's own would exclude.
+  std::string count_error;
+  const long free = free_blocks(*path, count_error);
   Database db;
   if (!db.open(*path, error)) return io.fail(error);
-  const long free = free_blocks(*path, error);
-  if (free < 0) return io.fail(error);
+  if (free < 0) return io.fail(count_error);
   // The new keys must all find a block before the first one is written.
   long new_items = 0;
   for (const ItemRow& row : rows)
@@ -83,7 +86,7 @@ int cmd_import(const Args& args, const Io& io) {
       return io.fail("line " + std::to_string(row.line) + ": " + error);
     row.apply(block);
     const bool ok = existing ? db.write_block(existing->address, block, error) : db.add_record(block, error) != 0;
-    if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; the rows before it were stored");
+    if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; nothing was imported");
     ++(existing ? updated : added);
   }
   if (!db.close(error)) return io.fail(error);
@@ -99,7 +102,7 @@ int cmd_export(const Args& args, const Io& io) {
   const bool to_file = args.size() == 2 && args[1] != "-";
   const std::string shown_out = to_file ? std::string(args[1]) : "standard output";
   if (to_file && !refuse_own_file(*path, shown_out, error)) return io.fail(error + "; nothing was written");
-  Database db;
+  Database db(Database::Access::kRead);
   if (!db.open(*path, error)) return io.fail(error);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, std::fclose);
   std::FILE* out = io.out;
