@@ -44,7 +44,8 @@ TEST(InvdbSafety, ExportNeverWritesOverTheDatabase) {
   fs::create_directory(dir / "sub");
   fs::create_hard_link(dir / "S", dir / "sub/copy.csv");
   fs::create_symlink(dir / "S.XXX", dir / "link.csv");
-  for (const std::string out : {"S.XXX", "S", "./S.XXX", "sub/../S", "sub/copy.csv", "link.csv"})
+  write_file(dir / "S.JNL", "a journal left behind");
+  for (const std::string out : {"S.XXX", "S", "./S.XXX", "sub/../S", "sub/copy.csv", "link.csv", "S.JNL"})
     expect_refusal(dir, {"export", "S", out}, out + " is the database file S");
 }
 

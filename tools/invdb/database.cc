@@ -61,8 +61,11 @@ std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error) {
 bool refuse_own_file(const DbPath& db, const fs::path& output, std::string& error) {
   struct stat out {};
   if (::stat(output.c_str(), &out) != 0) return true;  // not there yet: a new file
-  for (const auto& [p, shown] :
-       {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
+  // The journal counts too: a journal left by a failed writer is what puts
+  // the database back.
+  for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()},
+                                 {db.record_file(), db.shown_records()},
+                                 {db.dir / (db.name + ".JNL"), db.given + ".JNL"}}) {
     struct stat own {};
     if (::stat(p.c_str(), &own) == 0 && own.st_dev == out.st_dev && own.st_ino == out.st_ino) {
       error = output.string() + " is the database file " + shown + "; refusing to write over it";
