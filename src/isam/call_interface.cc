@@ -42,6 +42,11 @@ struct Library::State {
   void report(std::string_view tag, std::string_view message) const {
     if (hook) hook(tag, message);
   }
+  // A failed call: status 1 and the hook told.
+  void fail(std::int16_t& status, std::string_view tag, std::string_view message) const {
+    status = 1;
+    report(tag, message);
+  }
   // The open index in a slot, or null.
   core::OpenIndex* index(std::int16_t slot) const {
     if (slot < 1 || slot > kIndexSlots) return nullptr;
@@ -115,17 +120,9 @@ int Library::system_error() const { return state_->core.system_error; }
 
 void Library::copfx(std::int16_t slot, const NameField& name, std::int16_t& status) {
   State& s = *state_;
-  if (slot < 1 || slot > kIndexSlots || s.slots[slot - 1]) {
-    status = 1;
-    s.report("copfx", "table overflow ");
-    return;
-  }
+  if (slot < 1 || slot > kIndexSlots || s.slots[slot - 1]) return s.fail(status, "copfx", "table overflow ");
   s.slots[slot - 1] = core::opfile(s.core, file_name_of(name));
-  if (!s.slots[slot - 1]) {
-    status = 1;
-    s.report("copfx", "error in opfile");
-    return;
-  }
+  if (!s.slots[slot - 1]) return s.fail(status, "copfx", "error in opfile");
   status = 0;
 }
 
@@ -138,17 +135,9 @@ void Library::copfd(const NameField& name, Fcb& fcb, std::int16_t& status) {
   std::fill(fcb.begin() + 1, fcb.end(), 0);
   std::copy(name.begin(), end, fcb.begin() + 1);
   auto free_entry = std::find_if(s.fcbs.begin(), s.fcbs.end(), [](const core::FcbEntry& e) { return !e.in_use(); });
-  if (free_entry == s.fcbs.end()) {
-    status = 1;
-    s.report("copfd", "table overflow ");
-    return;
-  }
+  if (free_entry == s.fcbs.end()) return s.fail(status, "copfd", "table overflow ");
   auto file = core::opfild(s.core, file_name_of(name));
-  if (!file) {
-    status = 1;
-    s.report("copfd", "error in opfild");
-    return;
-  }
+  if (!file) return s.fail(status, "copfd", "error in opfild");
   free_entry->fcb = fcb;
   free_entry->file = std::move(file);
   status = 0;
@@ -164,34 +153,22 @@ void Library::cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t
     return;
   }
   found = core::find(s.core, *index, mode, key, address, type);
-  if (found && (mode == 3 || mode == 4) && index->work_number != s.ahead_leaf) s.read_ahead(*index);
+  if (found && (mode == kFindNext || mode == kFindPrevious) && index->work_number != s.ahead_leaf) s.read_ahead(*index);
 }
 
 void Library::crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer,
                     std::int16_t& status) {
   State& s = *state_;
   core::RecordFile* file = s.record_file(fcb);
-  if (!file) {
-    status = 1;
-    s.report("crdbk", "no fcb match ");
-    return;
-  }
-  if (!core::rdblkd(s.core, *file, address, buffer)) {
-    status = 1;
-    s.report("crdbk", "error in rdblkd");
-    return;
-  }
+  if (!file) return s.fail(status, "crdbk", "no fcb match ");
+  if (!core::rdblkd(s.core, *file, address, buffer)) return s.fail(status, "crdbk", "error in rdblkd");
   status = 0;
 }
 
 void Library::cclfx(std::int16_t slot, std::int16_t& status) {
   State& s = *state_;
   core::OpenIndex* index = s.index(slot);
-  if (!index) {
-    status = 1;
-    s.report("cclfx", "not open");
-    return;
-  }
+  if (!index) return s.fail(status, "cclfx", "not open");
   bool ok = core::clfile(s.core, *index);
   // The slot is emptied whatever the close did; a record whose close failed
   // is released without writing anything more.
@@ -205,11 +182,7 @@ void Library::cclfd(const Fcb& fcb, std::int16_t& status) {
   if (fcb[0] == 0) return;
   auto entry =
       std::find_if(s.fcbs.begin(), s.fcbs.end(), [&](const core::FcbEntry& e) { return e.in_use() && e.fcb == fcb; });
-  if (entry == s.fcbs.end()) {
-    status = 1;
-    s.report("cclfd", "not open");
-    return;
-  }
+  if (entry == s.fcbs.end()) return s.fail(status, "cclfd", "not open");
   bool ok = core::clfild(s.core, std::move(entry->file));
   entry->fcb.fill(0);
   status = ok ? 0 : 1;
@@ -220,11 +193,8 @@ void Library::cclfd(const Fcb& fcb, std::int16_t& status) {
 
 void Library::ccrfx(const NameField& name, std::int16_t key_length, std::uint16_t capacity, std::int16_t& status) {
   State& s = *state_;
-  if (!core::crfile(s.core, file_name_of(name), key_length, capacity)) {
-    status = 1;
-    s.report("ccrfx", "error in crfile");
-    return;
-  }
+  if (!core::crfile(s.core, file_name_of(name), key_length, capacity))
+    return s.fail(status, "ccrfx", "error in crfile");
   status = 0;
 }
 
@@ -236,11 +206,7 @@ void Library::caddk(std::int16_t slot, std::span<const std::uint8_t> key, std::u
                     std::int16_t& status) {
   State& s = *state_;
   core::OpenIndex* index = s.index(slot);
-  if (!index) {
-    status = 1;
-    s.report("caddk", "not open");
-    return;
-  }
+  if (!index) return s.fail(status, "caddk", "not open");
   status = core::addkey(s.core, *index, key, address, type) ? 0 : 1;
 }
 
@@ -310,16 +276,8 @@ void Library::write_block_as(const Fcb& fcb, std::uint16_t address, std::span<co
                              std::string_view failed) {
   State& s = *state_;
   core::RecordFile* file = s.record_file(fcb);
-  if (!file) {
-    status = 1;
-    s.report(tag, no_match);
-    return;
-  }
-  if (!core::wrblkd(s.core, *file, address, buffer)) {
-    status = 1;
-    s.report(tag, failed);
-    return;
-  }
+  if (!file) return s.fail(status, tag, no_match);
+  if (!core::wrblkd(s.core, *file, address, buffer)) return s.fail(status, tag, failed);
   status = 0;
 }
 

@@ -1,7 +1,6 @@
 #include "isam/env.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,12 +92,25 @@ int Env::rename(const char* from, const char* to) { return std::rename(from, to)
 
 int Env::unlink(const char* path) { return ::unlink(path); }
 
+// Open-file-description locks: held by the open file, like whole-file
+// locks, but a shared lock turns exclusive in one step, and another holder
+// can be seen without taking anything.
 int Env::lock(int fd, LockKind kind) {
-  int operation = kind == kShared ? LOCK_SH : kind == kExclusive ? LOCK_EX : LOCK_UN;
+  struct flock range {};
+  range.l_type = kind == kShared ? F_RDLCK : kind == kExclusive ? F_WRLCK : F_UNLCK;
+  range.l_whence = SEEK_SET;
   int result;
-  do result = ::flock(fd, operation | LOCK_NB);
+  do result = ::fcntl(fd, F_OFD_SETLK, &range);
   while (result != 0 && errno == EINTR);
+  if (result != 0 && errno == EACCES) errno = EWOULDBLOCK;
   return result;
+}
+
+bool Env::held_by_others(int fd) {
+  struct flock range {};
+  range.l_type = F_WRLCK;
+  range.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_OFD_GETLK, &range) == 0 && range.l_type != F_UNLCK;
 }
 
 void Env::pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

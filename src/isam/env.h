@@ -48,6 +48,9 @@ class Env {
   // holds a conflicting lock.
   enum LockKind { kShared, kExclusive, kUnlock };
   virtual int lock(int fd, LockKind kind);
+  // Whether another open of the file holds a lock on it (one of this
+  // program's own locks on the same open file does not count).
+  virtual bool held_by_others(int fd);
   // Sleeps for a while before a lock is tried again.
   virtual void pause(int milliseconds);
 

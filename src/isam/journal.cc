@@ -1,6 +1,7 @@
 #include "isam/journal.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -187,7 +188,7 @@ bool Journal::flush(Core& core) {
   if (!records_.empty()) {
     if (fd_ < 0) {
       fd_ = env_.open(path_.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-      if (fd_ < 0) return fail(core, errno);
+      if (fd_ < 0 || env_.lock(fd_, Env::kExclusive) != 0) return fail(core, errno);
       created_ = true;
       if (!write_all(env_, fd_, reinterpret_cast<const std::uint8_t*>(kMagic), sizeof kMagic, 0)) {
         return fail(core, errno);
@@ -239,11 +240,14 @@ bool Journal::commit(Core& core) {
     return false;
   }
   if (fd_ < 0) return true;  // nothing was ever changed
+  // Removing the journal is the commit point.  Once it is gone the change
+  // stands; making the removal durable is only asked for.  The lock goes
+  // with the descriptor, after the removal.
+  const bool removed = env_.unlink(path_.c_str()) == 0;
+  const int error = errno;
   env_.close(fd_);
   fd_ = -1;
-  // Removing the journal is the commit point.  Once it is gone the change
-  // stands; making the removal durable is only asked for.
-  if (env_.unlink(path_.c_str()) != 0) return fail(core, errno);
+  if (!removed) return fail(core, error);
   created_ = false;
   (void)sync_directory(env_, directory_of(path_));
   return true;
@@ -273,15 +277,48 @@ std::string journal_path_for(std::string_view name, std::string& file) {
   return (absolute.parent_path() / (stem + ".JNL")).string();
 }
 
+namespace {
+
+enum class Owner { kGone, kCommitted, kStillThere };
+
+// Waits (at most core.lock_wait_ms) for the program that writes the journal
+// open as `fd` to let go of it.  kCommitted when the journal was removed
+// meanwhile: its change stands.
+Owner wait_for_owner(Core& core, int fd, const std::string& path) {
+  constexpr int kStep = 20;
+  Env& env = *core.env;
+  for (int waited = 0; env.lock(fd, Env::kExclusive) != 0; waited += kStep) {
+    if ((errno != EWOULDBLOCK && errno != EAGAIN) || waited >= core.lock_wait_ms) {
+      core.system_error = errno == EAGAIN ? EWOULDBLOCK : errno;
+      core.code = kOpenFailed;
+      return Owner::kStillThere;
+    }
+    env.pause(kStep);
+  }
+  struct stat held {
+  }, named{};
+  if (::fstat(fd, &held) != 0 || ::stat(path.c_str(), &named) != 0 || held.st_ino != named.st_ino ||
+      held.st_dev != named.st_dev)
+    return Owner::kCommitted;
+  return Owner::kGone;
+}
+
+}  // namespace
+
 bool recover(Core& core, const std::string& journal_path, bool& rolled_back) {
   rolled_back = false;
   Env& env = *core.env;
-  int jfd = env.open(journal_path.c_str(), O_RDONLY, 0);
+  int jfd = env.open(journal_path.c_str(), O_RDWR, 0);
   if (jfd < 0) {
     if (errno == ENOENT) return true;
     core.system_error = errno;
     core.code = kOpenFailed;
     return false;
+  }
+  switch (wait_for_owner(core, jfd, journal_path)) {
+    case Owner::kCommitted: env.close(jfd); return true;
+    case Owner::kStillThere: env.close(jfd); return false;
+    case Owner::kGone: break;
   }
   std::vector<std::uint8_t> bytes;
   off_t size = env.file_size(jfd);

@@ -14,6 +14,13 @@
 // block is put back, the files are cut back to their original lengths and
 // made durable, and the journal is removed.
 //
+// The writer holds an exclusive lock on the journal file from its creation
+// until after its removal.  A writer lets go of the index before its record
+// file is closed and the pair committed, so a program that gets the index
+// then may find a journal that is live, not hot: it waits for the journal's
+// lock, and once it has it, a journal that is no longer at its path was
+// committed and is not rolled back.
+//
 // Journal file
 //   bytes 0-7     "ISAMJNL1"
 //   then records, appended in order:

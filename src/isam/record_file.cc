@@ -81,27 +81,26 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason) 
 
 }  // namespace
 
-bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
-  if (journal_ && n != 0 && fd_ >= 0) return journal_->read(core, journal_id_, n, buffer);
+bool BlockFile::move(Core& core, std::uint32_t n, std::uint8_t* in, const std::uint8_t* out) const {
   Env* env = env_;
   return transfer(
       core, fd_, n,
-      [env, buffer](int fd, std::size_t done, off_t at) {
-        return env->pread(fd, buffer + done, kBlockSize - done, at);
+      [env, in, out](int fd, std::size_t done, off_t at) {
+        return in ? env->pread(fd, in + done, kBlockSize - done, at)
+                  : env->pwrite(fd, out + done, kBlockSize - done, at);
       },
-      EIO);
+      in ? EIO : ENOSPC);
+}
+
+bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
+  if (journal_ && n != 0 && fd_ >= 0) return journal_->read(core, journal_id_, n, buffer);
+  return move(core, n, buffer, nullptr);
 }
 
 bool BlockFile::write(Core& core, std::uint32_t n, const std::uint8_t* buffer) {
   wrote_ = true;
   if (journal_ && n != 0 && fd_ >= 0) return journal_->write(core, journal_id_, n, buffer);
-  Env* env = env_;
-  return transfer(
-      core, fd_, n,
-      [env, buffer](int fd, std::size_t done, off_t at) {
-        return env->pwrite(fd, buffer + done, kBlockSize - done, at);
-      },
-      ENOSPC);
+  return move(core, n, nullptr, buffer);
 }
 
 bool BlockFile::sync(Core& core) {
@@ -243,13 +242,28 @@ bool create_record_file(Core& core, std::string_view name, std::uint16_t capacit
   return create_block_file(core, name, header, nb + 1, Block{});
 }
 
+namespace {
+
+// Whether a set open mark was left by a program that is gone.  A live reader
+// holds its lock for as long as its mark stands and clears the mark before
+// it lets go; a reader that holds its own shared lock sees no live writer.
+// So the mark is a dead program's when no other program holds the file and
+// it is still set when read again after that test.
+bool left_by_the_dead(Core& core, BlockFile& file) {
+  if (core.env->held_by_others(file.fd())) return false;
+  Block again{};
+  return !file.read(core, kHeaderAddress, again.data()) || HeaderView(again).open_mark() != 0;
+}
+
+}  // namespace
+
 bool set_open_mark(Core& core, BlockFile& file) {
   Block& header = core.header;
   if (HeaderView(header).open_mark() != 0) {
     core.code = kWasOpen;
     if (core.writer && !core.accept_open_mark) return false;
     if (!core.writer) {
-      if (!core.warned_open_mark) {
+      if (!core.warned_open_mark && left_by_the_dead(core, file)) {
         std::fprintf(core.notices,
                      "warning: the database was not closed by the last program that used it (its open mark is "
                      "set); it is read as it stands\n");

@@ -110,6 +110,10 @@ class BlockFile {
   }
 
  private:
+  // Reads block n into `in`, or writes it from `out` (the other is null),
+  // straight to the file.
+  bool move(Core& core, std::uint32_t n, std::uint8_t* in, const std::uint8_t* out) const;
+
   Env* env_ = &Env::system();
   int fd_ = -1;
   bool wrote_ = false;

@@ -98,6 +98,16 @@ TEST_F(FileFormat, OpenMarksAndWhoMayOpenAMarkedFile) {
     Db db(reader, 0, 0, false);
     EXPECT_EQ(mark("STOCK.XXX"), 1);
     EXPECT_EQ(mark("STOCK"), 1);
+    // A second reader meanwhile finds the first one's mark: that is no sign
+    // of a program that died, so no warning, and the mark stays the first's.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> quiet(std::tmpfile(), std::fclose);
+    isam::Library second(isam::LibraryOptions{.role = Role::kReader, .notices = quiet.get()});
+    std::int16_t second_status = 1;
+    second.copfx(1, make_name_field("STOCK", "XXX"), second_status);
+    EXPECT_EQ(second_status, 0);
+    second.cclfx(1, second_status);
+    EXPECT_EQ(mark("STOCK.XXX"), 1);
+    EXPECT_EQ(std::ftell(quiet.get()), 0);
     db.close();
     EXPECT_EQ(mark("STOCK.XXX"), 0);
     EXPECT_EQ(mark("STOCK"), 0);
