@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "invdb/db_files.h"
 
@@ -61,13 +63,14 @@ std::string open_failure_reason(const std::filesystem::path& path, DbFile kind, 
   const int fd = ::open(path.c_str(), for_writing ? O_RDWR : O_RDONLY);
   if (fd < 0) return system_reason(errno);
   ::close(fd);
+  // Read as it is: no lock to wait for, no journal rolled back.
   files::FileImage image;
-  std::string error;
-  if (!files::load_file(path, path.filename().string(), image, error)) {
-    // load_file names the file first; the reason follows it.
-    const std::size_t colon = error.find(": ");
-    return colon == std::string::npos ? error : error.substr(colon + 2);
-  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return system_reason(errno);
+  image.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) return "read error";
+  if (image.bytes.size() < static_cast<std::size_t>(isam::kBlockSize))
+    return "too short to hold a header (" + num(static_cast<long>(image.bytes.size())) + " bytes)";
   return header_reason(image, kind);
 }
 
