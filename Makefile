@@ -6,7 +6,7 @@ LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all deps configure test test-fast test-asan demo bench fuzz clean format format-check
+.PHONY: all deps configure test test-fast test-asan demo install package bench fuzz clean format format-check
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -31,9 +31,21 @@ test: test-fast test-asan
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz demo
 
-# A sample store in demo/ and one report run over it.
-demo: all
-	bash tools/demo.sh
+# A sample store in demo/, one report run over it and rendered: builds only the
+# programs it runs.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target invreport invdb invrender
+	BUILD=$(BUILD) bash tools/demo.sh
+
+# The programs, the library with its headers, CMake and pkg-config files, the
+# manual pages and the bash completion, under PREFIX.
+PREFIX ?= /usr/local
+install: all
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of what `install` installs, under /usr, in $(BUILD)/package/.
+package: all
+	cmake --build $(BUILD) --target package
 
 # Times every report over a large sample store.
 bench: all

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The demonstration behind `make demo` (which builds first): a 2,000-item
-# sample store in demo/, the sales by category report run over it there, and
-# that report rendered to HTML and PDF for reading.
+# The demonstration behind `make demo` (which builds the three programs it
+# runs first): a 2,000-item sample store in demo/, the sales by category report
+# run over it there, and that report rendered to HTML and PDF for reading.
 # Running it again starts from a fresh demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build="$PWD/${BUILD:-build}"
+build=$(realpath -m "${BUILD:-build}")
 
 rm -rf demo
 mkdir demo

@@ -20,4 +20,8 @@ void write_line(std::FILE* out, std::string_view text);
 // newline gives what was read so far: an empty line when nothing was.
 std::string read_line(std::FILE* in, std::size_t keep);
 
+// Flushes the console.  Returns an empty text when every write to it went
+// through, else what went wrong ("No space left on device").
+std::string flush_console(std::FILE* out);
+
 }  // namespace driver

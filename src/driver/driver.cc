@@ -207,7 +207,11 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
     diagnostic(console.err, std::string("cannot close the database: ") + std::strerror(error != 0 ? error : EIO));
     exit_status = kExitFailure;
   }
-  std::fflush(console.out);
+  // A console that cannot be written fails a run that went well otherwise.
+  if (const std::string problem = flush_console(console.out); !problem.empty()) {
+    diagnostic(console.err, "cannot write to standard output: " + problem);
+    if (exit_status == kExitOk) exit_status = kExitFailure;
+  }
   return exit_status;
 }
 

@@ -14,7 +14,8 @@
 //
 // Exit status: 0 after a normal run; 2 after " Syntax error"; 1 when the
 // index or record file cannot be opened, when an item block cannot be read
-// (the item is skipped) or when the report's output failed.
+// (the item is skipped), when the report's output failed or when the console
+// could not be written.
 #pragma once
 
 #include <cstdint>

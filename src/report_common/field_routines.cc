@@ -5,6 +5,7 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace report {
 
@@ -12,12 +13,88 @@ namespace {
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// "00" to "99", two characters each.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the decimal digits of `value` backwards, ending just before `end`;
+// returns the first digit written.  Zero writes nothing.
+template <typename Unsigned>
+[[gnu::always_inline]] inline char* digits_before(Unsigned value, char* end) {
+  while (value >= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (value % 100)], 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * value], 2);
+  } else if (value > 0) {
+    *--end = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+char* digits_before(std::uint64_t value, char* end) {
+  if (value <= UINT32_MAX) return digits_before<std::uint32_t>(static_cast<std::uint32_t>(value), end);
+  return digits_before<std::uint64_t>(value, end);
+}
+
+// The four digits of 0 <= value <= 9999, leading zeros kept.
+void four_digits(std::uint32_t value, char* out) {
+  std::memcpy(out, &kDigitPairs[2 * (value / 100)], 2);
+  std::memcpy(out + 2, &kDigitPairs[2 * (value % 100)], 2);
+}
+
+// Copies sizeof(Word) <= n <= 2 * sizeof(Word) bytes with two overlapping
+// moves, both read before either is written.
+template <typename Word>
+[[gnu::always_inline]] inline void copy_two_words(char* dst, const char* src, std::size_t n) {
+  Word head;
+  Word tail;
+  std::memcpy(&head, src, sizeof head);
+  std::memcpy(&tail, src + n - sizeof tail, sizeof tail);
+  std::memcpy(dst, &head, sizeof head);
+  std::memcpy(dst + n - sizeof tail, &tail, sizeof tail);
+}
+
+// Copies n bytes; the short fields of a line (up to 16 bytes) without a
+// library call.
+[[gnu::always_inline]] inline void copy_bytes(char* dst, const char* src, std::size_t n) {
+  if (n > 16) {
+    std::memcpy(dst, src, n);
+  } else if (n >= 8) {
+    copy_two_words<std::uint64_t>(dst, src, n);
+  } else if (n >= 4) {
+    copy_two_words<std::uint32_t>(dst, src, n);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
+  }
+}
+
+// Sets n bytes to c, the short runs as copy_bytes does.
+[[gnu::always_inline]] inline void fill_bytes(char* dst, char c, std::size_t n) {
+  if (n > 16) {
+    std::memset(dst, c, n);
+    return;
+  }
+  std::array<char, 16> run;
+  run.fill(c);
+  copy_bytes(dst, run.data(), n);
+}
+
 }  // namespace
 
 void copy_chars(std::string_view src, std::span<char> dst, int length) {
   if (length <= 0) return;
   assert(static_cast<std::size_t>(length) <= src.size() && static_cast<std::size_t>(length) <= dst.size());
-  std::copy_n(src.data(), length, dst.data());
+  copy_bytes(dst.data(), src.data(), static_cast<std::size_t>(length));
 }
 
 void fill_chars(std::span<char> dst, char c, int length) {
@@ -60,39 +137,78 @@ void int_to_digits(std::int16_t value, std::span<char> dst, int length) {
 void int_to_text(std::int16_t value, std::span<char> dst, int length) {
   if (length <= 0) return;
   assert(static_cast<std::size_t>(length) <= dst.size());
-  std::int32_t magnitude = value < 0 ? -static_cast<std::int32_t>(value) : value;
-  for (int i = length - 1; i >= 0; --i) {
-    if (i == length - 1 || magnitude != 0) {
-      dst[i] = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } else {
-      dst[i] = ' ';
-    }
-  }
-  if (value < 0) {
-    // "-" goes just before the first non-blank from the second position on;
-    // when the digits fill the field it replaces the first digit.
-    int at = 0;
-    for (int i = 1; i < length; ++i) {
-      if (dst[i] != ' ') {
-        at = i - 1;
-        break;
-      }
-    }
-    dst[at] = '-';
-  }
+  // The magnitude's digits from the last position backwards (0 as a single
+  // "0"), as many as fit, blanks in front of them; "-" then goes just before
+  // the first digit, or replaces the first one when they fill the field.
+  const std::uint32_t magnitude =
+      value < 0 ? static_cast<std::uint32_t>(-static_cast<std::int32_t>(value)) : static_cast<std::uint32_t>(value);
+  std::array<char, 16> text;
+  text.fill(' ');
+  char* const end = text.data() + text.size();
+  const char* first = magnitude == 0 ? &(text.back() = '0') : digits_before<std::uint32_t>(magnitude, end);
+  const int count = std::min(static_cast<int>(end - first), length);
+  // The field's last positions (all of it when it is short) are the end of
+  // the buffer; the front of a longer field is blank.
+  const int tail = std::min(length, static_cast<int>(text.size()));
+  if (value < 0) end[std::max(length - count - 1, 0) - length] = '-';
+  fill_bytes(dst.data(), ' ', static_cast<std::size_t>(length - tail));
+  copy_bytes(dst.data() + (length - tail), end - tail, static_cast<std::size_t>(tail));
 }
+
+namespace {
+
+// The rounding term for 0 to 4 decimals: 0.501 divided by 10 once per
+// decimal, each division rounded to single precision.
+constexpr std::array<float, 5> kRoundingTerms = [] {
+  std::array<float, 5> terms{};
+  float rounding = 0.501f;
+  for (float& term : terms) {
+    term = rounding;
+    rounding = rounding / 10.0f;
+  }
+  return terms;
+}();
+
+float rounding_term(int decimals) {
+  if (decimals <= 0) return kRoundingTerms[0];
+  if (decimals < static_cast<int>(kRoundingTerms.size())) return kRoundingTerms[decimals];
+  float rounding = kRoundingTerms.back();
+  for (int i = static_cast<int>(kRoundingTerms.size()) - 1; i < decimals; ++i) rounding = rounding / 10.0f;
+  return rounding;
+}
+
+}  // namespace
+
+namespace {
+
+// Writes the three parts as four digits each into work area positions 2-5,
+// 6-9 and 11-14 and blanks the leading zeros of the integer digits (the
+// units digit included); returns the index of the first integer digit left,
+// 9 (the point) when none is.  For parts outside 0-9999, which a sum below
+// 10000001 never gives, each keeps its last four digits, a negative one
+// with "-" first.
+[[gnu::noinline]] int odd_parts(std::int32_t high, std::int32_t low, std::int32_t fraction, char* work) {
+  int_to_digits(static_cast<std::int16_t>(high), std::span<char>(work + 1, 4), 4);
+  int_to_digits(static_cast<std::int16_t>(low), std::span<char>(work + 5, 4), 4);
+  int_to_digits(static_cast<std::int16_t>(fraction), std::span<char>(work + 10, 4), 4);
+  int first = 1;
+  while (first <= 8 && work[first] == '0') work[first++] = ' ';
+  return first;
+}
+
+// Blanks before the work area, so that a window wider than the work area
+// (up to 32 characters) is one copy.
+constexpr int kLeadingBlanks = 18;
+
+}  // namespace
 
 void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   if (width <= 0) return;
   assert(static_cast<std::size_t>(width) <= dst.size());
-  std::fill_n(dst.data(), width, ' ');
-  // Work area, 1-based positions: 1 sign, 2-9 integer digits, 10 ".",
-  // 11-14 fraction digits.  Index 0 stands for position 1.
-  std::array<char, 14> work;
-  work.fill(' ');
-  work[9] = '.';
-  if (value == 0.0f || std::isnan(value)) return;
+  if (value == 0.0f || std::isnan(value)) {
+    fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width));
+    return;
+  }
 
   const bool negative = value < 0.0f;
   float magnitude;
@@ -102,40 +218,45 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
     magnitude = value > 9999999.0f ? 0.0f : value;
   }
 
-  // The rounding term is formed in single precision, one rounded division
-  // per decimal; from the addition on the arithmetic is double, so that a
-  // value near 9999999 cannot carry into an eighth digit.
-  float rounding = 0.501f;
-  for (int i = 0; i < decimals; ++i) rounding = rounding / 10.0f;
-  const double sum = static_cast<double>(magnitude) + static_cast<double>(rounding);
-  const double high = std::trunc(sum / 10000.0);
-  const double low = std::trunc(sum - high * 10000.0);
-  const double fraction = std::trunc((sum - high * 10000.0 - low) * 10000.0);
+  // From the addition of the rounding term on the arithmetic is double, so
+  // that a value near 9999999 cannot carry into an eighth digit.  The three
+  // parts are each truncated towards zero; the sum stays below 10000001, so
+  // every part fits an integer.
+  const double sum = static_cast<double>(magnitude) + static_cast<double>(rounding_term(decimals));
+  const auto high = static_cast<std::int32_t>(sum / 10000.0);
+  const double above_high = sum - static_cast<double>(high) * 10000.0;
+  const auto low = static_cast<std::int32_t>(above_high);
+  const auto fraction = static_cast<std::int32_t>((above_high - static_cast<double>(low)) * 10000.0);
 
-  int_to_digits(static_cast<std::int16_t>(high), std::span<char>(work).subspan(1, 4), 4);
-  int_to_digits(static_cast<std::int16_t>(low), std::span<char>(work).subspan(5, 4), 4);
-  int_to_digits(static_cast<std::int16_t>(fraction), std::span<char>(work).subspan(10, 4), 4);
-
-  // Blank leading zeros of the integer digits, the units digit included.
-  for (int i = 1; i <= 8 && work[i] == '0'; ++i) work[i] = ' ';
-
-  if (negative) {
-    int first = 9;  // the point, when every integer digit was blanked
-    for (int i = 1; i <= 8; ++i) {
-      if (work[i] != ' ') {
-        first = i;
-        break;
-      }
-    }
-    work[first - 1] = '-';
+  // Work area, 1-based positions: 1 sign, 2-9 integer digits (high part 2-5,
+  // low part 6-9), 10 ".", 11-14 fraction digits, each part with its leading
+  // zeros.  work[0] stands for position 1.  The leading zeros of the integer
+  // digits are then blanked, the units digit included, and "-" goes just
+  // before the first digit left (before the point when none is).
+  std::array<char, kLeadingBlanks + 14> area;
+  area.fill(' ');
+  char* const work = area.data() + kLeadingBlanks;
+  work[9] = '.';
+  int first;
+  if (static_cast<std::uint32_t>(high) <= 9999 && static_cast<std::uint32_t>(low) <= 9999 &&
+      static_cast<std::uint32_t>(fraction) <= 9999) [[likely]] {
+    const auto integer = static_cast<std::uint32_t>(high * 10000 + low);
+    first = static_cast<int>(digits_before<std::uint32_t>(integer, work + 9) - work);
+    four_digits(static_cast<std::uint32_t>(fraction), work + 10);
+  } else {
+    first = odd_parts(high, low, fraction, work);
   }
+  if (negative) work[first - 1] = '-';
 
+  // The window of `width` positions ends at the last decimal asked for, or
+  // at the units digit; positions before the work area are blank.
   const int d = std::clamp(decimals, 0, 4);
-  const int end = d > 0 ? 10 + d : 9;  // 1-based last position of the window
-  const int start = end - width + 1;
-  for (int k = 0; k < width; ++k) {
-    const int position = start + k;
-    dst[k] = position >= 1 ? work[position - 1] : ' ';
+  const int end = d > 0 ? 10 + d : 9;
+  if (width <= end + kLeadingBlanks) [[likely]] {
+    copy_bytes(dst.data(), work + (end - width), static_cast<std::size_t>(width));
+  } else {
+    fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width - end));
+    copy_bytes(dst.data() + (width - end), work, static_cast<std::size_t>(end));
   }
 }
 
@@ -172,45 +293,67 @@ void right_justify(std::span<char> field, int length) {
 
 namespace {
 
-void place_right(std::string_view text, std::span<char> dst, int width) {
+// A number's text built backwards at the end of a blank-filled buffer.
+struct RightText {
+  std::array<char, 40> buffer;
+  char* first = buffer.data() + buffer.size();
+  RightText() { buffer.fill(' '); }
+  char* end() { return buffer.data() + buffer.size(); }
+  std::size_t size() const { return static_cast<std::size_t>(buffer.data() + buffer.size() - first); }
+};
+
+// The text right-aligned in the field, blanks in front; asterisks over the
+// whole field when it does not fit.
+[[gnu::always_inline]] inline void place_right(const RightText& text, std::span<char> dst, int width) {
   if (width <= 0) return;
-  if (static_cast<int>(text.size()) > width) {
+  const auto room = static_cast<std::size_t>(width);
+  if (text.size() > room) {
     std::fill_n(dst.data(), width, '*');
-    return;
+  } else if (room <= text.buffer.size()) {
+    copy_bytes(dst.data(), text.buffer.data() + (text.buffer.size() - room), room);
+  } else {
+    fill_bytes(dst.data(), ' ', room - text.size());
+    copy_bytes(dst.data() + (room - text.size()), text.first, text.size());
   }
-  std::fill_n(dst.data(), width, ' ');
-  std::copy(text.begin(), text.end(), dst.data() + (width - text.size()));
 }
 
 }  // namespace
 
 void integer_column(std::int64_t value, std::span<char> dst, int width) {
-  char text[24];
-  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-  place_right(std::string_view(text, static_cast<std::size_t>(end - text)), dst, width);
+  if (width <= 0) return;
+  const bool negative = value < 0;
+  const std::uint64_t magnitude =
+      negative ? static_cast<std::uint64_t>(-(value + 1)) + 1 : static_cast<std::uint64_t>(value);
+  RightText text;
+  text.first = magnitude == 0 ? text.first - 1 : digits_before(magnitude, text.end());
+  if (magnitude == 0) *text.first = '0';
+  if (negative) *--text.first = '-';
+  place_right(text, dst, width);
 }
 
 void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int decimals) {
+  assert(decimals <= 18);
   std::uint64_t unit = 1;
   for (int i = 0; i < decimals; ++i) unit *= 10;
   const bool negative = scaled < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(scaled + 1)) + 1 : static_cast<std::uint64_t>(scaled);
-  // Sign, whole part, point, then the fraction with its leading zeros.
-  char text[48];
-  char* p = text;
-  if (negative) *p++ = '-';
-  p = std::to_chars(p, text + sizeof text, magnitude / unit).ptr;
+  // Built from the right: the fraction with its leading zeros and the point,
+  // the whole part (at least "0"), the sign.
+  RightText text;
   if (decimals > 0) {
-    *p++ = '.';
     std::uint64_t fraction = magnitude % unit;
-    for (int i = decimals - 1; i >= 0; --i) {
-      p[i] = static_cast<char>('0' + fraction % 10);
-      fraction /= 10;
-    }
-    p += decimals;
+    for (int i = 0; i < decimals; ++i, fraction /= 10) *--text.first = static_cast<char>('0' + fraction % 10);
+    *--text.first = '.';
   }
-  place_right(std::string_view(text, static_cast<std::size_t>(p - text)), dst, width);
+  const std::uint64_t whole = magnitude / unit;
+  if (whole == 0) {
+    *--text.first = '0';
+  } else {
+    text.first = digits_before(whole, text.first);
+  }
+  if (negative) *--text.first = '-';
+  place_right(text, dst, width);
 }
 
 }  // namespace report

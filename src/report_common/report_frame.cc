@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -17,12 +18,20 @@ namespace report {
 namespace {
 
 constexpr std::string_view kBanner = "K O R V A N E     I N V E N T O R Y";
+// Records are handed to the file in chunks of at least this many bytes.
 constexpr std::size_t kFlushThreshold = 64 * 1024;
 
 void place(LineBuffer& line, int column, std::string_view text) {
   const int room = kPrintColumns - (column - 1);
   const int n = std::min(static_cast<int>(text.size()), room);
   if (n > 0) std::copy_n(text.data(), n, line.data() + (column - 1));
+}
+
+// The permissions a file created with mode 0666 gets under the umask.
+mode_t new_file_mode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
 }
 
 }  // namespace
@@ -36,7 +45,8 @@ bool ReportFrame::open(const RunDate& run_date) {
   line_count_ = layout_.page_length;
   page_number_ = 0;
   record_number_ = 0;
-  pending_.clear();
+  pending_.resize(kFlushThreshold + kPrintColumns + 2);
+  pending_size_ = 0;
   pending_echo_.clear();
   failed_ = false;
   const std::string name(layout_.file_name);
@@ -53,9 +63,11 @@ bool ReportFrame::open(const RunDate& run_date) {
     std::error_code ec;
     target_ = exists ? std::filesystem::canonical(name, ec).string() : name;
     if (ec) target_ = name;
-    temp_ = target_ + ".tmp";
-    fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ >= 0 && exists) (void)::fchmod(fd_, st.st_mode & 07777);
+    // A name of its own, so that two runs in one directory never write into
+    // one file: each renames a whole report into place.
+    temp_ = target_ + ".XXXXXX";
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ >= 0) (void)::fchmod(fd_, exists ? st.st_mode & 07777 : new_file_mode());
   }
   if (fd_ < 0) {
     fail("open", errno);
@@ -94,7 +106,7 @@ void ReportFrame::fail(std::string_view what, int error) {
   }
   failed_ = true;
   ctx_.output_failed = true;
-  pending_.clear();
+  pending_size_ = 0;
   pending_echo_.clear();
   if (fd_ >= 0) {
     ::close(fd_);
@@ -107,8 +119,8 @@ void ReportFrame::fail(std::string_view what, int error) {
 
 bool ReportFrame::flush() {
   std::size_t done = 0;
-  while (done < pending_.size()) {
-    const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+  while (done < pending_size_) {
+    const ssize_t n = ::write(fd_, pending_.data() + done, pending_size_ - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       fail("write", n < 0 ? errno : EIO);
@@ -116,7 +128,7 @@ bool ReportFrame::flush() {
     }
     done += static_cast<std::size_t>(n);
   }
-  pending_.clear();
+  pending_size_ = 0;
   std::fwrite(pending_echo_.data(), 1, pending_echo_.size(), ctx_.console);
   pending_echo_.clear();
   return true;
@@ -165,10 +177,12 @@ bool ReportFrame::write_record() {
   const int length = record_length();
   // A comma-separated record ends with CR LF in bytes 127-128 whatever the
   // buffer holds beyond them.
-  pending_.insert(pending_.end(), ctx_.line.data(), ctx_.line.data() + length - 2);
-  pending_.push_back('\r');
-  pending_.push_back('\n');
-  if (pending_.size() >= kFlushThreshold) return flush();
+  char* const record = pending_.data() + pending_size_;
+  std::memcpy(record, ctx_.line.data(), static_cast<std::size_t>(length - 2));
+  record[length - 2] = '\r';
+  record[length - 1] = '\n';
+  pending_size_ += static_cast<std::size_t>(length);
+  if (pending_size_ >= kFlushThreshold) return flush();
   return true;
 }
 

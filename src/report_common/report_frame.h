@@ -155,8 +155,9 @@ class ReportFrame {
   int line_count_ = 0;
   int page_number_ = 0;
   std::int64_t record_number_ = 0;
-  std::vector<char> pending_;  // records not yet handed to the file
-  std::string pending_echo_;   // console lines that wait for those records
+  std::vector<char> pending_;     // room for the records not yet handed to the file
+  std::size_t pending_size_ = 0;  // bytes of it in use
+  std::string pending_echo_;      // console lines that wait for those records
   bool failed_ = false;
 };
 

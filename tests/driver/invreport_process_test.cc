@@ -66,6 +66,21 @@ TEST(InvreportProcess, InputEndingAtThePromptIsAnEmptyName) {
   EXPECT_EQ(r.exit_code, 1);
 }
 
+TEST(InvreportProcess, AConsoleThatCannotBeWrittenFailsTheRun) {
+  test_support::TempDir dir;
+  { test_support::DbBuilder db(dir.path(), "DB"); }
+  // Standard output on a full device: the completion lines cannot go out.
+  const auto run = [&](const std::string& args) {
+    return test_support::run_process("/bin/sh", {"-c", "exec \"$0\" " + args + " >/dev/full", INVREPORT_BIN},
+                                     dir.path());
+  };
+  auto r = run("-RPT 01 -F DB");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "invreport: cannot write to standard output: No space left on device\n");
+  r = run("-RPT 99 -F DB");
+  EXPECT_EQ(r.exit_code, 2) << "a syntax error stays one";
+}
+
 }  // namespace
 
 // The work file is written beside the old one and renamed into place: a run

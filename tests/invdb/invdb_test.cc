@@ -36,7 +36,7 @@ TEST(Invdb, HelpAndBadCommandLines) {
   EXPECT_EQ(run_invdb({}, dir.path()).exit_code, 2);
   r = run_invdb({"frobnicate", "DB"}, dir.path());
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "invdb: unknown command \"frobnicate\"\n");
+  EXPECT_EQ(r.err, "invdb: unknown command \"frobnicate\"\n(invdb help lists every command)\n");
   EXPECT_EQ(run_invdb({"create"}, dir.path()).exit_code, 2);
   EXPECT_EQ(run_invdb({"create", "DB", "--capacity", "40000"}, dir.path()).exit_code, 2);
   EXPECT_EQ(run_invdb({"sample", "DB", "--items", "x"}, dir.path()).exit_code, 2);
@@ -66,7 +66,7 @@ TEST(Invdb, CreateMakesEmptyCleanFilesAndNeverOverwrites) {
   EXPECT_FALSE(fs::exists(dir / "R.XXX"));
   EXPECT_EQ(read_file(dir / "R"), "keep");
   r = run_invdb({"create", "TOOLONGNAME"}, dir.path());
-  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.exit_code, 2);
   EXPECT_NE(r.err.find("1 to 8 characters"), std::string::npos);
   EXPECT_EQ(run_invdb({"create", "nodir/DB"}, dir.path()).exit_code, 1);
 }
@@ -199,9 +199,9 @@ TEST(Invdb, HeadingWritesBothControlRecordsAndRewritesThemInPlace) {
 
   const std::string before = both_files(dir.path(), "DB");
   r = run_invdb({"heading", "DB", "--left", std::string(25, 'X')}, dir.path());
-  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.exit_code, 2);
   EXPECT_NE(r.err.find("longer than 24"), std::string::npos);
-  EXPECT_EQ(run_invdb({"heading", "DB", "--left", "1", "2", "3", "4", "5", "6", "7"}, dir.path()).exit_code, 1);
+  EXPECT_EQ(run_invdb({"heading", "DB", "--left", "1", "2", "3", "4", "5", "6", "7"}, dir.path()).exit_code, 2);
   EXPECT_EQ(run_invdb({"heading", "DB"}, dir.path()).exit_code, 2);
   EXPECT_TRUE(both_files(dir.path(), "DB") == before) << "the files changed";
   EXPECT_EQ(run_invdb({"heading", "NONE", "--left", "x"}, dir.path()).exit_code, 1);

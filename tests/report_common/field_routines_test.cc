@@ -1,8 +1,15 @@
 #include "report_common/field_routines.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +138,104 @@ TEST(RealToText, IntegerNumberText) {
   EXPECT_EQ(number(-9999999, 8), "       -");
   // Converted to single precision first: 16777217 becomes 16777216.
   EXPECT_EQ(number(16777217, 8), "        ");
+}
+
+// The number formatter written out step by step, as plainly as it reads:
+// the routine under test must print exactly what this prints.
+void reference_real_to_text(float value, char* dst, int width, int decimals) {
+  if (width <= 0) return;
+  std::fill_n(dst, width, ' ');
+  std::array<char, 14> work;
+  work.fill(' ');
+  work[9] = '.';
+  if (value == 0.0f || std::isnan(value)) return;
+  const bool negative = value < 0.0f;
+  float magnitude = negative ? (value <= -9999999.0f ? 0.0f : -value) : (value > 9999999.0f ? 0.0f : value);
+  float rounding = 0.501f;
+  for (int i = 0; i < decimals; ++i) rounding = rounding / 10.0f;
+  const double sum = static_cast<double>(magnitude) + static_cast<double>(rounding);
+  const double high = std::trunc(sum / 10000.0);
+  const double low = std::trunc(sum - high * 10000.0);
+  const double fraction = std::trunc((sum - high * 10000.0 - low) * 10000.0);
+  const auto put4 = [&](double part, int at) {
+    const auto v = static_cast<std::int16_t>(part);
+    std::int32_t m = v < 0 ? -static_cast<std::int32_t>(v) : v;
+    for (int i = at + 3; i >= at; --i, m /= 10) work[i] = static_cast<char>('0' + m % 10);
+    if (v < 0) work[at] = '-';
+  };
+  put4(high, 1);
+  put4(low, 5);
+  put4(fraction, 10);
+  for (int i = 1; i <= 8 && work[i] == '0'; ++i) work[i] = ' ';
+  if (negative) {
+    int first = 9;
+    for (int i = 8; i >= 1; --i)
+      if (work[i] != ' ') first = i;
+    work[first - 1] = '-';
+  }
+  const int end = std::clamp(decimals, 0, 4) > 0 ? 10 + std::clamp(decimals, 0, 4) : 9;
+  for (int k = 0; k < width; ++k) {
+    const int position = end - width + 1 + k;
+    dst[k] = position >= 1 ? work[position - 1] : ' ';
+  }
+}
+
+TEST(RealToText, AgreesWithTheStepByStepFormatterOverASweep) {
+  // Random bit patterns over the printable range, amounts in thousandths and
+  // hundredths as the reports form them, the few floats around every
+  // rounding threshold, and the edges; each at every number of decimals,
+  // the full window and one random narrower or wider one.
+  std::mt19937 rng(15);
+  std::vector<float> values = {0.0f,
+                               -0.0f,
+                               9999999.0f,
+                               -9999999.0f,
+                               std::nextafter(9999999.0f, 1e8f),
+                               std::nextafter(-9999999.0f, 0.0f),
+                               16777216.0f,
+                               std::numeric_limits<float>::denorm_min(),
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(),
+                               std::numeric_limits<float>::quiet_NaN()};
+  for (int i = 0; i < 40000; ++i) {
+    const std::uint32_t bits = rng();
+    const int exponent = 127 - 24 + static_cast<int>(rng() % 48);  // about 6e-8 to 1.7e7
+    values.push_back(std::bit_cast<float>((bits & 0x807FFFFFu) | (static_cast<std::uint32_t>(exponent) << 23)));
+    const auto amount = static_cast<std::int32_t>(rng() % 20000001u) - 10000000;
+    values.push_back(static_cast<float>(amount) / 1000.0f);
+    values.push_back(static_cast<float>(amount) / 100.0f);
+    // The floats nearest to a point where adding the rounding term reaches
+    // the next unit of the last decimal; the units are drawn over every
+    // magnitude, the small ones (with the finest floats) as often as the large.
+    const int d = static_cast<int>(rng() % 5);
+    float rounding = 0.501f;
+    for (int k = 0; k < d; ++k) rounding = rounding / 10.0f;
+    const auto units = static_cast<double>(rng() % (10u << (rng() % 24)));
+    float near = static_cast<float>(units * std::pow(10.0, -d) - static_cast<double>(rounding));
+    for (int step = 0; step < 2; ++step) near = std::nextafter(near, 0.0f);
+    for (int step = 0; step < 5; ++step, near = std::nextafter(near, 1e8f)) values.push_back(rng() % 2 ? near : -near);
+  }
+  long cases = 0;
+  int mismatches = 0;
+  for (const float v : values) {
+    for (int decimals = -1; decimals <= 5; ++decimals) {
+      const int full = 10 + std::clamp(decimals, 0, 4);
+      for (const int width : {full, static_cast<int>(rng() % 18)}) {
+        std::array<char, 20> want;
+        std::array<char, 20> got;
+        want.fill('?');
+        got.fill('?');
+        reference_real_to_text(v, want.data(), width, decimals);
+        real_to_text(v, got, width, decimals);
+        ++cases;
+        if (want != got && ++mismatches <= 10)
+          ADD_FAILURE() << std::hexfloat << v << " width " << width << " decimals " << decimals << ": \""
+                        << std::string(got.data(), got.size()) << "\" instead of \""
+                        << std::string(want.data(), want.size()) << '"';
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "of " << cases << " cases";
 }
 
 TEST(IntToDigits, LastDigitsWithLeadingZerosAndSign) {

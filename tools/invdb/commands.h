@@ -20,6 +20,9 @@ struct Io {
   int fail(const std::string& message) const;
   // Prints the usage line of a command and returns 2.
   int usage(std::string_view line) const;
+  // Prints "invdb: " + message and where to find the usage of `command`
+  // ("invdb help" alone when empty); returns 2.
+  int usage_error(const std::string& message, std::string_view command) const;
 };
 
 int cmd_create(const Args& args, const Io& io);

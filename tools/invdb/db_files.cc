@@ -1,7 +1,6 @@
 #include "invdb/db_files.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +10,7 @@
 #include <iterator>
 
 #include "isam/call_interface.h"
+#include "isam/env.h"
 
 namespace invdb::files {
 
@@ -40,8 +40,10 @@ std::shared_ptr<int> lock_shared(const std::filesystem::path& path) {
     ::close(*p);
     delete p;
   });
-  for (int waited = 0; ::flock(fd, LOCK_SH | LOCK_NB) != 0; waited += 20) {
-    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
+  // The library's own kind of lock, so that its writers and this reader
+  // keep out of each other's way.
+  for (int waited = 0; isam::Env::system().lock(fd, isam::Env::kShared) != 0; waited += 20) {
+    if (errno != EWOULDBLOCK || waited >= kLockWaitMs) {
       errno = EWOULDBLOCK;
       return nullptr;
     }

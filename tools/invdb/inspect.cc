@@ -6,6 +6,7 @@
 #include "invdb/commands.h"
 #include "invdb/database.h"
 #include "invdb/db_files.h"
+#include "invdb/json.h"
 #include "invdb/stat_dump.h"
 
 namespace invdb {
@@ -24,13 +25,21 @@ bool load_images(std::string_view name, files::FileImage& index, files::FileImag
   return true;
 }
 
+// NAME, or NAME --json.
+bool json_wanted(const Args& args) { return args.size() == 2 && args[1] == "--json"; }
+
 }  // namespace
 
 int cmd_check(const Args& args, const Io& io) {
-  if (args.size() != 1) return io.usage("check NAME");
+  const bool json = json_wanted(args);
+  if (args.size() != 1 && !json) return io.usage("check NAME [--json]");
   files::FileImage index, records;
   if (!load_images(args[0], index, records, io)) return 1;
   const CheckReport report = check_database(index, records);
+  if (json) {
+    std::fputs(check_json(report).c_str(), io.out);
+    return report.clean() ? 0 : 1;
+  }
   for (const std::string& f : report.findings) std::fprintf(io.out, "%s\n", f.c_str());
   if (!report.clean()) {
     std::fprintf(io.out, "%zu problem%s found\n", report.findings.size(), report.findings.size() == 1 ? "" : "s");
@@ -43,10 +52,12 @@ int cmd_check(const Args& args, const Io& io) {
 }
 
 int cmd_stat(const Args& args, const Io& io) {
-  if (args.size() != 1) return io.usage("stat NAME");
+  const bool json = json_wanted(args);
+  if (args.size() != 1 && !json) return io.usage("stat NAME [--json]");
   files::FileImage index, records;
   if (!load_images(args[0], index, records, io)) return 1;
-  std::fputs(stat_text(index, records).c_str(), io.out);
+  const StatReport report = stat_report(index, records);
+  std::fputs((json ? stat_json(report) : stat_text(report)).c_str(), io.out);
   return 0;
 }
 

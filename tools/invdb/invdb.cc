@@ -1,9 +1,24 @@
+// The command line of the tool.  CLI11 reads it ("--opt value" and
+// "--opt=value", per-command help, range and name checks); each command's
+// handler then gets its arguments in one canonical order: NAME and the other
+// positional words first, then each option given, as "--opt" and its values.
+// Every command line the tool cannot use exits with status 2 and a message
+// that points to "invdb help".
 #include "invdb/invdb.h"
 
+#include <CLI/CLI.hpp>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <deque>
+#include <list>
 
 #include "invdb/commands.h"
+#include "invdb/database.h"
+
+#ifndef INV_VERSION
+#define INV_VERSION "unknown"
+#endif
 
 namespace invdb {
 
@@ -13,11 +28,13 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: invdb COMMAND NAME [ARGUMENTS]\n"
+    "       invdb help [COMMAND] | invdb COMMAND --help | invdb --version\n"
     "\n"
     "A database NAME is the index file NAME.XXX and the record file NAME (no\n"
     "extension); NAME is 1 to 8 characters that the report program keeps in a name\n"
     "(letters, digits and , - : ; < = > ? @ [ \\ ] ^ _ `) and may follow a directory\n"
     "(demo/STOCK).\n"
+    "An option's value follows it as the next word or after \"=\" (--items=500).\n"
     "\n"
     "  create NAME [--capacity N]   create both files, empty, never over existing ones;\n"
     "                               N (1 to 32767, default 32767) is the addresses the\n"
@@ -42,10 +59,10 @@ constexpr const char* kHelp =
     "                               set the page-header texts (up to 6 lines of 24)\n"
     "  delete NAME STOCKINDEX...    delete the items with these stock indexes; when one\n"
     "                               names no item, says which and deletes nothing\n"
-    "  check NAME                   verify both files; exit 0 only when clean\n"
+    "  check NAME [--json]          verify both files; exit 0 only when clean\n"
     "  clear-mark NAME              clear the open marks a program left set, when the\n"
     "                               files check clean otherwise\n"
-    "  stat NAME                    keys, tree depth, nodes per level, fill, space\n"
+    "  stat NAME [--json]           keys, tree depth, nodes per level, fill, space\n"
     "  dump NAME                    every index node in the node dump format\n"
     "  sample NAME [--items N] [--seed S] [--force]\n"
     "                               create a sample store of N items (default 2000)\n"
@@ -53,23 +70,232 @@ constexpr const char* kHelp =
     "                               an existing StoreSales.csv is kept (and nothing\n"
     "                               created) unless --force\n"
     "\n"
+    "--json prints one JSON object (check: the findings as a list).\n"
+    "\n"
     "Each command that changes a database is all-or-nothing (a journal, NAME.JNL,\n"
     "puts it back if the command fails or is cut short) and holds the database\n"
     "alone; readers share it.  A command waits up to 5 seconds for another\n"
     "program using the database, then stops: \"in use by another program\".\n"
     "\n"
     "Exit status: 0 success, 1 failure (also an index that cannot be read to its\n"
-    "end), 2 bad command line.\n";
+    "end), 2 a command line it cannot use.\n";
 
+using Handler = int (*)(const Args&, const Io&);
+
+// One command: CLI11's view of its command line, and how the values read
+// become the handler's arguments.
 struct Command {
-  std::string_view name;
-  int (*handler)(const Args&, const Io&);
+  Handler handler = nullptr;
+  CLI::App* app = nullptr;
+  // Deques: CLI11 keeps the address of each value it fills in.
+  std::deque<std::string> positional;  // NAME first
+  std::vector<CLI::Option*> positional_handles;
+  std::vector<std::string> more;  // the trailing list of positional words (delete)
+  // Options in the order they are passed on: name, then values once given.
+  std::deque<std::pair<std::string, std::vector<std::string>>> options;
+  std::vector<CLI::Option*> option_handles;
+
+  Args arguments(std::vector<std::string>& storage) const {
+    storage.clear();
+    for (std::size_t i = 0; i < positional.size(); ++i)
+      if (positional_handles[i]->count() > 0) storage.push_back(positional[i]);
+    storage.insert(storage.end(), more.begin(), more.end());
+    for (std::size_t i = 0; i < options.size(); ++i) {
+      if (option_handles[i]->count() == 0) continue;
+      storage.push_back(options[i].first);
+      storage.insert(storage.end(), options[i].second.begin(), options[i].second.end());
+    }
+    // A command that allows extras hands the words CLI11 does not know to its
+    // handler, which judges them.
+    if (app->get_allow_extras())
+      for (std::string& extra : app->remaining()) storage.push_back(std::move(extra));
+    return Args(storage.begin(), storage.end());
+  }
 };
 
-constexpr Command kCommands[] = {
-    {"create", cmd_create}, {"import", cmd_import},         {"export", cmd_export}, {"heading", cmd_heading},
-    {"delete", cmd_delete}, {"check", cmd_check},           {"stat", cmd_stat},     {"dump", cmd_dump},
-    {"sample", cmd_sample}, {"clear-mark", cmd_clear_mark},
+// A whole number from lo to hi, as the handlers read it.
+CLI::Validator whole_number(long lo, long hi) {
+  return CLI::Validator(
+      [lo, hi](std::string& value) -> std::string {
+        long v = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+        if (!value.empty() && ec == std::errc() && end == value.data() + value.size() && v >= lo && v <= hi) return {};
+        return "wants a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not \"" + value +
+               "\"";
+      },
+      "");
+}
+
+const CLI::Validator kDatabaseName(
+    [](std::string& value) -> std::string {
+      std::string error;
+      return parse_db_path(value, error) ? std::string() : error;
+    },
+    "");
+
+// At most `width` characters, at least one when `nonempty`.
+CLI::Validator text_up_to(std::size_t width, bool nonempty, std::string what) {
+  return CLI::Validator(
+      [=](std::string& value) -> std::string {
+        if (value.size() <= width && !(nonempty && value.empty())) return {};
+        return "\"" + value + "\" is " +
+               (value.empty() ? "empty" : "longer than " + std::to_string(width) + " characters") + ": not " + what;
+      },
+      "");
+}
+
+// The commands and their command lines.  The handlers keep their own checks;
+// the ones here make every unusable command line a usage error.
+class CommandLine {
+ public:
+  CommandLine() : app_("create, load, export, check and describe inventory databases", "invdb") {
+    app_.set_help_flag("-h,--help", "this help");
+    app_.set_version_flag("--version", std::string("invdb ") + INV_VERSION);
+    app_.require_subcommand(0, 1);
+
+    Command& create =
+        add("create", "create both files, empty; never overwrites; says the room for records they hold", cmd_create);
+    number_option(create, "--capacity",
+                  "addresses the maps cover (default 32767): whole map blocks of 2048 less the header and maps", 1,
+                  32767);
+
+    Command& import = add("import", "add or update one item per row of FILE.csv (\"-\": standard input)", cmd_import);
+    positional(import, "FILE", "the CSV file")->required();
+    flag(import, "--restore", "take back exactly what export wrote, all of it");
+    import.app->allow_extras();
+
+    Command& exp =
+        add("export", "every item, every column, to FILE.csv or standard output; never over the database", cmd_export);
+    positional(exp, "FILE", "the CSV file (default, or \"-\": standard output)");
+
+    Command& heading = add("heading", "set the page-header texts", cmd_heading);
+    heading_ = &heading;
+    for (const char* side : {"--left", "--right"}) {
+      auto& [name, lines] = heading.options.emplace_back(side, std::vector<std::string>{});
+      CLI::Option* o = heading.app->add_option(name, lines, std::string(side + 2) + " heading: up to 6 lines");
+      o->expected(0, CLI::detail::expected_max_vector_size)
+          ->type_name("LINE")
+          ->check(text_up_to(24, false, "a heading line"));
+      heading.option_handles.push_back(o);
+    }
+
+    Command& del = add("delete", "delete the items with these stock indexes; all of them or none", cmd_delete);
+    del.app->add_option("STOCKINDEX", del.more, "stock indexes, 1 to 12 characters each")
+        ->required()
+        ->type_name("")
+        ->check(text_up_to(12, true, "a stock index"));
+
+    flag(add("check", "verify both files; exit status 0 only when clean", cmd_check), "--json",
+         "one JSON object instead of text");
+    flag(add("stat", "keys, tree depth, nodes per level, fill, space", cmd_stat), "--json",
+         "one JSON object instead of text");
+    add("dump", "every index node in the node dump format", cmd_dump);
+    add("clear-mark", "clear the open marks a program left set, when the files check clean otherwise", cmd_clear_mark);
+
+    Command& sample = add("sample", "a sample store and StoreSales.csv beside it", cmd_sample);
+    number_option(sample, "--items", "items (default 2000)", 1, 32000);
+    number_option(sample, "--seed", "seed of the generator (default 1)", 0, 2147483647);
+    flag(sample, "--force", "replace an existing StoreSales.csv");
+    sample.app->allow_extras();
+
+    help_ = app_.add_subcommand("help", "the list of commands, or the usage of one");
+    help_->add_option("COMMAND", help_topic_, "a command");
+  }
+
+  int run(int argc, const char* const* argv, const Io& io) {
+    if (argc < 2) {
+      std::fputs(kHelp, io.err);
+      return 2;
+    }
+    const std::string_view first = argv[1];
+    if (!first.starts_with('-') && !find(first)) {
+      return io.usage_error("unknown command \"" + std::string(first) + "\"", "");
+    }
+    try {
+      app_.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+      const CLI::App* chosen = selected();
+      std::fputs(chosen ? chosen->help("invdb").c_str() : kHelp, io.out);
+      return 0;
+    } catch (const CLI::CallForVersion& e) {
+      std::fprintf(io.out, "%s\n", e.what());
+      return 0;
+    } catch (const CLI::ParseError& e) {
+      const CLI::App* chosen = selected();
+      return io.usage_error(e.what(), chosen ? chosen->get_name() : "");
+    }
+    if (help_->parsed()) return help(io);
+    const CLI::App* chosen = selected();
+    if (!chosen) {
+      std::fputs(kHelp, io.err);
+      return 2;
+    }
+    for (const Command& c : commands_)
+      if (c.app == chosen) {
+        if (&c == heading_)
+          for (const auto& [name, lines] : c.options)
+            if (lines.size() > 6) return io.usage_error(name + ": a heading has at most 6 lines", "heading");
+        std::vector<std::string> storage;
+        const Args args = c.arguments(storage);
+        return c.handler(args, io);
+      }
+    return 2;
+  }
+
+ private:
+  Command& add(const char* name, const char* description, Handler handler) {
+    Command& c = commands_.emplace_back();
+    c.handler = handler;
+    c.app = app_.add_subcommand(name, description);
+    positional(c, "NAME", "the database (NAME.XXX and NAME)")->required()->check(kDatabaseName);
+    return c;
+  }
+
+  CLI::Option* positional(Command& c, const char* name, const char* what) {
+    CLI::Option* o = c.app->add_option(name, c.positional.emplace_back(), what)->type_name("");
+    c.positional_handles.push_back(o);
+    return o;
+  }
+
+  void number_option(Command& c, const char* name, const char* what, long lo, long hi) {
+    auto& [option, values] = c.options.emplace_back(name, std::vector<std::string>(1));
+    c.option_handles.push_back(c.app->add_option(option, values[0], what)->type_name("N")->check(whole_number(lo, hi)));
+  }
+
+  void flag(Command& c, const char* name, const char* what) {
+    c.options.emplace_back(name, std::vector<std::string>{});
+    const std::string description = what;
+    c.option_handles.push_back(c.app->add_flag(name, description));
+  }
+
+  // The command of that name ("help" included), or nullptr.
+  const CLI::App* find(std::string_view name) const {
+    for (const CLI::App* a : app_.get_subcommands([](const CLI::App*) { return true; }))
+      if (a->get_name() == name) return a;
+    return nullptr;
+  }
+
+  const CLI::App* selected() const {
+    const auto chosen = app_.get_subcommands();
+    return chosen.empty() ? nullptr : chosen.front();
+  }
+
+  int help(const Io& io) const {
+    const CLI::App* topic = find(help_topic_);
+    if (help_topic_.empty() || topic == help_) {
+      std::fputs(kHelp, io.out);
+      return 0;
+    }
+    if (!topic) return io.usage_error("unknown command \"" + help_topic_ + "\"", "");
+    std::fputs(topic->help("invdb").c_str(), io.out);
+    return 0;
+  }
+
+  CLI::App app_;
+  std::list<Command> commands_;  // stable addresses: CLI11 writes into them
+  const Command* heading_ = nullptr;
+  CLI::App* help_ = nullptr;
+  std::string help_topic_;
 };
 
 }  // namespace
@@ -80,8 +306,18 @@ int Io::fail(const std::string& message) const {
 }
 
 int Io::usage(std::string_view line) const {
-  std::fprintf(err, "usage: invdb %.*s\n(invdb --help lists every command)\n", static_cast<int>(line.size()),
-               line.data());
+  const std::string_view command = line.substr(0, line.find(' '));
+  std::fprintf(err, "usage: invdb %.*s\n(invdb help %.*s shows more)\n", static_cast<int>(line.size()), line.data(),
+               static_cast<int>(command.size()), command.data());
+  return 2;
+}
+
+int Io::usage_error(const std::string& message, std::string_view command) const {
+  if (command.empty())
+    std::fprintf(err, "invdb: %s\n(invdb help lists every command)\n", message.c_str());
+  else
+    std::fprintf(err, "invdb: %s\n(invdb help %.*s shows its usage)\n", message.c_str(),
+                 static_cast<int>(command.size()), command.data());
   return 2;
 }
 
@@ -99,31 +335,11 @@ bool parse_number_option(std::string_view name, std::string_view value, long lo,
 
 int run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   const Io io{out, err};
-  if (argc < 2) {
-    std::fputs(kHelp, err);
-    return 2;
-  }
-  const std::string_view name = argv[1];
-  if (name == "--help" || name == "-h" || name == "help") {
-    std::fputs(kHelp, out);
-    return 0;
-  }
-  Args args(argv + 2, argv + argc);
-  for (std::string_view a : args) {
-    if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, out);
-      return 0;
-    }
-  }
-  for (const Command& c : kCommands)
-    if (c.name == name) {
-      const int status = c.handler(args, io);
-      const bool written = std::fflush(out) == 0 && !std::ferror(out);
-      if (!written && status == 0) return io.fail(std::string("cannot write the output: ") + std::strerror(errno));
-      return status;
-    }
-  io.fail("unknown command \"" + std::string(name) + "\"");
-  return 2;
+  CommandLine command_line;
+  const int status = command_line.run(argc, argv, io);
+  const bool written = std::fflush(out) == 0 && !std::ferror(out);
+  if (!written && status == 0) return io.fail(std::string("cannot write the output: ") + std::strerror(errno));
+  return status;
 }
 
 }  // namespace invdb

@@ -1,6 +1,8 @@
 #include "invdb/stat_dump.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <vector>
 
 namespace invdb {
@@ -29,10 +31,6 @@ std::pair<long, long> map_usage(const FileImage& image, std::uint16_t map_blocks
   return {used, free};
 }
 
-struct LevelStats {
-  long nodes = 0, entries = 0;
-};
-
 }  // namespace
 
 long record_room(const FileImage& records) {
@@ -40,61 +38,77 @@ long record_room(const FileImage& records) {
   return static_cast<long>(isam::format::map_end(nb) - isam::format::data_start_for(nb) + 1) / 2;
 }
 
-std::string stat_text(const FileImage& index, const FileImage& records) {
+StatReport stat_report(const FileImage& index, const FileImage& records) {
   const files::Header ih = files::read_header(index);
   const files::Header rh = files::read_header(records);
-  std::string out;
-  appendf(out, "index %s: key length %d, %d entries a node, %d map blocks, %s\n", index.name.c_str(), ih.key_length,
-          ih.node_capacity, ih.map_blocks, ih.open_mark ? "marked open" : "closed");
-  if (ih.key_length < 1 || ih.key_length > 32 || ih.map_blocks < 1 || ih.map_blocks > 32) {
-    out += "  the header is damaged; run check\n";
-    return out;
-  }
-  std::vector<LevelStats> levels;
-  long items = 0, other = 0, deleted = 0;
-  std::vector<bool> seen(files::kLastAddress + 1, false);
-  std::uint32_t first = ih.root;
-  while (valid_node(index, ih, first) && levels.size() < files::kMaxLevels) {
-    LevelStats level;
-    const Node head(index.block(first), ih.key_length);
-    for (std::uint32_t a = first; valid_node(index, ih, a) && !seen[a];) {
-      seen[a] = true;
-      const Node node(index.block(a), ih.key_length);
-      ++level.nodes;
-      level.entries += node.usable_count();
-      for (int i = 0; head.is_leaf() && i < node.usable_count(); ++i) {
-        if (node.type(i) == files::kDeleted)
-          ++deleted;
-        else if (node.key(i).starts_with("12"))
-          ++items;
-        else if (node.key(i).find_first_not_of('\0') != std::string_view::npos)
-          ++other;
+  StatReport r;
+  r.index = {index.name, ih.map_blocks, ih.open_mark != 0};
+  r.records = {records.name, rh.map_blocks, rh.open_mark != 0};
+  r.key_length = ih.key_length;
+  r.entries_per_node = ih.node_capacity;
+  r.index.damaged = ih.key_length < 1 || ih.key_length > 32 || ih.map_blocks < 1 || ih.map_blocks > 32;
+  r.records.damaged = rh.map_blocks < 1 || rh.map_blocks > 32;
+  if (!r.index.damaged) {
+    std::vector<bool> seen(files::kLastAddress + 1, false);
+    std::uint32_t first = ih.root;
+    while (valid_node(index, ih, first) && r.levels.size() < files::kMaxLevels) {
+      StatReport::Level level;
+      const Node head(index.block(first), ih.key_length);
+      for (std::uint32_t a = first; valid_node(index, ih, a) && !seen[a];) {
+        seen[a] = true;
+        const Node node(index.block(a), ih.key_length);
+        ++level.nodes;
+        level.entries += node.usable_count();
+        for (int i = 0; head.is_leaf() && i < node.usable_count(); ++i) {
+          if (node.type(i) == files::kDeleted)
+            ++r.deleted;
+          else if (node.key(i).starts_with("12"))
+            ++r.items;
+          else if (node.key(i).find_first_not_of('\0') != std::string_view::npos)
+            ++r.other_keys;
+        }
+        a = node.next();
       }
-      a = node.next();
+      const double capacity = static_cast<double>(level.nodes) * std::max<int>(ih.node_capacity, 1);
+      level.fill_percent = 100.0 * static_cast<double>(level.entries) / capacity;
+      r.levels.push_back(level);
+      if (head.is_leaf() || head.usable_count() == 0) break;
+      first = head.pointer(0);
     }
-    levels.push_back(level);
-    if (head.is_leaf() || head.usable_count() == 0) break;
-    first = head.pointer(0);
+    std::tie(r.index.in_use, r.index.free) = map_usage(index, ih.map_blocks);
   }
-  appendf(out, "  keys: %ld items, %ld other live keys, %ld deleted entries\n", items, other, deleted);
-  appendf(out, "  depth: %zu levels\n", levels.size());
-  for (std::size_t d = 0; d < levels.size(); ++d) {
-    const double capacity = static_cast<double>(levels[d].nodes) * std::max<int>(ih.node_capacity, 1);
-    appendf(out, "  level %zu: %ld nodes, %ld entries, %.0f%% full\n", d, levels[d].nodes, levels[d].entries,
-            100.0 * static_cast<double>(levels[d].entries) / capacity);
-  }
-  const auto [nodes_used, nodes_free] = map_usage(index, ih.map_blocks);
-  appendf(out, "  nodes: %ld in use, %ld free\n", nodes_used, nodes_free);
-  appendf(out, "records %s: %d map blocks, %s\n", records.name.c_str(), rh.map_blocks,
-          rh.open_mark ? "marked open" : "closed");
-  if (rh.map_blocks < 1 || rh.map_blocks > 32) {
+  if (!r.records.damaged) std::tie(r.records.in_use, r.records.free) = map_usage(records, rh.map_blocks);
+  return r;
+}
+
+std::string stat_text(const StatReport& r) {
+  std::string out;
+  appendf(out, "index %s: key length %d, %d entries a node, %d map blocks, %s\n", r.index.name.c_str(), r.key_length,
+          r.entries_per_node, r.index.map_blocks, r.index.open ? "marked open" : "closed");
+  if (r.index.damaged) {
     out += "  the header is damaged; run check\n";
     return out;
   }
-  const auto [blocks_used, blocks_free] = map_usage(records, rh.map_blocks);
-  appendf(out, "  blocks: %ld in use, %ld free, room for %ld records\n", blocks_used, blocks_free,
-          record_room(records));
+  appendf(out, "  keys: %ld items, %ld other live keys, %ld deleted entries\n", r.items, r.other_keys, r.deleted);
+  appendf(out, "  depth: %zu levels\n", r.levels.size());
+  for (std::size_t d = 0; d < r.levels.size(); ++d)
+    appendf(out, "  level %zu: %ld nodes, %ld entries, %.0f%% full\n", d, r.levels[d].nodes, r.levels[d].entries,
+            r.levels[d].fill_percent);
+  appendf(out, "  nodes: %ld in use, %ld free\n", r.index.in_use, r.index.free);
+  appendf(out, "records %s: %d map blocks, %s\n", r.records.name.c_str(), r.records.map_blocks,
+          r.records.open ? "marked open" : "closed");
+  if (r.records.damaged) {
+    out += "  the header is damaged; run check\n";
+    return out;
+  }
+  // The map covers the data blocks alone: together they are the room.
+  appendf(out, "  blocks: %ld in use, %ld free, room for %ld records\n", r.records.in_use, r.records.free,
+          r.records.in_use + r.records.free);
   return out;
+}
+
+std::string stat_text(const FileImage& index, const FileImage& records) {
+  return stat_text(stat_report(index, records));
 }
 
 std::string dump_text(const FileImage& index) {

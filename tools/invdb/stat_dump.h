@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "invdb/db_files.h"
 
@@ -12,9 +13,31 @@ namespace invdb {
 // capacity given at creation is rounded up to whole map blocks.)
 long record_room(const files::FileImage& records);
 
+// What `stat` reports.  The tree is followed from the root down its leftmost
+// entries and then along each level's next links.  A file whose header is
+// damaged has only its header fields.
+struct StatReport {
+  struct Level {
+    long nodes = 0, entries = 0;
+    double fill_percent = 0;  // entries against the levels' node capacity
+  };
+  struct File {
+    std::string name;
+    int map_blocks = 0;
+    bool open = false;          // the open mark is set
+    bool damaged = false;       // header fields out of range
+    long in_use = 0, free = 0;  // nodes or blocks, by the map
+  };
+  File index, records;
+  int key_length = 0, entries_per_node = 0;
+  long items = 0, other_keys = 0, deleted = 0;
+  std::vector<Level> levels;
+};
+StatReport stat_report(const files::FileImage& index, const files::FileImage& records);
+
 // Keys, deleted entries, depth, nodes and fill per level, nodes and blocks
-// used and free.  The tree is followed from the root down its leftmost
-// entries and then along each level's next links.
+// used and free, as lines of text.
+std::string stat_text(const StatReport& report);
 std::string stat_text(const files::FileImage& index, const files::FileImage& records);
 
 // Every node the map marks in use, in address order, in the node dump

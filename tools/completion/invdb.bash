@@ -1,0 +1,36 @@
+# bash completion for invdb: the sub-commands, then each one's options; file
+# names elsewhere.
+_invdb() {
+  local cur prev words cword
+  if declare -F _init_completion >/dev/null; then
+    _init_completion -n = || return
+  else
+    cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} words=("${COMP_WORDS[@]}") cword=$COMP_CWORD
+  fi
+  local commands="create sample import export heading delete check clear-mark stat dump help"
+  if ((cword == 1)); then
+    mapfile -t COMPREPLY < <(compgen -W "$commands --help --version" -- "$cur")
+    return
+  fi
+  local options=""
+  case ${words[1]} in
+    create) options="--capacity" ;;
+    sample) options="--items --seed --force" ;;
+    import) options="--restore" ;;
+    heading) options="--left --right" ;;
+    check | stat) options="--json" ;;
+    help)
+      ((cword == 2)) && mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
+      return
+      ;;
+  esac
+  case $prev in
+    --capacity | --items | --seed) return ;;  # a number
+  esac
+  if [[ $cur == -* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "$options --help" -- "$cur")
+    return
+  fi
+  mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+}
+complete -o filenames -F _invdb invdb
