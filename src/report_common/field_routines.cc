@@ -91,12 +91,6 @@ template <typename Word>
 
 }  // namespace
 
-void copy_chars(std::string_view src, std::span<char> dst, int length) {
-  if (length <= 0) return;
-  assert(static_cast<std::size_t>(length) <= src.size() && static_cast<std::size_t>(length) <= dst.size());
-  copy_bytes(dst.data(), src.data(), static_cast<std::size_t>(length));
-}
-
 void fill_chars(std::span<char> dst, char c, int length) {
   if (length <= 0) return;
   assert(static_cast<std::size_t>(length) <= dst.size());
@@ -205,7 +199,8 @@ constexpr int kLeadingBlanks = 18;
 void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   if (width <= 0) return;
   assert(static_cast<std::size_t>(width) <= dst.size());
-  if (value == 0.0f || std::isnan(value)) {
+  // Zero or NaN: neither below nor above zero.
+  if (!(value < 0.0f || value > 0.0f)) {
     fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width));
     return;
   }
@@ -261,6 +256,20 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
 }
 
 void int_to_number_text(std::int32_t value, std::span<char> dst, int width) {
+  // Inside +-9999999 the value is exact in single precision and the rounding
+  // term never reaches the next integer: the amount is the integer's own
+  // digits, "-" before them, blank for zero, its last `width` characters.
+  if (value > -9999999 && value <= 9999999 && width > 0 && width <= 16) [[likely]] {
+    assert(static_cast<std::size_t>(width) <= dst.size());
+    std::array<char, 24> area;
+    area.fill(' ');
+    char* const end = area.data() + area.size();
+    const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
+    char* first = digits_before<std::uint32_t>(magnitude, end);
+    if (value < 0) *--first = '-';
+    copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
+    return;
+  }
   real_to_text(static_cast<float>(value), dst, width, 0);
 }
 
@@ -287,6 +296,15 @@ void right_justify(std::span<char> field, int length) {
   int trailing = 0;
   while (trailing < length && field[length - 1 - trailing] == ' ') ++trailing;
   if (trailing == 0 || trailing == length) return;
+  if (length <= 16) {
+    // The field after 16 blanks; the justified field is the `length`
+    // characters that end with its last non-blank.
+    std::array<char, 32> area;
+    area.fill(' ');
+    copy_bytes(area.data() + 16, field.data(), static_cast<std::size_t>(length));
+    copy_bytes(field.data(), area.data() + 16 - trailing, static_cast<std::size_t>(length));
+    return;
+  }
   std::copy_backward(field.data(), field.data() + (length - trailing), field.data() + length);
   std::fill_n(field.data(), trailing, ' ');
 }
@@ -324,6 +342,29 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
   const bool negative = value < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(value + 1)) + 1 : static_cast<std::uint64_t>(value);
+  if (width <= 16) [[likely]] {
+    // The columns of a listing: the text (at most 20 digits and a sign) is
+    // built at the end of a blank area as wide as the column's last 16
+    // positions plus room, and the column is its last `width` characters.
+    std::array<char, 24> area;
+    area.fill(' ');
+    char* const end = area.data() + area.size();
+    char* first = end - 1;
+    if (magnitude == 0) {
+      *first = '0';
+    } else if (magnitude <= UINT32_MAX) [[likely]] {
+      first = digits_before<std::uint32_t>(static_cast<std::uint32_t>(magnitude), end);
+    } else {
+      first = digits_before<std::uint64_t>(magnitude, end);
+    }
+    if (negative) *--first = '-';
+    if (end - first > width) {
+      fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));
+    } else {
+      copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
+    }
+    return;
+  }
   RightText text;
   text.first = magnitude == 0 ? text.first - 1 : digits_before(magnitude, text.end());
   if (magnitude == 0) *text.first = '0';
@@ -331,13 +372,58 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
   place_right(text, dst, width);
 }
 
+namespace {
+
+constexpr std::array<std::uint64_t, 19> kPowersOfTen = [] {
+  std::array<std::uint64_t, 19> powers{};
+  std::uint64_t unit = 1;
+  for (std::uint64_t& p : powers) {
+    p = unit;
+    unit *= 10;
+  }
+  return powers;
+}();
+
+}  // namespace
+
 void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int decimals) {
   assert(decimals <= 18);
-  std::uint64_t unit = 1;
-  for (int i = 0; i < decimals; ++i) unit *= 10;
+  const std::uint64_t unit = decimals > 0 ? kPowersOfTen[static_cast<std::size_t>(decimals)] : 1;
   const bool negative = scaled < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(scaled + 1)) + 1 : static_cast<std::uint64_t>(scaled);
+  if (width > 0 && width <= 16 && decimals <= 8) [[likely]] {
+    // The columns of a listing, as integer_column builds them: at most 20
+    // digits, a point and a sign at the end of a blank area of 24.
+    std::array<char, 24> area;
+    area.fill(' ');
+    char* const end = area.data() + area.size();
+    char* first = end;
+    if (decimals > 0) {
+      // The fraction with its leading zeros, two digits at a time.
+      auto fraction = static_cast<std::uint32_t>(magnitude % unit);
+      int left = decimals;
+      for (; left >= 2; left -= 2, fraction /= 100) {
+        first -= 2;
+        std::memcpy(first, &kDigitPairs[2 * (fraction % 100)], 2);
+      }
+      if (left == 1) *--first = static_cast<char>('0' + fraction % 10);
+      *--first = '.';
+    }
+    const std::uint64_t whole = magnitude / unit;
+    if (whole == 0) {
+      *--first = '0';
+    } else {
+      first = digits_before(whole, first);
+    }
+    if (negative) *--first = '-';
+    if (end - first > width) {
+      fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));
+    } else {
+      copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
+    }
+    return;
+  }
   // Built from the right: the fraction with its leading zeros and the point,
   // the whole part (at least "0"), the sign.
   RightText text;

@@ -10,14 +10,21 @@
 // that must hold at least `length` characters.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
 namespace report {
 
-// Copies `length` characters from the start of `src` to `dst`.
-void copy_chars(std::string_view src, std::span<char> dst, int length);
+// Copies `length` characters from the start of `src` to `dst`.  Inline, so
+// that a field of a known width is copied without a call.
+inline void copy_chars(std::string_view src, std::span<char> dst, int length) {
+  if (length <= 0) return;
+  assert(static_cast<std::size_t>(length) <= src.size() && static_cast<std::size_t>(length) <= dst.size());
+  std::memcpy(dst.data(), src.data(), static_cast<std::size_t>(length));
+}
 // Sets `length` characters of `dst` to `c`.
 void fill_chars(std::span<char> dst, char c, int length);
 // 0 when the first `length` bytes are equal, else (a - b) at the first

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -136,39 +137,32 @@ bool ReportFrame::flush() {
 
 void ReportFrame::clear_line() { clear_line(layout_.comma_separated ? ',' : ' '); }
 
+namespace {
+
+// A blank line buffer of each layout: its text columns set to the pad and
+// CR LF after them.
+template <int Columns>
+constexpr std::array<char, Columns + 2> padded_line(char pad) {
+  std::array<char, Columns + 2> line{};
+  for (int i = 0; i < Columns; ++i) line[i] = pad;
+  line[Columns] = '\r';
+  line[Columns + 1] = '\n';
+  return line;
+}
+constexpr auto kBlankPrintLine = padded_line<kPrintColumns>(' ');
+constexpr auto kBlankCsvLine = padded_line<kCsvColumns>(' ');
+constexpr auto kCommaCsvLine = padded_line<kCsvColumns>(',');
+
+}  // namespace
+
 void ReportFrame::clear_line(char pad) {
-  const int n = text_columns();
-  fill_chars(ctx_.line, pad, n);
-  ctx_.line[n] = '\r';
-  ctx_.line[n + 1] = '\n';
-}
-
-std::span<char> ReportFrame::columns(int column, int width) {
-  return std::span<char>(ctx_.line).subspan(column - 1, width);
-}
-
-void ReportFrame::put_text(int column, std::string_view text) {
-  copy_chars(text, columns(column, static_cast<int>(text.size())), static_cast<int>(text.size()));
-}
-
-void ReportFrame::put_real(int column, int width, int decimals, float value) {
-  real_to_text(value, columns(column, width), width, decimals);
-}
-
-void ReportFrame::put_int_zero_blank(int column, int width, std::int32_t value) {
-  int_to_number_text(value, columns(column, width), width);
-}
-
-void ReportFrame::put_int_last_digits(int column, int width, std::int16_t value) {
-  int_to_text(value, columns(column, width), width);
-}
-
-void ReportFrame::put_int_overflow_stars(int column, int width, std::int64_t value) {
-  integer_column(value, columns(column, width), width);
-}
-
-void ReportFrame::put_decimal(int column, int width, int decimals, std::int64_t scaled) {
-  decimal_column(scaled, columns(column, width), width, decimals);
+  // One copy of a whole prepared line of a fixed size; the bytes of the
+  // buffer after a comma-separated record's CR LF stay as they are.
+  if (!layout_.comma_separated) {
+    std::memcpy(ctx_.line.data(), kBlankPrintLine.data(), kBlankPrintLine.size());
+  } else {
+    std::memcpy(ctx_.line.data(), (pad == ',' ? kCommaCsvLine : kBlankCsvLine).data(), kBlankCsvLine.size());
+  }
 }
 
 bool ReportFrame::write_record() {
@@ -178,7 +172,12 @@ bool ReportFrame::write_record() {
   // A comma-separated record ends with CR LF in bytes 127-128 whatever the
   // buffer holds beyond them.
   char* const record = pending_.data() + pending_size_;
-  std::memcpy(record, ctx_.line.data(), static_cast<std::size_t>(length - 2));
+  // Fixed sizes for each layout, so that the copy is a few moves.
+  if (layout_.comma_separated) {
+    std::memcpy(record, ctx_.line.data(), kCsvColumns);
+  } else {
+    std::memcpy(record, ctx_.line.data(), kPrintColumns);
+  }
   record[length - 2] = '\r';
   record[length - 1] = '\n';
   pending_size_ += static_cast<std::size_t>(length);

@@ -51,6 +51,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report_common/field_routines.h"
 #include "report_common/run_context.h"
 
 namespace report {
@@ -96,21 +97,33 @@ class ReportFrame {
   // after them.
   void clear_line();
   // Columns `column` .. `column + width - 1` (1-based) of the line buffer.
-  std::span<char> columns(int column, int width);
+  std::span<char> columns(int column, int width) { return std::span<char>(ctx_.line).subspan(column - 1, width); }
   // Text copied as it stands (its whole length) from `column` on.
-  void put_text(int column, std::string_view text);
+  void put_text(int column, std::string_view text) {
+    copy_chars(text, columns(column, static_cast<int>(text.size())), static_cast<int>(text.size()));
+  }
   // Amount field (real_to_text): blank when zero.
-  void put_real(int column, int width, int decimals, float value);
+  void put_real(int column, int width, int decimals, float value) {
+    real_to_text(value, columns(column, width), width, decimals);
+  }
   // Whole amount (int_to_number_text): blank when zero, and when beyond
   // +-9999999; a value too wide shows its last characters.
-  void put_int_zero_blank(int column, int width, std::int32_t value);
+  void put_int_zero_blank(int column, int width, std::int32_t value) {
+    int_to_number_text(value, columns(column, width), width);
+  }
   // int_to_text: zero prints "0"; a value too wide keeps its last digits.
-  void put_int_last_digits(int column, int width, std::int16_t value);
+  void put_int_last_digits(int column, int width, std::int16_t value) {
+    int_to_text(value, columns(column, width), width);
+  }
   // Integer column: zero prints "0"; a value too wide fills it with asterisks.
-  void put_int_overflow_stars(int column, int width, std::int64_t value);
+  void put_int_overflow_stars(int column, int width, std::int64_t value) {
+    integer_column(value, columns(column, width), width);
+  }
   // Decimal column of a scaled integer: zero prints "0.000"; asterisks when
   // too wide.
-  void put_decimal(int column, int width, int decimals, std::int64_t scaled);
+  void put_decimal(int column, int width, int decimals, std::int64_t scaled) {
+    decimal_column(scaled, columns(column, width), width, decimals);
+  }
 
   // ---- records ----
   // The line buffer as the next detail line: first the page header or the
@@ -137,7 +150,9 @@ class ReportFrame {
   // Page number + 1 and the eight header records.
   bool write_page_header();
   bool write_heading_record();
-  // Sets the text columns to `pad`, CR LF after them.
+  // Sets the text columns to `pad`, CR LF after them.  The pad is a blank,
+  // or a comma in the comma-separated layout; a printed line is always
+  // cleared to blanks.
   void clear_line(char pad);
   // Echoes the first `columns` text columns of the line buffer as one line.
   // The line is held back with the buffered records and shown once they

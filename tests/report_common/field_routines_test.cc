@@ -138,6 +138,12 @@ TEST(RealToText, IntegerNumberText) {
   EXPECT_EQ(number(-9999999, 8), "       -");
   // Converted to single precision first: 16777217 becomes 16777216.
   EXPECT_EQ(number(16777217, 8), "        ");
+  // The whole-amount field is the amount of the value in single precision,
+  // 0 decimals, at every width, around each power of ten and both bounds.
+  for (std::int32_t p = 1; p <= 100000000; p *= 10)
+    for (const std::int32_t v : {p - 2, p - 1, p, p + 1, -(p - 2), -(p - 1), -p, -(p + 1)})
+      for (int width = 1; width <= 20; ++width)
+        EXPECT_EQ(number(v, width), real(static_cast<float>(v), 0, width)) << v << " in " << width;
 }
 
 // The number formatter written out step by step, as plainly as it reads:
@@ -322,6 +328,17 @@ TEST(RightJustify, MovesTheTextOverItsTrailingBlanks) {
   EXPECT_EQ(justified("    ", 4), "    ");
   EXPECT_EQ(justified("AB  XY", 4), "  ABXY") << "only the first length characters";
   EXPECT_EQ(justified("AB", 0), "AB");
+  // Short and long fields alike: "A B..." of every length that fits, with
+  // the rest of the field blank.
+  for (int length = 1; length <= 20; ++length)
+    for (int used = 1; used <= length; ++used) {
+      std::string text(static_cast<std::size_t>(used), 'B');
+      text[0] = 'A';
+      if (used > 2) text[1] = ' ';
+      const std::string field = text + std::string(static_cast<std::size_t>(length - used), ' ');
+      EXPECT_EQ(justified(field, length), std::string(static_cast<std::size_t>(length - used), ' ') + text)
+          << length << " " << used;
+    }
 }
 
 TEST(NumberColumns, IntegerColumn) {
@@ -333,6 +350,22 @@ TEST(NumberColumns, IntegerColumn) {
   EXPECT_EQ(integer_col(-9999, 5), "-9999");
   EXPECT_EQ(integer_col(-10000, 5), "*****") << "the sign counts against the width";
   EXPECT_EQ(integer_col(std::numeric_limits<std::int64_t>::min(), 4), "****");
+  // Every width on both sides of the short-column path, against the
+  // decimal text right-aligned (asterisks when it does not fit).
+  std::vector<std::int64_t> values = {std::numeric_limits<std::int64_t>::min(),
+                                      std::numeric_limits<std::int64_t>::max()};
+  for (std::int64_t p = 1;; p *= 10) {
+    for (const std::int64_t v : {p - 1, p, -p, -(p - 1)}) values.push_back(v);
+    if (p > std::numeric_limits<std::int64_t>::max() / 10) break;
+  }
+  for (const std::int64_t v : values)
+    for (int width = 1; width <= 24; ++width) {
+      const std::string digits = std::to_string(v);
+      const std::string expected = digits.size() > static_cast<std::size_t>(width)
+                                       ? std::string(width, '*')
+                                       : std::string(width - digits.size(), ' ') + digits;
+      EXPECT_EQ(integer_col(v, width), expected) << v << " in " << width;
+    }
 }
 
 TEST(NumberColumns, DecimalColumn) {
@@ -346,6 +379,25 @@ TEST(NumberColumns, DecimalColumn) {
   EXPECT_EQ(decimal_col(100000, 2, 6), "******");
   EXPECT_EQ(decimal_col(-10000, 2, 6), "******");
   EXPECT_EQ(decimal_col(std::numeric_limits<std::int64_t>::min(), 2, 5), "*****");
+  // Every width on both sides of the short-column path, 0 to 10 decimals,
+  // against the integer's text with the point put in.
+  for (const std::int64_t v :
+       {std::int64_t{0}, std::int64_t{7}, std::int64_t{-45}, std::int64_t{123456789}, std::int64_t{-1000000000000},
+        std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()})
+    for (int decimals = 0; decimals <= 10; ++decimals)
+      for (int width = 1; width <= 24; ++width) {
+        std::string digits = std::to_string(v);
+        const bool negative = digits[0] == '-';
+        if (negative) digits.erase(0, 1);
+        if (digits.size() <= static_cast<std::size_t>(decimals))
+          digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+        if (decimals > 0) digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
+        if (negative) digits.insert(0, "-");
+        const std::string expected = digits.size() > static_cast<std::size_t>(width)
+                                         ? std::string(width, '*')
+                                         : std::string(width - digits.size(), ' ') + digits;
+        EXPECT_EQ(decimal_col(v, decimals, width), expected) << v << " with " << decimals << " in " << width;
+      }
 }
 
 }  // namespace
