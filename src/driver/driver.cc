@@ -121,7 +121,7 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
     result = walk(lib, fcb, ctx, *rep, run_date);
   }
   completion(out, name);
-  return (result.unreadable > 0 || ctx.output_failed) ? kExitFailure : kExitOk;
+  return (result.unreadable > 0 || result.cut_short || ctx.output_failed) ? kExitFailure : kExitOk;
 }
 
 }  // namespace
@@ -141,13 +141,13 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   // Position at the greatest live key not above the low key: a control
   // record, the sentinel or the low key itself -- never an item handed over.
   std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
+  std::array<std::uint8_t, report::kKeyLength> item_key{};
   lib.cfind(kIndexSlot, isam::kFindPosition, key, address, type, found);
   while (found) {
     lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
     if (!found) break;
     if (type == kSkippedType) continue;
     if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items
-    std::array<std::uint8_t, report::kKeyLength> item_key;
     std::copy(key.begin(), key.end(), item_key.begin());
     std::int16_t status = 1;
     lib.crdbk(fcb, address, ctx.item, status);
@@ -161,6 +161,16 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
     }
     ++result.items;
     rep.call(run_date, mode);
+  }
+  // A find that fails without a core error has reached the end of the keys;
+  // with one, the index could not be read on.
+  if (!found && lib.core_error() != isam::kNoError) {
+    result.cut_short = true;
+    const bool reached = result.items + result.unreadable > 0;
+    diagnostic(ctx.diagnostics,
+               "the index could not be read " +
+                   (reached ? "past the key \"" + printable(item_key) + "\"" : "up to the first item") +
+                   "; the walk stopped there after " + std::to_string(result.items) + " items");
   }
 
   if (result.items > 0) {

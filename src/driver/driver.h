@@ -46,12 +46,14 @@ using ReportFactory = std::function<std::unique_ptr<report::Report>(std::int16_t
 struct WalkResult {
   std::uint64_t items = 0;       // items handed to the report
   std::uint64_t unreadable = 0;  // items skipped because their block could not be read
+  bool cut_short = false;        // the index could not be read to the end of the keys
 };
 
 // Walks the item keys of the database open in index slot 1 and `fcb`, hands
 // every readable item to `rep` and makes the finishing call when any item
 // was handed over.  An unreadable item is skipped with a diagnostic naming
-// its key on ctx.diagnostics.
+// its key on ctx.diagnostics; so is an index that cannot be read to its end
+// (the walk stops there, naming the last key it reached).
 WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, report::Report& rep,
                 const report::RunDate& run_date);
 

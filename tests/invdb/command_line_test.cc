@@ -95,17 +95,17 @@ TEST(InvdbCommandLine, JsonOutputsParseAndAgree) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(from_json(r.out, "d['clean'], d['findings'], d['items'], d['other_keys']"), "True [] 300 2\n");
 
-  // A name with a quote, and its open mark left set: the finding names the
-  // file, quote and all.
-  ASSERT_EQ(run_invdb({"create", "Q\"1", "--capacity", "100"}, dir.path()).exit_code, 0);
+  // A name with a backslash (JSON escapes it), and its open mark left set:
+  // the finding names the file, backslash and all.
+  ASSERT_EQ(run_invdb({"create", "Q\\1", "--capacity", "100"}, dir.path()).exit_code, 0);
   {
-    std::fstream index(dir / "Q\"1.XXX", std::ios::in | std::ios::out | std::ios::binary);
+    std::fstream index(dir / "Q\\1.XXX", std::ios::in | std::ios::out | std::ios::binary);
     index.seekp(8);
     index.put(1);
   }
-  r = run_invdb({"check", "Q\"1", "--json"}, dir.path());
+  r = run_invdb({"check", "Q\\1", "--json"}, dir.path());
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(from_json(r.out, "d['clean'], len(d['findings']), d['findings'][0].startswith('Q\"1.XXX')"),
+  EXPECT_EQ(from_json(r.out, "d['clean'], len(d['findings']), d['findings'][0].startswith('Q\\\\1.XXX')"),
             "False 1 True\n")
       << r.out;
 }

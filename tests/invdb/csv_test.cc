@@ -70,7 +70,7 @@ std::string header_line() {
   return h;
 }
 
-TEST(ItemCsv, EveryByteOfAnItemSurvivesExportAndImport) {
+TEST(ItemCsv, EveryByteOfAnItemSurvivesExportAndRestore) {
   // Random bytes everywhere after the record class, blanks and zeros included.
   std::uint32_t x = 12345;
   report::ItemArea original{};
@@ -83,7 +83,7 @@ TEST(ItemCsv, EveryByteOfAnItemSurvivesExportAndImport) {
   invdb::csv::append_record(text, invdb::export_row(original));
   std::vector<invdb::ItemRow> rows;
   std::string error;
-  ASSERT_TRUE(invdb::parse_item_csv(text, rows, error)) << error;
+  ASSERT_TRUE(invdb::parse_item_csv(text, rows, error, invdb::ImportMode::kRestore)) << error;
   ASSERT_EQ(rows.size(), 1u);
   report::ItemArea copy = invdb::blank_item();
   rows[0].apply(copy);

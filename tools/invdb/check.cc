@@ -1,6 +1,7 @@
 #include "invdb/check.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace invdb {
@@ -241,7 +242,7 @@ class Checker {
       }
       owner[address] = &key;
       const auto block = records_.block(address);
-      if (!std::equal(key.begin(), key.end(), block.begin()))
+      if (std::memcmp(key.data(), block.data(), key.size()) != 0)  // bytes, not signed chars
         record_finding(at + ", which holds the key " +
                        printable_key({reinterpret_cast<const char*>(block.data()), key.size()}));
     }

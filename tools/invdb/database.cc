@@ -1,12 +1,14 @@
 #include "invdb/database.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-
 #include <system_error>
 
 #include "invdb/db_files.h"
+#include "invdb/open_reason.h"
 
 namespace invdb {
 
@@ -25,6 +27,11 @@ isam::LibraryOptions options_for(Database::Access access, isam::LibraryOptions o
   return options;
 }
 
+// The report program keeps the codes 44 (",") to 122 ("z") of a database
+// name and reads any other character as the end of the name.  A point would
+// end the file name's name part, and "/" separates directories.
+bool report_keeps(char c) { return c >= ',' && c <= 'z' && c != '.' && c != '/'; }
+
 std::span<const std::uint8_t> key_span(std::string_view key) {
   return {reinterpret_cast<const std::uint8_t*>(key.data()), key.size()};
 }
@@ -36,8 +43,10 @@ std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error) {
   DbPath db;
   db.given = std::string(arg);
   db.name = path.filename().string();
-  if (db.name.empty() || db.name.size() > 8 || db.name.find_first_of(" .") != std::string::npos) {
-    error = "database name \"" + db.name + "\" must be 1 to 8 characters without blanks or points";
+  if (db.name.empty() || db.name.size() > 8 || !std::all_of(db.name.begin(), db.name.end(), report_keeps)) {
+    error = "database name \"" + db.name +
+            "\" must be 1 to 8 characters that the report program keeps in a name: letters, digits and "
+            ", - : ; < = > ? @ [ \\ ] ^ _ `";
     return std::nullopt;
   }
   std::error_code ec;
@@ -47,6 +56,23 @@ std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error) {
     return std::nullopt;
   }
   return db;
+}
+
+bool refuse_own_file(const DbPath& db, const fs::path& output, std::string& error) {
+  struct stat out {};
+  if (::stat(output.c_str(), &out) != 0) return true;  // not there yet: a new file
+  // The journal counts too: a journal left by a failed writer is what puts
+  // the database back.
+  for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()},
+                                 {db.record_file(), db.shown_records()},
+                                 {db.dir / (db.name + ".JNL"), db.given + ".JNL"}}) {
+    struct stat own {};
+    if (::stat(p.c_str(), &own) == 0 && own.st_dev == out.st_dev && own.st_ino == out.st_ino) {
+      error = output.string() + " is the database file " + shown + "; refusing to write over it";
+      return false;
+    }
+  }
+  return true;
 }
 
 bool create_database(const DbPath& db, std::uint16_t capacity, std::string& error) {
@@ -116,7 +142,7 @@ bool Database::open(const DbPath& db, std::string& error) {
        {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
     if (!fs::is_regular_file(p, ec)) {
-      error = shown + ": no such database file";
+      error = shown + ": cannot open: " + open_failure(db, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords);
       return false;
     }
   }
@@ -126,13 +152,13 @@ bool Database::open(const DbPath& db, std::string& error) {
     hook_tag_.clear();
     lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
     if (!here.ok() || status != 0) {
-      error = db.shown_index() + ": cannot open" + open_failure(db);
+      error = db.shown_index() + ": cannot open: " + open_failure(db, DbFile::kIndex);
       return false;
     }
     index_open_ = true;
     lib_.copfd(isam::make_name_field(db.name, ""), fcb_, status);
     if (status != 0) {
-      error = db.shown_records() + ": cannot open" + open_failure(db);
+      error = db.shown_records() + ": cannot open: " + open_failure(db, DbFile::kRecords);
       return false;
     }
     records_open_ = true;
@@ -146,13 +172,18 @@ bool Database::open(const DbPath& db, std::string& error) {
   return true;
 }
 
-std::string Database::open_failure(const DbPath& db) const {
+std::string Database::open_failure(const DbPath& db, DbFile kind) const {
   if (lib_.core_error() == isam::kWasOpen)
-    return ": it is marked open, so a program that used it stopped without closing it or changed it without a "
+    return "it is marked open, so a program that used it stopped without closing it or changed it without a "
            "journal; run \"invdb check " +
            db.given + "\" and, if it is clean, \"invdb clear-mark " + db.given + "\"";
-  if (lib_.system_error() == EWOULDBLOCK) return ": in use by another program";
-  return last_failure();
+  if (lib_.system_error() == EWOULDBLOCK) return "in use by another program";
+  // The library only says that the open failed: look at the file itself.
+  const std::string reason =
+      open_failure_reason(kind == DbFile::kIndex ? db.index_file() : db.record_file(), kind, access_ != Access::kRead);
+  if (!reason.empty()) return reason;
+  if (lib_.system_error() != 0) return files::system_reason(lib_.system_error());
+  return "the file could not be read as a database file";
 }
 
 bool Database::close(std::string& error) {
@@ -191,7 +222,7 @@ std::optional<KeyEntry> Database::find(std::string_view key) {
   return entry;
 }
 
-void Database::walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit) {
+bool Database::walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit) {
   std::string area(start);
   area.resize(kKeyLength, '\0');
   const std::string first = area;
@@ -200,16 +231,19 @@ void Database::walk_from(std::string_view start, const std::function<bool(const 
   bool found = false;
   // Mode 2 stands on the greatest live key not above the start, mode 3 then
   // steps on; the start key itself is only taken when it is present.
+  // A search that finds nothing has reached the end of the keys when the
+  // core reports no error, and met damage when it does.
   lib_.cfind(kSlot, isam::kFindPosition, key, entry.address, entry.type, found);
-  if (found && area == first) {
+  if (!found) return lib_.core_error() == isam::kNoError;
+  if (area == first) {
     entry.key = area;
-    if (!visit(entry)) return;
+    if (!visit(entry)) return true;
   }
   for (;;) {
     lib_.cfind(kSlot, isam::kFindNext, key, entry.address, entry.type, found);
-    if (!found) return;
+    if (!found) return lib_.core_error() == isam::kNoError;
     entry.key = area;
-    if (!visit(entry)) return;
+    if (!visit(entry)) return true;
   }
 }
 

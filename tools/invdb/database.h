@@ -14,12 +14,13 @@
 #include <string>
 #include <string_view>
 
+#include "invdb/open_reason.h"
 #include "isam/call_interface.h"
 #include "report_common/control_records.h"
 
 namespace invdb {
 
-inline constexpr int kKeyLength = 22;
+inline constexpr int kKeyLength = report::kKeyLength;
 inline constexpr std::uint8_t kDeletedType = isam::format::kDeleted;
 
 struct DbPath {
@@ -35,6 +36,10 @@ struct DbPath {
 // Splits NAME or DIR/NAME; fails on an empty name, one longer than 8
 // characters, or one holding a blank or a point.
 std::optional<DbPath> parse_db_path(std::string_view arg, std::string& error);
+
+// Refuses an output file that is one of the database's own files (the same
+// device and inode: links and other spellings of the name are caught too).
+bool refuse_own_file(const DbPath& db, const std::filesystem::path& output, std::string& error);
 
 // Creates both files with the given capacity (blocks and nodes the maps
 // cover).  Refuses when either file exists; leaves nothing behind on failure.
@@ -67,8 +72,11 @@ class Database {
   // The live entry with exactly this key.
   std::optional<KeyEntry> find(std::string_view key);
   // Calls `visit` for each live key from the first one not below `start`, in
-  // ascending order, while it returns true.
-  void walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit);
+  // ascending order, while it returns true.  False when the walk ended
+  // because the index could not be read on (a node unreadable, a level chain
+  // that loops, a file cut short): the keys after the last one visited were
+  // not seen.
+  bool walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit);
 
   bool read_block(std::uint16_t address, isam::Block& block, std::string& error);
   bool write_block(std::uint16_t address, const isam::Block& block, std::string& error);
@@ -86,7 +94,8 @@ class Database {
 
  private:
   std::string last_failure() const;
-  std::string open_failure(const DbPath& db) const;
+  // Why opening one of the files failed, in words.
+  std::string open_failure(const DbPath& db, DbFile kind) const;
 
   Access access_;
   isam::Library lib_;

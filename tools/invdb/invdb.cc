@@ -31,22 +31,34 @@ constexpr const char* kHelp =
     "       invdb help [COMMAND] | invdb COMMAND --help | invdb --version\n"
     "\n"
     "A database NAME is the index file NAME.XXX and the record file NAME (no\n"
-    "extension); NAME is 1 to 8 characters and may follow a directory (demo/STOCK).\n"
+    "extension); NAME is 1 to 8 characters that the report program keeps in a name\n"
+    "(letters, digits and , - : ; < = > ? @ [ \\ ] ^ _ `) and may follow a directory\n"
+    "(demo/STOCK).\n"
     "An option's value follows it as the next word or after \"=\" (--items=500).\n"
     "\n"
-    "  create NAME [--capacity N]   create both files, empty; N blocks and nodes\n"
-    "                               (1 to 32767, default 32767); never overwrites\n"
+    "  create NAME [--capacity N]   create both files, empty, never over existing ones;\n"
+    "                               N (1 to 32767, default 32767) is the addresses the\n"
+    "                               maps cover, in whole map blocks of 2048 less the\n"
+    "                               header and maps: 1 to 2047 give room for 2046\n"
+    "                               records, the default 32751; create and stat say it\n"
     "  import NAME FILE.csv [--restore]\n"
     "                               add or update one item per row; the header row\n"
     "                               names the columns (the item fields, see export);\n"
-    "                               the whole file is checked before anything is written;\n"
-    "                               \"-\" reads standard input; --restore takes back\n"
-    "                               exactly what export wrote\n"
+    "                               text is UTF-8, characters U+0000-U+00FF, one byte\n"
+    "                               each in the record; the whole file is checked before\n"
+    "                               anything is written: one row per item, no control\n"
+    "                               characters, no comma or quote where the CSV reports\n"
+    "                               print a field, no blank inside a key; --restore\n"
+    "                               takes back exactly what export wrote, all of it;\n"
+    "                               \"-\" reads standard input\n"
     "  export NAME [FILE.csv]       every item in key order, every column, to FILE.csv\n"
-    "                               or (without it, or \"-\") standard output\n"
+    "                               or (without it, or \"-\") standard output; names\n"
+    "                               on stderr the items that only --restore takes back;\n"
+    "                               never writes over the database's own files\n"
     "  heading NAME [--left L1 ...] [--right R1 ...]\n"
     "                               set the page-header texts (up to 6 lines of 24)\n"
-    "  delete NAME STOCKINDEX...    delete the items with these stock indexes\n"
+    "  delete NAME STOCKINDEX...    delete the items with these stock indexes; when one\n"
+    "                               names no item, says which and deletes nothing\n"
     "  check NAME [--json]          verify both files; exit 0 only when clean\n"
     "  clear-mark NAME              clear the open marks a program left set, when the\n"
     "                               files check clean otherwise\n"
@@ -54,8 +66,9 @@ constexpr const char* kHelp =
     "  dump NAME                    every index node in the node dump format\n"
     "  sample NAME [--items N] [--seed S] [--force]\n"
     "                               create a sample store of N items (default 2000)\n"
-    "                               and the category names file StoreSales.csv beside it\n"
-    "                               (an existing one only with --force)\n"
+    "                               and the category names file StoreSales.csv beside it;\n"
+    "                               an existing StoreSales.csv is kept (and nothing\n"
+    "                               created) unless --force\n"
     "\n"
     "--json prints one JSON object (check: the findings as a list).\n"
     "\n"
@@ -64,7 +77,8 @@ constexpr const char* kHelp =
     "alone; readers share it.  A command waits up to 5 seconds for another\n"
     "program using the database, then stops: \"in use by another program\".\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 a command line it cannot use.\n";
+    "Exit status: 0 success, 1 failure (also an index that cannot be read to its\n"
+    "end), 2 a command line it cannot use.\n";
 
 using Handler = int (*)(const Args&, const Io&);
 
@@ -139,15 +153,19 @@ class CommandLine {
     app_.set_version_flag("--version", std::string("invdb ") + INV_VERSION);
     app_.require_subcommand(0, 1);
 
-    Command& create = add("create", "create both files, empty; never overwrites", cmd_create);
-    number_option(create, "--capacity", "blocks and nodes the files hold (default 32767)", 1, 32767);
+    Command& create =
+        add("create", "create both files, empty; never overwrites; says the room for records they hold", cmd_create);
+    number_option(create, "--capacity",
+                  "addresses the maps cover (default 32767): whole map blocks of 2048 less the header and maps", 1,
+                  32767);
 
     Command& import = add("import", "add or update one item per row of FILE.csv (\"-\": standard input)", cmd_import);
     positional(import, "FILE", "the CSV file")->required();
     flag(import, "--restore", "take back exactly what export wrote, all of it");
     import.app->allow_extras();
 
-    Command& exp = add("export", "every item, every column, to FILE.csv or standard output", cmd_export);
+    Command& exp =
+        add("export", "every item, every column, to FILE.csv or standard output; never over the database", cmd_export);
     positional(exp, "FILE", "the CSV file (default, or \"-\": standard output)");
 
     Command& heading = add("heading", "set the page-header texts", cmd_heading);
@@ -161,7 +179,7 @@ class CommandLine {
       heading.option_handles.push_back(o);
     }
 
-    Command& del = add("delete", "delete the items with these stock indexes", cmd_delete);
+    Command& del = add("delete", "delete the items with these stock indexes; all of them or none", cmd_delete);
     del.app->add_option("STOCKINDEX", del.more, "stock indexes, 1 to 12 characters each")
         ->required()
         ->type_name("")

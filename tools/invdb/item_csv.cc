@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <map>
 
 #include "invdb/csv.h"
 
@@ -37,6 +39,96 @@ bool parse_integer(std::string_view cell, std::int64_t lo, std::int64_t hi, std:
   }
   value = v;
   return true;
+}
+
+// The text fields that the comma-separated reports print unquoted, and which
+// of those reports print them.
+struct UnquotedField {
+  int offset;
+  std::string_view reports;
+};
+constexpr UnquotedField kUnquoted[] = {
+    {item::StockIndex.offset, "2, 6 and 15"}, {item::ShortName.offset, "2"},
+    {item::Vendor.offset, "2, 6 and 15"},     {item::LongName.offset, "6 and 15"},
+    {item::Alternate.offset, "6 and 15"},
+};
+
+bool is_control(unsigned char c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+std::string hex_byte(unsigned char c) {
+  constexpr std::string_view kUpper = "0123456789ABCDEF";
+  return std::string("0x") + kUpper[c >> 4] + kUpper[c & 15];
+}
+
+// Why a checked import refuses these bytes of the text field `f` (trailing
+// blanks dropped), or "".
+std::string text_problem(const Field& f, std::string_view bytes) {
+  const bool key = f.offset == item::StockIndex.offset || f.offset == item::KeyRest.offset;
+  if (key && !bytes.empty() && static_cast<unsigned char>(bytes.front()) < ' ')
+    return "starts with the byte " + hex_byte(static_cast<unsigned char>(bytes.front())) +
+           ", below the blank: the report walk would never reach the item";
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (is_control(static_cast<unsigned char>(bytes[i])))
+      return "character " + std::to_string(i + 1) + " is the control character " +
+             hex_byte(static_cast<unsigned char>(bytes[i])) + ", which the reports cannot print";
+  for (const UnquotedField& u : kUnquoted)
+    if (u.offset == f.offset && bytes.find_first_of(",\"") != std::string_view::npos)
+      return "holds a comma or double quote, which would split the records of the comma-separated report" +
+             std::string(u.reports.size() > 1 ? "s " : " ") + std::string(u.reports) + " (they print " +
+             std::string(f.name) + " unquoted)";
+  if (key && bytes.find(' ') != std::string_view::npos) return "holds a blank, which has no place inside a key";
+  return "";
+}
+
+// UTF-8 text as record bytes: U+0000 to U+00FF become the byte of the same
+// value; anything else is refused.
+bool utf8_to_bytes(std::string_view cell, std::string& bytes, std::string& problem) {
+  bytes.clear();
+  for (std::size_t i = 0; i < cell.size();) {
+    const auto c = static_cast<unsigned char>(cell[i]);
+    const int column = static_cast<int>(bytes.size()) + 1;
+    if (c < 0x80) {
+      bytes += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    char32_t code = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
+    bool valid = length > 0 && c <= 0xF4 && i + length <= cell.size();
+    for (int k = 1; valid && k < length; ++k) {
+      const auto t = static_cast<unsigned char>(cell[i + k]);
+      valid = (t & 0xC0) == 0x80;
+      code = code << 6 | (t & 0x3Fu);
+    }
+    if (!valid || code < 0x80 || (length == 3 && code < 0x800) || (length == 4 && code < 0x10000)) {
+      problem = "character " + std::to_string(column) + " is not UTF-8 text (byte " + hex_byte(c) + ")";
+      return false;
+    }
+    if (code > 0xFF) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code));
+      problem = "character " + std::to_string(column) + " (" + hex +
+                ") does not fit one byte; the record holds U+0000 to U+00FF only";
+      return false;
+    }
+    bytes += static_cast<char>(code);
+    i += static_cast<std::size_t>(length);
+  }
+  return true;
+}
+
+std::string bytes_to_utf8(std::string_view bytes) {
+  std::string text;
+  for (const char b : bytes) {
+    const auto c = static_cast<unsigned char>(b);
+    if (c < 0x80) {
+      text += b;
+    } else {
+      text += static_cast<char>(0xC0 | c >> 6);
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return text;
 }
 
 int hex_value(char c) {
@@ -98,7 +190,7 @@ std::string trimmed_text(const report::ItemArea& item, const Field& f) {
 
 std::string cell_of(const report::ItemArea& item, const Field& f) {
   switch (f.kind) {
-    case FieldKind::kText: return trimmed_text(item, f);
+    case FieldKind::kText: return bytes_to_utf8(trimmed_text(item, f));
     case FieldKind::kInt16: return std::to_string(report::i16(item, f));
     case FieldKind::kInt32: return std::to_string(report::i32(item, f));
     case FieldKind::kOpaque: break;
@@ -177,7 +269,7 @@ bool ItemColumns::set_header(const std::vector<std::string>& header, int line, s
   return true;
 }
 
-std::optional<ItemRow> ItemColumns::parse_row(const std::vector<std::string>& cells, int line,
+std::optional<ItemRow> ItemColumns::parse_row(const std::vector<std::string>& cells, int line, ImportMode mode,
                                               std::string& error) const {
   if (cells.size() != columns_.size()) {
     error = "line " + std::to_string(line) + ": " + std::to_string(cells.size()) + " fields, the header has " +
@@ -190,13 +282,29 @@ std::optional<ItemRow> ItemColumns::parse_row(const std::vector<std::string>& ce
     const Field& f = *columns_[i];
     // The place is spelled out only for an error: most rows have none.
     const auto at = [&] { return where(line, static_cast<int>(i) + 1, f.name); };
-    if (f.offset == item::StockIndex.offset && cells[i].find_first_not_of(' ') == std::string::npos) {
+    if (mode == ImportMode::kChecked && f.offset == item::StockIndex.offset &&
+        cells[i].find_first_not_of(' ') == std::string::npos) {
       error = at() + "StockIndex is empty";
       return std::nullopt;
     }
     if (cells[i].empty()) continue;
-    std::string problem;
-    if (!put_cell(f, cells[i], row, problem)) {
+    std::string problem, bytes;
+    std::string_view cell = cells[i];
+    if (f.kind == FieldKind::kText) {
+      if (!utf8_to_bytes(cell, bytes, problem)) {
+        error = at() + problem;
+        return std::nullopt;
+      }
+      std::string_view trimmed = bytes;
+      while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+      if (mode == ImportMode::kChecked) problem = text_problem(f, trimmed);
+      if (!problem.empty()) {
+        error = at() + problem;
+        return std::nullopt;
+      }
+      cell = bytes;
+    }
+    if (!put_cell(f, cell, row, problem)) {
       error = at() + problem;
       return std::nullopt;
     }
@@ -217,7 +325,16 @@ std::vector<std::string> export_row(const report::ItemArea& item) {
   return cells;
 }
 
-bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error) {
+std::string refused_text(const report::ItemArea& item) {
+  for (const Field* f : export_columns()) {
+    if (f->kind != FieldKind::kText) continue;
+    const std::string problem = text_problem(*f, trimmed_text(item, *f));
+    if (!problem.empty()) return std::string(f->name) + " " + problem;
+  }
+  return "";
+}
+
+bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error, ImportMode mode) {
   std::vector<csv::Record> records;
   csv::ParseError fault;
   if (!csv::parse(text, records, fault)) {
@@ -232,9 +349,16 @@ bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::stri
   if (!columns.set_header(records.front().fields, records.front().line, error)) return false;
   rows.clear();
   rows.reserve(records.size() - 1);
+  std::map<std::string, int> line_of_key;
   for (std::size_t i = 1; i < records.size(); ++i) {
-    auto row = columns.parse_row(records[i].fields, records[i].line, error);
+    auto row = columns.parse_row(records[i].fields, records[i].line, mode, error);
     if (!row) return false;
+    const auto [earlier, first] = line_of_key.emplace(row->key(), row->line);
+    if (!first) {
+      error = "lines " + std::to_string(earlier->second) + " and " + std::to_string(row->line) +
+              " name the same item (StockIndex and KeyRest); give each item one row";
+      return false;
+    }
     rows.push_back(std::move(*row));
   }
   return true;

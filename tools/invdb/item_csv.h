@@ -17,6 +17,16 @@
 // Columns may appear in any order and may be left out, except `StockIndex`.
 // An empty cell, or a column left out, gives blanks, zero or zero bytes to a
 // new item and leaves an existing item's bytes as they are.
+//
+// Text is UTF-8 in the file and one byte per character in the record (the
+// reports count columns in bytes): the characters U+0000 to U+00FF are stored
+// as the byte of the same value, and export writes the bytes back as UTF-8.
+// A checked import also refuses, with line and column, text the reports
+// cannot carry: control characters (below the blank, 0x7F, U+0080 to U+009F),
+// a comma or double quote in a field that a comma-separated report prints
+// unquoted, and a StockIndex or KeyRest with a blank before its last
+// character (or starting below the blank: the report walk never reaches it).
+// A restore takes back exactly what export wrote.
 #pragma once
 
 #include <bitset>
@@ -48,13 +58,16 @@ struct ItemRow {
 // An item with the record class "12", blank text and zero numbers.
 report::ItemArea blank_item();
 
+enum class ImportMode { kChecked, kRestore };
+
 // Maps the header row to columns.  Fails on an unknown or repeated column,
 // a missing StockIndex, or RenterPhone given with UnitDscp or PkgDscp.
 class ItemColumns {
  public:
   bool set_header(const std::vector<std::string>& header, int line, std::string& error);
   // Validates one data row; on failure `error` names the line and column.
-  std::optional<ItemRow> parse_row(const std::vector<std::string>& cells, int line, std::string& error) const;
+  std::optional<ItemRow> parse_row(const std::vector<std::string>& cells, int line, ImportMode mode,
+                                   std::string& error) const;
 
  private:
   std::vector<const report::Field*> columns_;
@@ -64,7 +77,13 @@ class ItemColumns {
 std::vector<std::string> export_header();
 std::vector<std::string> export_row(const report::ItemArea& item);
 
-// Reads a whole CSV text into validated rows; stops at the first fault.
-bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error);
+// Why a checked import would refuse the item's text ("Vendor: ..."), or an
+// empty text when it would take it.
+std::string refused_text(const report::ItemArea& item);
+
+// Reads a whole CSV text into validated rows; stops at the first fault.  The
+// same item (key) twice is a fault.
+bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error,
+                    ImportMode mode = ImportMode::kChecked);
 
 }  // namespace invdb

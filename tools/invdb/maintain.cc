@@ -4,6 +4,8 @@
 
 #include "invdb/commands.h"
 #include "invdb/database.h"
+#include "invdb/db_files.h"
+#include "invdb/stat_dump.h"
 #include "report_common/control_records.h"
 
 namespace invdb {
@@ -13,7 +15,8 @@ namespace control = report::control;
 int cmd_create(const Args& args, const Io& io) {
   constexpr std::string_view kUsage = "create NAME [--capacity N]";
   long capacity = 32767;
-  if (args.size() == 3 && args[1] == "--capacity") {
+  const bool asked = args.size() == 3 && args[1] == "--capacity";
+  if (asked) {
     if (!parse_number_option("--capacity", args[2], 1, 32767, capacity, io)) return 2;
   } else if (args.size() != 1) {
     return io.usage(kUsage);
@@ -21,8 +24,15 @@ int cmd_create(const Args& args, const Io& io) {
   std::string error;
   const auto db = parse_db_path(args[0], error);
   if (!db || !create_database(*db, static_cast<std::uint16_t>(capacity), error)) return io.fail(error);
-  std::fprintf(io.out, "created %s and %s (capacity %ld)\n", db->shown_index().c_str(), db->shown_records().c_str(),
-               capacity);
+  // What the file really holds: the map covers whole map blocks.
+  files::FileImage records;
+  if (!files::load_file(db->record_file(), db->shown_records(), records, error)) return io.fail(error);
+  const long room = record_room(records);
+  std::fprintf(io.out, "created %s and %s: room for %ld records (one per item, one per heading)",
+               db->shown_index().c_str(), db->shown_records().c_str(), room);
+  if (asked && room != capacity)
+    std::fprintf(io.out, "; --capacity %ld: the maps cover whole blocks of 2048 addresses, less their own", capacity);
+  std::fputc('\n', io.out);
   return 0;
 }
 
@@ -67,19 +77,26 @@ int cmd_delete(const Args& args, const Io& io) {
   Database db;
   if (!path || !db.open(*path, error)) return io.fail(error);
   // Every stock index must name at least one item before anything is deleted.
-  std::vector<KeyEntry> victims;
-  for (std::size_t i = 1; i < args.size(); ++i) {
+  for (std::size_t i = 1; i < args.size(); ++i)
     if (args[i].empty() || args[i].size() > 12) return io.fail("\"" + std::string(args[i]) + "\" is not a stock index");
+  std::vector<KeyEntry> victims;
+  std::string missing;
+  int missing_count = 0;
+  for (std::size_t i = 1; i < args.size(); ++i) {
     std::string prefix = "12" + std::string(args[i]);
     prefix.resize(2 + 12, ' ');
     const std::size_t before = victims.size();
-    db.walk_from(prefix, [&](const KeyEntry& e) {
+    const bool whole = db.walk_from(prefix, [&](const KeyEntry& e) {
       if (!e.key.starts_with(prefix)) return false;
       victims.push_back(e);
       return true;
     });
-    if (victims.size() == before) return io.fail("no item with the stock index \"" + std::string(args[i]) + "\"");
+    if (!whole) return io.fail(path->shown_index() + ": the index cannot be read; run check. Nothing was deleted");
+    if (victims.size() == before) missing += (missing_count++ == 0 ? "\"" : ", \"") + std::string(args[i]) + "\"";
   }
+  if (!missing.empty())
+    return io.fail("no item with the stock index" + std::string(missing_count == 1 ? " " : "es ") + missing +
+                   "; nothing was deleted");
   std::sort(victims.begin(), victims.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
   victims.erase(
       std::unique(victims.begin(), victims.end(), [](const auto& a, const auto& b) { return a.key == b.key; }),

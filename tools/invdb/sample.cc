@@ -231,34 +231,43 @@ bool build_sample(const DbPath& path, const SampleStore& store, std::string& err
 }  // namespace
 
 int cmd_sample(const Args& args, const Io& io) {
-  constexpr std::string_view kUsage = "sample NAME [--items N] [--seed S]";
+  constexpr std::string_view kUsage = "sample NAME [--items N] [--seed S] [--force]";
   long count = 2000, seed = 1;
-  if (args.empty() || args.size() % 2 == 0) return io.usage(kUsage);
-  for (std::size_t i = 1; i < args.size(); i += 2) {
-    if (args[i] == "--items") {
-      if (!parse_number_option("--items", args[i + 1], 1, 32000, count, io)) return 2;
+  bool force = false;
+  if (args.empty()) return io.usage(kUsage);
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--force") {
+      force = true;
+    } else if (i + 1 == args.size()) {
+      return io.usage(kUsage);
+    } else if (args[i] == "--items") {
+      if (!parse_number_option("--items", args[++i], 1, 32000, count, io)) return 2;
     } else if (args[i] == "--seed") {
-      if (!parse_number_option("--seed", args[i + 1], 0, 2147483647, seed, io)) return 2;
+      if (!parse_number_option("--seed", args[++i], 0, 2147483647, seed, io)) return 2;
     } else {
       return io.usage(kUsage);
     }
   }
   std::string error;
   const auto path = parse_db_path(args[0], error);
-  if (!path || !create_database(*path, 32767, error)) return io.fail(error);
+  if (!path) return io.fail(error);
+  const std::filesystem::path names = path->dir / "StoreSales.csv";
+  const std::string shown_names = (std::filesystem::path(path->given).parent_path() / "StoreSales.csv").string();
+  std::error_code ec;
+  if (!force && std::filesystem::exists(std::filesystem::symlink_status(names, ec)))
+    return io.fail(shown_names + " already exists (a store's own category names?); sample --force replaces it; " +
+                   "nothing was created");
+  if (!create_database(*path, 32767, error)) return io.fail(error);
   const SampleStore store = make_sample(static_cast<int>(count), static_cast<std::uint64_t>(seed));
-  if (!build_sample(*path, store, error)) {
-    std::error_code ec;
+  if (!build_sample(*path, store, error) || !refuse_own_file(*path, names, error)) {
     std::filesystem::remove(path->index_file(), ec);
     std::filesystem::remove(path->record_file(), ec);
     return io.fail(error);
   }
-  const std::filesystem::path names = path->dir / "StoreSales.csv";
   std::ofstream out(names, std::ios::binary | std::ios::trunc);
   out << store.category_names;
   out.close();
-  if (!out) return io.fail(names.string() + ": cannot write the category names");
-  const std::string shown_names = (std::filesystem::path(path->given).parent_path() / "StoreSales.csv").string();
+  if (!out) return io.fail(shown_names + ": cannot write the category names");
   std::fprintf(io.out, "sample store %s: %ld items, category names in %s\n", path->given.c_str(), count,
                shown_names.c_str());
   return 0;

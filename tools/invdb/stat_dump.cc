@@ -33,6 +33,11 @@ std::pair<long, long> map_usage(const FileImage& image, std::uint16_t map_blocks
 
 }  // namespace
 
+long record_room(const FileImage& records) {
+  const std::uint16_t nb = files::read_header(records).map_blocks;
+  return static_cast<long>(isam::format::map_end(nb) - isam::format::data_start_for(nb) + 1) / 2;
+}
+
 StatReport stat_report(const FileImage& index, const FileImage& records) {
   const files::Header ih = files::read_header(index);
   const files::Header rh = files::read_header(records);
@@ -96,7 +101,9 @@ std::string stat_text(const StatReport& r) {
     out += "  the header is damaged; run check\n";
     return out;
   }
-  appendf(out, "  blocks: %ld in use, %ld free\n", r.records.in_use, r.records.free);
+  // The map covers the data blocks alone: together they are the room.
+  appendf(out, "  blocks: %ld in use, %ld free, room for %ld records\n", r.records.in_use, r.records.free,
+          r.records.in_use + r.records.free);
   return out;
 }
 

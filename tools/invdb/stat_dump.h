@@ -8,6 +8,11 @@
 
 namespace invdb {
 
+// The record blocks a record file holds for items and control records: every
+// block its map covers past the header and the map blocks themselves.  (A
+// capacity given at creation is rounded up to whole map blocks.)
+long record_room(const files::FileImage& records);
+
 // What `stat` reports.  The tree is followed from the root down its leftmost
 // entries and then along each level's next links.  A file whose header is
 // damaged has only its header fields.

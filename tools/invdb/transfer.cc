@@ -4,7 +4,6 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <set>
 #include <sstream>
 
 #include "invdb/commands.h"
@@ -54,14 +53,17 @@ bool write_all(std::FILE* f, const std::string& text) {
 }  // namespace
 
 int cmd_import(const Args& args, const Io& io) {
-  if (args.size() != 2) return io.usage("import NAME FILE.csv");
+  constexpr std::string_view kUsage = "import NAME FILE.csv [--restore]";
+  const bool restore = args.size() == 3 && args[2] == "--restore";
+  if (args.size() != 2 && !restore) return io.usage(kUsage);
   std::string error, text;
   const auto path = parse_db_path(args[0], error);
   if (!path) return io.fail(error);
   const std::filesystem::path csv_path(args[1]);
   if (!read_text_file(csv_path, text, error)) return io.fail(error);
   std::vector<ItemRow> rows;
-  if (!parse_item_csv(text, rows, error)) return io.fail(csv_path.string() + ": " + error);
+  if (!parse_item_csv(text, rows, error, restore ? ImportMode::kRestore : ImportMode::kChecked))
+    return io.fail(csv_path.string() + ": " + error);
   // Counted from the files before the command holds the database: the
   // count needs the shared lock that the command's own would exclude.
   std::string count_error;
@@ -70,11 +72,11 @@ int cmd_import(const Args& args, const Io& io) {
   if (!db.open(*path, error)) return io.fail(error);
   if (free < 0) return io.fail(count_error);
   // The new keys must all find a block before the first one is written.
-  std::set<std::string> new_keys;
+  long new_items = 0;
   for (const ItemRow& row : rows)
-    if (!db.find(row.key())) new_keys.insert(row.key());
-  if (static_cast<long>(new_keys.size()) > free)
-    return io.fail(csv_path.string() + ": " + std::to_string(new_keys.size()) + " new items, but only " +
+    if (!db.find(row.key())) ++new_items;
+  if (new_items > free)
+    return io.fail(csv_path.string() + ": " + std::to_string(new_items) + " new items, but only " +
                    std::to_string(free) + " free blocks in the record file");
   long added = 0, updated = 0;
   for (const ItemRow& row : rows) {
@@ -83,7 +85,7 @@ int cmd_import(const Args& args, const Io& io) {
     if (existing && !db.read_block(existing->address, block, error))
       return io.fail("line " + std::to_string(row.line) + ": " + error);
     row.apply(block);
-    const bool ok = existing ? db.write_block(existing->address, block, error) : db.add_record(block, error);
+    const bool ok = existing ? db.write_block(existing->address, block, error) : db.add_record(block, error) != 0;
     if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; nothing was imported");
     ++(existing ? updated : added);
   }
@@ -96,36 +98,61 @@ int cmd_export(const Args& args, const Io& io) {
   if (args.empty() || args.size() > 2) return io.usage("export NAME [FILE.csv]");
   std::string error;
   const auto path = parse_db_path(args[0], error);
+  if (!path) return io.fail(error);
+  const bool to_file = args.size() == 2 && args[1] != "-";
+  const std::string shown_out = to_file ? std::string(args[1]) : "standard output";
+  if (to_file && !refuse_own_file(*path, shown_out, error)) return io.fail(error + "; nothing was written");
   Database db(Database::Access::kRead);
-  if (!path || !db.open(*path, error)) return io.fail(error);
+  if (!db.open(*path, error)) return io.fail(error);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, std::fclose);
   std::FILE* out = io.out;
-  const bool to_file = args.size() == 2 && args[1] != "-";
   if (to_file) {
-    file.reset(std::fopen(std::string(args[1]).c_str(), "wb"));
-    if (!file) return io.fail(std::string(args[1]) + ": cannot create: " + std::strerror(errno));
+    file.reset(std::fopen(shown_out.c_str(), "wb"));
+    if (!file) return io.fail(shown_out + ": cannot create: " + std::strerror(errno));
     out = file.get();
   }
-  std::string line;
+  std::string line, write_error;
   csv::append_record(line, export_header());
-  bool ok = write_all(out, line);
+  auto write = [&] {
+    if (write_all(out, line)) return true;
+    write_error = shown_out + ": cannot write: " + std::strerror(errno);
+    return false;
+  };
+  bool ok = write();
   long count = 0;
-  db.walk_from("12", [&](const KeyEntry& e) {
+  std::string last_key;
+  const bool whole = db.walk_from("12", [&](const KeyEntry& e) {
     if (!e.key.starts_with("12")) return false;
     isam::Block block{};
     if (!db.read_block(e.address, block, error)) return ok = false;
     // The index key is the item's identity; the block's own copy of it is
     // not trusted.
     std::copy(e.key.begin(), e.key.end(), block.begin());
+    const std::string refused = refused_text(block);
+    if (!refused.empty())
+      io.fail("item " + files::printable_key(e.key) + ": " + refused + "; only import --restore takes it back");
     line.clear();
     csv::append_record(line, export_row(block));
     ++count;
-    return ok = ok && write_all(out, line);
+    last_key = e.key;
+    return ok = ok && write();
   });
-  if (!ok) return io.fail(error.empty() ? "cannot write the export" : error);
-  if (file && std::fclose(file.release()) != 0) return io.fail(std::string(args[1]) + ": write failed");
+  if (ok && std::fflush(out) != 0) {
+    write_error = shown_out + ": cannot write: " + std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) {
+    db.close(error);
+    return io.fail(write_error.empty() ? error : write_error);
+  }
+  if (file && std::fclose(file.release()) != 0) return io.fail(shown_out + ": write failed: " + std::strerror(errno));
   if (!db.close(error)) return io.fail(error);
-  if (to_file) std::fprintf(io.out, "exported %ld items to %s\n", count, std::string(args[1]).c_str());
+  if (!whole)
+    return io.fail(
+        path->shown_index() + ": the index could not be read " +
+        (last_key.empty() ? std::string("up to the first item") : "past the key " + files::printable_key(last_key)) +
+        "; the export stops there, after " + std::to_string(count) + " items");
+  if (to_file) std::fprintf(io.out, "exported %ld items to %s\n", count, shown_out.c_str());
   return 0;
 }
 
