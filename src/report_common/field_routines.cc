@@ -337,6 +337,21 @@ struct RightText {
 
 }  // namespace
 
+namespace {
+
+// Puts a short column, built from `first` to the end of its blank area,
+// into the field: the sign before it, asterisks when it does not fit.
+[[gnu::always_inline]] inline void place_short(char* first, char* end, bool negative, std::span<char> dst, int width) {
+  if (negative) *--first = '-';
+  if (end - first > width) {
+    fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));
+  } else {
+    copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
+  }
+}
+
+}  // namespace
+
 void integer_column(std::int64_t value, std::span<char> dst, int width) {
   if (width <= 0) return;
   const bool negative = value < 0;
@@ -357,13 +372,7 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
     } else {
       first = digits_before<std::uint64_t>(magnitude, end);
     }
-    if (negative) *--first = '-';
-    if (end - first > width) {
-      fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));
-    } else {
-      copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
-    }
-    return;
+    return place_short(first, end, negative, dst, width);
   }
   RightText text;
   text.first = magnitude == 0 ? text.first - 1 : digits_before(magnitude, text.end());
@@ -416,13 +425,7 @@ void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int dec
     } else {
       first = digits_before(whole, first);
     }
-    if (negative) *--first = '-';
-    if (end - first > width) {
-      fill_bytes(dst.data(), '*', static_cast<std::size_t>(width));
-    } else {
-      copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
-    }
-    return;
+    return place_short(first, end, negative, dst, width);
   }
   // Built from the right: the fraction with its leading zeros and the point,
   // the whole part (at least "0"), the sign.
