@@ -1,104 +1,114 @@
 #include "invdb/csv.h"
 
+#include <cstring>
+
 namespace invdb::csv {
 
 namespace {
 
-// A cursor over the text that counts lines as it passes line breaks.
-class Scanner {
- public:
-  explicit Scanner(std::string_view text) : text_(text) {
-    if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
-  }
-  bool at_end() const { return pos_ >= text_.size(); }
-  char peek() const { return text_[pos_]; }
-  int line() const { return line_; }
-  // Consumes one line break (CR LF, LF or CR) if one stands here.
-  bool take_line_break() {
-    if (at_end()) return false;
-    if (text_[pos_] == '\r') {
-      ++pos_;
-      if (!at_end() && text_[pos_] == '\n') ++pos_;
-    } else if (text_[pos_] == '\n') {
-      ++pos_;
-    } else {
-      return false;
-    }
-    ++line_;
-    return true;
-  }
-  char take() {
-    const char c = text_[pos_++];
-    // A break inside a quoted field still counts as a line of the file.
-    if (c == '\n' || (c == '\r' && (at_end() || text_[pos_] != '\n'))) ++line_;
-    return c;
-  }
-
- private:
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  int line_ = 1;
-};
-
-bool is_record_end(const Scanner& s) { return s.at_end() || s.peek() == '\r' || s.peek() == '\n'; }
-
-bool parse_quoted(Scanner& s, std::string& field, int column, ParseError& error) {
-  const int start_line = s.line();
-  s.take();  // opening quote
-  for (;;) {
-    if (s.at_end()) {
-      error = {start_line, column, "quoted field is never closed"};
-      return false;
-    }
-    const char c = s.take();
-    if (c != '"') {
-      field += c;
-      continue;
-    }
-    if (!s.at_end() && s.peek() == '"') {
-      s.take();
-      field += '"';
-      continue;
-    }
-    if (is_record_end(s) || s.peek() == ',') return true;
-    error = {s.line(), column, "text after the closing quote"};
-    return false;
-  }
-}
-
-bool parse_unquoted(Scanner& s, std::string& field, int column, ParseError& error) {
-  while (!is_record_end(s) && s.peek() != ',') {
-    if (s.peek() == '"') {
-      error = {s.line(), column, "quote inside an unquoted field"};
-      return false;
-    }
-    field += s.take();
-  }
-  return true;
-}
+bool is_break(char c) { return c == '\r' || c == '\n'; }
 
 }  // namespace
 
+Reader::Reader(std::string_view text) : text_(text) {
+  if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
+}
+
+bool Reader::fail(int line, int column, const char* message) {
+  failed_ = true;
+  error_ = {line, column, message};
+  pos_ = text_.size();
+  return false;
+}
+
+void Reader::take_line_break() {
+  if (text_[pos_++] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+  ++line_;
+}
+
+bool Reader::unquoted(int column, Piece& piece) {
+  const std::size_t start = pos_;
+  const std::size_t end = text_.size();
+  std::size_t p = pos_;
+  for (; p < end; ++p) {
+    const char c = text_[p];
+    if (c == ',' || is_break(c)) break;
+    if (c == '"') return fail(line_, column, "quote inside an unquoted field");
+  }
+  pos_ = p;
+  piece = {start, p - start, false};
+  return true;
+}
+
+bool Reader::quoted(int column, Piece& piece) {
+  const int start_line = line_;
+  const std::size_t end = text_.size();
+  std::size_t p = pos_ + 1;  // past the opening quote
+  piece = {p, 0, false};
+  for (;;) {
+    const void* found = std::memchr(text_.data() + p, '"', end - p);
+    if (!found) return fail(start_line, column, "quoted field is never closed");
+    const std::size_t q = static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
+    // A break inside a quoted field still counts as a line of the file.
+    for (std::size_t i = p; i < q; ++i)
+      if (text_[i] == '\n' || (text_[i] == '\r' && text_[i + 1] != '\n')) ++line_;
+    const bool doubled = q + 1 < end && text_[q + 1] == '"';
+    if (doubled || piece.own) {
+      if (!piece.own) {
+        piece = {unquoted_.size(), 0, true};
+        unquoted_.append(text_.data() + pos_ + 1, p - pos_ - 1);
+      }
+      unquoted_.append(text_.data() + p, q - p + (doubled ? 1 : 0));
+    }
+    if (doubled) {
+      p = q + 2;
+      continue;
+    }
+    if (piece.own) {
+      piece.length = unquoted_.size() - piece.at;
+    } else {
+      piece.length = q - piece.at;
+    }
+    pos_ = q + 1;
+    if (pos_ < end && text_[pos_] != ',' && !is_break(text_[pos_]))
+      return fail(line_, column, "text after the closing quote");
+    return true;
+  }
+}
+
+bool Reader::next(RecordView& record) {
+  record.fields.clear();
+  if (failed_) return false;
+  while (pos_ < text_.size() && is_break(text_[pos_])) take_line_break();  // empty lines
+  if (pos_ >= text_.size()) return false;
+  record.line = line_;
+  unquoted_.clear();
+  pieces_.clear();
+  for (;;) {
+    Piece piece;
+    const int column = static_cast<int>(pieces_.size()) + 1;
+    const bool is_quoted = pos_ < text_.size() && text_[pos_] == '"';
+    if (!(is_quoted ? quoted(column, piece) : unquoted(column, piece))) return false;
+    pieces_.push_back(piece);
+    if (pos_ >= text_.size()) break;
+    if (text_[pos_] != ',') {
+      take_line_break();
+      break;
+    }
+    ++pos_;  // the comma
+  }
+  for (const Piece& p : pieces_)
+    record.fields.emplace_back((p.own ? std::string_view(unquoted_) : text_).substr(p.at, p.length));
+  return true;
+}
+
 bool parse(std::string_view text, std::vector<Record>& records, ParseError& error) {
   records.clear();
-  Scanner s(text);
-  while (!s.at_end()) {
-    if (s.take_line_break()) continue;  // an empty line
-    Record record;
-    record.line = s.line();
-    for (;;) {
-      std::string field;
-      const int column = static_cast<int>(record.fields.size()) + 1;
-      const bool ok = (!s.at_end() && s.peek() == '"') ? parse_quoted(s, field, column, error)
-                                                       : parse_unquoted(s, field, column, error);
-      if (!ok) return false;
-      record.fields.push_back(std::move(field));
-      if (s.at_end() || s.take_line_break()) break;
-      s.take();  // the comma
-    }
-    records.push_back(std::move(record));
-  }
-  return true;
+  Reader reader(text);
+  RecordView record;
+  while (reader.next(record)) records.push_back({record.line, {record.fields.begin(), record.fields.end()}});
+  if (reader.failed()) error = reader.error();
+  return !reader.failed();
 }
 
 void append_field(std::string& out, std::string_view field) {

@@ -26,9 +26,49 @@ struct ParseError {
   std::string message;
 };
 
+// A record as the reader hands it out: each field is a view into the text,
+// or, for a quoted field with doubled quotes in it, into the reader's own
+// buffer.  The views hold until the reader reads the next record.
+struct RecordView {
+  int line = 0;
+  std::vector<std::string_view> fields;
+};
+
+// Reads the records of a text one at a time, without copying fields that
+// need no unquoting.  A malformed record is one with a quote inside an
+// unquoted field, text after a closing quote, or a quoted field that never
+// closes.
+class Reader {
+ public:
+  explicit Reader(std::string_view text);
+  // True with the next record; false at the end of the text or at a
+  // malformed record (then failed() and error()).  Reading stops there.
+  bool next(RecordView& record);
+  bool failed() const { return failed_; }
+  const ParseError& error() const { return error_; }
+
+ private:
+  struct Piece {
+    std::size_t at = 0, length = 0;
+    bool own = false;  // in unquoted_, not in the text
+  };
+  bool quoted(int column, Piece& piece);
+  bool unquoted(int column, Piece& piece);
+  bool fail(int line, int column, const char* message);
+  // Steps over the line break at pos_ (CR LF, LF or CR) and counts it.
+  void take_line_break();
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+  bool failed_ = false;
+  ParseError error_;
+  std::string unquoted_;
+  std::vector<Piece> pieces_;
+};
+
 // Splits `text` into records.  Returns false and fills `error` on the first
-// malformed record: a quote inside an unquoted field, text after a closing
-// quote, or a quoted field that never closes.
+// malformed record.
 bool parse(std::string_view text, std::vector<Record>& records, ParseError& error);
 
 // Appends one field, quoted only when it must be (or when it begins or ends

@@ -210,15 +210,14 @@ bool Database::close(std::string& error) {
 }
 
 std::optional<KeyEntry> Database::find(std::string_view key) {
-  std::string area(key);
-  area.resize(kKeyLength, ' ');
+  std::array<std::uint8_t, kKeyLength> area;
+  area.fill(' ');
+  std::copy_n(key.begin(), std::min<std::size_t>(key.size(), area.size()), area.begin());
   KeyEntry entry;
   bool found = false;
-  lib_.cfind(kSlot, isam::kFindExact,
-             std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(area.data()), area.size()), entry.address,
-             entry.type, found);
+  lib_.cfind(kSlot, isam::kFindExact, area, entry.address, entry.type, found);
   if (!found) return std::nullopt;
-  entry.key = std::move(area);
+  entry.key.assign(reinterpret_cast<const char*>(area.data()), area.size());
   return entry;
 }
 

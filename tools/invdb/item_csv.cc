@@ -1,10 +1,13 @@
 #include "invdb/item_csv.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <limits>
-#include <map>
 
 #include "invdb/csv.h"
 
@@ -81,10 +84,17 @@ std::string text_problem(const Field& f, std::string_view bytes) {
 }
 
 // UTF-8 text as record bytes: U+0000 to U+00FF become the byte of the same
-// value; anything else is refused.
-bool utf8_to_bytes(std::string_view cell, std::string& bytes, std::string& problem) {
-  bytes.clear();
-  for (std::size_t i = 0; i < cell.size();) {
+// value; anything else is refused.  Plain ASCII is its own bytes: `out` then
+// views the cell itself, otherwise `bytes`.
+bool utf8_to_bytes(std::string_view cell, std::string& bytes, std::string_view& out, std::string& problem) {
+  std::size_t ascii = 0;
+  while (ascii < cell.size() && static_cast<unsigned char>(cell[ascii]) < 0x80) ++ascii;
+  if (ascii == cell.size()) {
+    out = cell;
+    return true;
+  }
+  bytes.assign(cell.substr(0, ascii));
+  for (std::size_t i = ascii; i < cell.size();) {
     const auto c = static_cast<unsigned char>(cell[i]);
     const int column = static_cast<int>(bytes.size()) + 1;
     if (c < 0x80) {
@@ -114,6 +124,7 @@ bool utf8_to_bytes(std::string_view cell, std::string& bytes, std::string& probl
     bytes += static_cast<char>(code);
     i += static_cast<std::size_t>(length);
   }
+  out = bytes;
   return true;
 }
 
@@ -146,7 +157,8 @@ bool put_cell(const Field& f, std::string_view cell, ItemRow& row, std::string& 
                   std::to_string(f.width);
         return false;
       }
-      report::set_text(row.values, f, cell);
+      std::memcpy(row.values.data() + f.offset, cell.data(), cell.size());
+      std::memset(row.values.data() + f.offset + cell.size(), ' ', f.width - cell.size());
       return true;
     case FieldKind::kInt16:
     case FieldKind::kInt32: {
@@ -228,22 +240,35 @@ report::ItemArea blank_item() {
 }
 
 std::string ItemRow::key() const {
+  char bytes[report::kKeyLength];
+  key_into(bytes);
+  return {bytes, sizeof bytes};
+}
+
+void ItemRow::key_into(char (&key)[report::kKeyLength]) const {
   // The key bytes of apply() over a blank item, without building the item.
   static const report::ItemArea blank = blank_item();
-  std::string key(reinterpret_cast<const char*>(blank.data()), report::kKeyLength);
-  for (int i = 0; i < report::kKeyLength; ++i)
-    if (set[i]) key[i] = static_cast<char>(values[i]);
-  return key;
+  for (int i = 0; i < report::kKeyLength; ++i) key[i] = static_cast<char>(sets(i) ? values[i] : blank[i]);
 }
 
 void ItemRow::apply(report::ItemArea& base) const {
-  for (int i = 0; i < report::kItemSize; ++i)
-    if (set[i]) base[i] = values[i];
+  // A row usually sets whole stretches of 64 bytes.
+  for (int w = 0; w < static_cast<int>(set.size()); ++w) {
+    if (set[w] == ~std::uint64_t{0}) {
+      std::memcpy(base.data() + 64 * w, values.data() + 64 * w, 64);
+      continue;
+    }
+    for (std::uint64_t bits = set[w]; bits != 0; bits &= bits - 1) {
+      const int i = 64 * w + std::countr_zero(bits);
+      base[i] = values[i];
+    }
+  }
 }
 
-bool ItemColumns::set_header(const std::vector<std::string>& header, int line, std::string& error) {
+bool ItemColumns::set_header(std::span<const std::string_view> header, int line, std::string& error) {
   columns_.clear();
-  std::bitset<report::kItemSize> covered;
+  bytes_.clear();
+  ItemRow covered;
   bool has_stock_index = false;
   for (std::size_t i = 0; i < header.size(); ++i) {
     const Field* f = find_column(header[i]);
@@ -252,15 +277,18 @@ bool ItemColumns::set_header(const std::vector<std::string>& header, int line, s
       error = at + "unknown column";
       return false;
     }
+    ByteSet bytes{};
     for (int b = f->offset; b < f->offset + f->width; ++b) {
-      if (covered[b]) {
+      if (covered.sets(b)) {
         error = at + "repeats bytes another column already sets";
         return false;
       }
-      covered[b] = true;
+      covered.set[b / 64] |= std::uint64_t{1} << (b % 64);
+      bytes[b / 64] |= std::uint64_t{1} << (b % 64);
     }
     has_stock_index |= f->offset == item::StockIndex.offset;
     columns_.push_back(f);
+    bytes_.push_back(bytes);
   }
   if (!has_stock_index) {
     error = "line " + std::to_string(line) + ": the header names no StockIndex column";
@@ -269,48 +297,40 @@ bool ItemColumns::set_header(const std::vector<std::string>& header, int line, s
   return true;
 }
 
-std::optional<ItemRow> ItemColumns::parse_row(const std::vector<std::string>& cells, int line, ImportMode mode,
-                                              std::string& error) const {
+bool ItemColumns::parse_row(std::span<const std::string_view> cells, int line, ImportMode mode, ItemRow& row,
+                            std::string& error) const {
   if (cells.size() != columns_.size()) {
     error = "line " + std::to_string(line) + ": " + std::to_string(cells.size()) + " fields, the header has " +
             std::to_string(columns_.size());
-    return std::nullopt;
+    return false;
   }
-  ItemRow row;
   row.line = line;
+  std::string problem, bytes;
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const Field& f = *columns_[i];
     // The place is spelled out only for an error: most rows have none.
-    const auto at = [&] { return where(line, static_cast<int>(i) + 1, f.name); };
-    if (mode == ImportMode::kChecked && f.offset == item::StockIndex.offset &&
-        cells[i].find_first_not_of(' ') == std::string::npos) {
-      error = at() + "StockIndex is empty";
-      return std::nullopt;
-    }
-    if (cells[i].empty()) continue;
-    std::string problem, bytes;
+    const auto fault = [&] {
+      error = where(line, static_cast<int>(i) + 1, f.name) + problem;
+      return false;
+    };
     std::string_view cell = cells[i];
+    if (mode == ImportMode::kChecked && f.offset == item::StockIndex.offset &&
+        cell.find_first_not_of(' ') == std::string_view::npos) {
+      problem = "StockIndex is empty";
+      return fault();
+    }
+    if (cell.empty()) continue;
     if (f.kind == FieldKind::kText) {
-      if (!utf8_to_bytes(cell, bytes, problem)) {
-        error = at() + problem;
-        return std::nullopt;
-      }
-      std::string_view trimmed = bytes;
+      if (!utf8_to_bytes(cell, bytes, cell, problem)) return fault();
+      std::string_view trimmed = cell;
       while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
       if (mode == ImportMode::kChecked) problem = text_problem(f, trimmed);
-      if (!problem.empty()) {
-        error = at() + problem;
-        return std::nullopt;
-      }
-      cell = bytes;
+      if (!problem.empty()) return fault();
     }
-    if (!put_cell(f, cell, row, problem)) {
-      error = at() + problem;
-      return std::nullopt;
-    }
-    for (int b = f.offset; b < f.offset + f.width; ++b) row.set[b] = true;
+    if (!put_cell(f, cell, row, problem)) return fault();
+    for (std::size_t w = 0; w < row.set.size(); ++w) row.set[w] |= bytes_[i][w];
   }
-  return row;
+  return true;
 }
 
 std::vector<std::string> export_header() {
@@ -334,34 +354,101 @@ std::string refused_text(const report::ItemArea& item) {
   return "";
 }
 
-bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error, ImportMode mode) {
-  std::vector<csv::Record> records;
-  csv::ParseError fault;
-  if (!csv::parse(text, records, fault)) {
-    error = "line " + std::to_string(fault.line) + ", column " + std::to_string(fault.column) + ": " + fault.message;
-    return false;
-  }
-  if (records.empty()) {
-    error = "no header row";
-    return false;
-  }
-  ItemColumns columns;
-  if (!columns.set_header(records.front().fields, records.front().line, error)) return false;
-  rows.clear();
-  rows.reserve(records.size() - 1);
-  std::map<std::string, int> line_of_key;
-  for (std::size_t i = 1; i < records.size(); ++i) {
-    auto row = columns.parse_row(records[i].fields, records[i].line, mode, error);
-    if (!row) return false;
-    const auto [earlier, first] = line_of_key.emplace(row->key(), row->line);
-    if (!first) {
-      error = "lines " + std::to_string(earlier->second) + " and " + std::to_string(row->line) +
-              " name the same item (StockIndex and KeyRest); give each item one row";
-      return false;
+namespace {
+
+// The keys of the rows read so far: an open-addressing table of row numbers.
+class KeyTable {
+ public:
+  // Enters the key of rows[r]; the line of an earlier row with the same key,
+  // or 0.
+  int enter(const std::vector<ItemRow>& rows, std::size_t r) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    Key key;
+    rows[r].key_into(key.bytes);
+    const std::uint32_t hash = key.hash();
+    for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[i];
+      if (slot.row == 0) {
+        slot = {static_cast<std::uint32_t>(r + 1), hash};
+        ++count_;
+        return 0;
+      }
+      if (slot.hash != hash) continue;
+      Key other;
+      rows[slot.row - 1].key_into(other.bytes);
+      if (std::memcmp(key.bytes, other.bytes, sizeof key.bytes) == 0) return rows[slot.row - 1].line;
     }
-    rows.push_back(std::move(*row));
   }
-  return true;
+
+ private:
+  struct Key {
+    char bytes[report::kKeyLength];
+    std::uint32_t hash() const {
+      return static_cast<std::uint32_t>(std::hash<std::string_view>()({bytes, sizeof bytes}));
+    }
+  };
+  struct Slot {
+    std::uint32_t row = 0;  // 1-based; 0: empty
+    std::uint32_t hash = 0;
+  };
+  void grow() {
+    std::vector<Slot> old(std::max<std::size_t>(1024, 2 * slots_.size()));
+    old.swap(slots_);
+    for (const Slot& s : old) {
+      if (s.row == 0) continue;
+      std::size_t i = s.hash & (slots_.size() - 1);
+      while (slots_[i].row != 0) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = s;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
+std::size_t count_lines(std::string_view text) {
+  std::size_t lines = 0;
+  for (const char *p = text.data(), *end = p + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr; ++p)
+    ++lines;
+  return lines + 1;
+}
+
+}  // namespace
+
+bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error, ImportMode mode) {
+  rows.clear();
+  csv::Reader reader(text);
+  csv::RecordView record;
+  // The first fault of the items; a malformed record anywhere in the text
+  // is reported before it.
+  std::string fault;
+  const bool header = reader.next(record);
+  if (header) {
+    ItemColumns columns;
+    if (columns.set_header(record.fields, record.line, fault)) {
+      rows.reserve(count_lines(text));
+      KeyTable keys;
+      while (reader.next(record)) {
+        ItemRow& row = rows.emplace_back();
+        if (!columns.parse_row(record.fields, record.line, mode, row, fault)) break;
+        if (const int earlier = keys.enter(rows, rows.size() - 1); earlier != 0) {
+          fault = "lines " + std::to_string(earlier) + " and " + std::to_string(row.line) +
+                  " name the same item (StockIndex and KeyRest); give each item one row";
+          break;
+        }
+      }
+    }
+    while (reader.next(record)) {}
+  }
+  if (reader.failed()) {
+    const csv::ParseError& e = reader.error();
+    error = "line " + std::to_string(e.line) + ", column " + std::to_string(e.column) + ": " + e.message;
+    return false;
+  }
+  if (!header) fault = "no header row";
+  if (fault.empty()) return true;
+  error = fault;
+  return false;
 }
 
 }  // namespace invdb

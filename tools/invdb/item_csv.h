@@ -29,8 +29,9 @@
 // A restore takes back exactly what export wrote.
 #pragma once
 
-#include <bitset>
-#include <optional>
+#include <array>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,13 +45,18 @@ std::vector<const report::Field*> export_columns();
 // The column of that name, or nullptr (RenterPhone included).
 const report::Field* find_column(std::string_view name);
 
+// The bytes of an item that a row sets: bit i % 64 of word i / 64 for byte i.
+using ByteSet = std::array<std::uint64_t, report::kItemSize / 64>;
+
 // One validated row: the bytes its cells set and which bytes those are.
 struct ItemRow {
   int line = 0;
   report::ItemArea values{};
-  std::bitset<report::kItemSize> set;
+  ByteSet set{};
+  bool sets(int byte) const { return set[byte / 64] >> (byte % 64) & 1; }
   // The 22-byte index key: "12", StockIndex, KeyRest.
   std::string key() const;
+  void key_into(char (&key)[report::kKeyLength]) const;
   // Applies the cells over `base` (an existing block, or blank_item()).
   void apply(report::ItemArea& base) const;
 };
@@ -64,13 +70,15 @@ enum class ImportMode { kChecked, kRestore };
 // a missing StockIndex, or RenterPhone given with UnitDscp or PkgDscp.
 class ItemColumns {
  public:
-  bool set_header(const std::vector<std::string>& header, int line, std::string& error);
-  // Validates one data row; on failure `error` names the line and column.
-  std::optional<ItemRow> parse_row(const std::vector<std::string>& cells, int line, ImportMode mode,
-                                   std::string& error) const;
+  bool set_header(std::span<const std::string_view> header, int line, std::string& error);
+  // Validates one data row into `row`, which must come in empty; on failure
+  // `error` names the line and column.
+  bool parse_row(std::span<const std::string_view> cells, int line, ImportMode mode, ItemRow& row,
+                 std::string& error) const;
 
  private:
   std::vector<const report::Field*> columns_;
+  std::vector<ByteSet> bytes_;  // the bytes of each column
 };
 
 // The header row and the data row that export writes for an item block.

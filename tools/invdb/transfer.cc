@@ -1,10 +1,11 @@
 // import and export: items to and from comma-separated text.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iostream>
 #include <memory>
-#include <sstream>
 
 #include "invdb/commands.h"
 #include "invdb/csv.h"
@@ -18,20 +19,30 @@ namespace {
 
 // The whole file, or standard input for "-".
 bool read_text_file(const std::filesystem::path& path, std::string& text, std::string& error) {
-  if (path == "-") {
-    std::ostringstream s;
-    s << std::cin.rdbuf();
-    text = s.str();
-    return true;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  const bool standard_input = path == "-";
+  const int fd = standard_input ? 0 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     error = path.string() + ": cannot open: " + std::strerror(errno);
     return false;
   }
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
+  struct stat st {};
+  std::size_t size = 0;
+  text.resize(::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
+  for (;;) {
+    if (size == text.size()) text.resize(2 * size);
+    const ssize_t n = ::read(fd, text.data() + size, text.size() - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error =
+          (standard_input ? std::string("standard input") : path.string()) + ": cannot read: " + std::strerror(errno);
+      if (!standard_input) ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    size += static_cast<std::size_t>(n);
+  }
+  if (!standard_input) ::close(fd);
+  text.resize(size);
   return true;
 }
 
@@ -72,22 +83,35 @@ int cmd_import(const Args& args, const Io& io) {
   if (!db.open(*path, error)) return io.fail(error);
   if (free < 0) return io.fail(count_error);
   // The new keys must all find a block before the first one is written.
+  // No row adds the key of another (the keys are distinct), so what the
+  // search finds now is what each row meets when its turn comes.
+  std::vector<std::int32_t> existing(rows.size(), -1);  // -1: a new item
   long new_items = 0;
-  for (const ItemRow& row : rows)
-    if (!db.find(row.key())) ++new_items;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    char key[kKeyLength];
+    rows[i].key_into(key);
+    const auto found = db.find({key, sizeof key});
+    if (found)
+      existing[i] = found->address;
+    else
+      ++new_items;
+  }
   if (new_items > free)
     return io.fail(csv_path.string() + ": " + std::to_string(new_items) + " new items, but only " +
                    std::to_string(free) + " free blocks in the record file");
+  static const isam::Block blank = blank_item();
   long added = 0, updated = 0;
-  for (const ItemRow& row : rows) {
-    isam::Block block = blank_item();
-    const auto existing = db.find(row.key());
-    if (existing && !db.read_block(existing->address, block, error))
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const ItemRow& row = rows[i];
+    isam::Block block = blank;
+    const bool update = existing[i] >= 0;
+    const auto address = static_cast<std::uint16_t>(existing[i]);
+    if (update && !db.read_block(address, block, error))
       return io.fail("line " + std::to_string(row.line) + ": " + error);
     row.apply(block);
-    const bool ok = existing ? db.write_block(existing->address, block, error) : db.add_record(block, error) != 0;
+    const bool ok = update ? db.write_block(address, block, error) : db.add_record(block, error) != 0;
     if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; nothing was imported");
-    ++(existing ? updated : added);
+    ++(update ? updated : added);
   }
   if (!db.close(error)) return io.fail(error);
   std::fprintf(io.out, "imported %zu rows: %ld items added, %ld updated\n", rows.size(), added, updated);
