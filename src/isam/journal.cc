@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "isam/record_file.h"
 
@@ -88,8 +89,13 @@ Journal::~Journal() {
   if (fd_ >= 0) env_.close(fd_);
 }
 
+Journal::Change* Journal::waiting(int id, std::uint32_t n) {
+  const std::vector<std::uint16_t>& at = files_[id].waiting_at;
+  return n < at.size() && at[n] != 0 ? &waiting_[at[n] - 1] : nullptr;
+}
+
 int Journal::attach(const std::string& name, int fd) {
-  files_.push_back({name, fd, -1, {}, false});
+  files_.push_back({name, fd, -1, {}, false, {}});
   ++attached_;
   return static_cast<int>(files_.size()) - 1;
 }
@@ -104,9 +110,14 @@ bool Journal::fail(Core& core, int error) {
   core.system_error = error;
   core.code = kIoFailed;
   failed_ = true;
-  waiting_.clear();
+  forget_waiting();
   records_.clear();
   return false;
+}
+
+void Journal::forget_waiting() {
+  for (const Change& c : waiting_) files_[c.id].waiting_at[c.address] = 0;
+  waiting_.clear();
 }
 
 void Journal::append(char kind, const std::vector<std::uint8_t>& payload) {
@@ -154,14 +165,13 @@ bool Journal::save_original(Core& core, File& file, int id, std::uint64_t offset
 }
 
 bool Journal::read(Core& core, int id, std::uint32_t n, std::uint8_t* out) {
-  std::uint64_t key = static_cast<std::uint64_t>(id) << 32 | n;
-  if (auto hit = waiting_.find(key); hit != waiting_.end()) {
-    std::memcpy(out, hit->second.data(), kBlockSize);
+  if (const Change* hit = waiting(id, n)) {
+    std::memcpy(out, hit->bytes.data(), kBlockSize);
     return true;
   }
   // A block that straddles a waiting one (an even address) is read from the
   // file once the waiting changes are there.
-  if ((waiting_.count(key - 1) || waiting_.count(key + 1)) && !flush(core)) return false;
+  if (straddles_waiting(id, n) && !flush(core)) return false;
   ssize_t got = read_upto(env_, files_[id].fd, out, kBlockSize, format::offset_of(n));
   if (got == kBlockSize) return true;
   core.system_error = got < 0 ? errno : EIO;
@@ -174,11 +184,24 @@ bool Journal::write(Core& core, int id, std::uint32_t n, const std::uint8_t* dat
     core.code = kIoFailed;
     return false;
   }
+  if (n > format::kLastAddress) {  // no block address of either file
+    core.system_error = EINVAL;
+    core.code = kIoFailed;
+    return false;
+  }
+  if (Change* again = waiting(id, n)) {
+    std::memcpy(again->bytes.data(), data, kBlockSize);
+    return true;
+  }
+  if (straddles_waiting(id, n) && !flush(core)) return false;
   File& file = files_[id];
-  std::uint64_t key = static_cast<std::uint64_t>(id) << 32 | n;
-  if ((waiting_.count(key - 1) || waiting_.count(key + 1)) && !flush(core)) return false;
   if (!note_length(core, file, id) || !save_original(core, file, id, format::offset_of(n))) return false;
-  std::memcpy(waiting_[key].data(), data, kBlockSize);
+  if (file.waiting_at.empty()) file.waiting_at.assign(format::kLastAddress + 2, 0);
+  Change& change = waiting_.emplace_back();
+  change.id = id;
+  change.address = n;
+  std::memcpy(change.bytes.data(), data, kBlockSize);
+  file.waiting_at[n] = static_cast<std::uint16_t>(waiting_.size());
   file.changed = true;
   return waiting_.size() < batch_ || flush(core);
 }
@@ -206,24 +229,26 @@ bool Journal::flush(Core& core) {
 
 bool Journal::apply(Core& core) {
   if (!records_.empty()) return flush(core);
-  // Runs of consecutive blocks of one file go out in one transfer.
-  std::vector<std::uint8_t> run;
-  for (auto it = waiting_.begin(); it != waiting_.end();) {
-    int id = static_cast<int>(it->first >> 32);
-    std::uint32_t first = static_cast<std::uint32_t>(it->first);
+  // In file and address order; runs of consecutive blocks of one file go
+  // out in one transfer.
+  order_.clear();
+  for (std::uint32_t i = 0; i < waiting_.size(); ++i)
+    order_.push_back(static_cast<std::uint64_t>(waiting_[i].id) << 48 | std::uint64_t{waiting_[i].address} << 16 | i);
+  std::sort(order_.begin(), order_.end());
+  std::vector<std::uint8_t>& run = run_;
+  for (std::size_t k = 0; k < order_.size();) {
+    const Change& first = waiting_[order_[k] & 0xFFFF];
     run.clear();
-    auto next = it;
-    std::uint32_t n = first;
-    while (next != waiting_.end() && next->first == (static_cast<std::uint64_t>(id) << 32 | n)) {
-      run.insert(run.end(), next->second.begin(), next->second.end());
-      ++next;
-      n += 2;
+    std::uint32_t n = first.address;
+    for (; k < order_.size() && order_[k] >> 16 == (static_cast<std::uint64_t>(first.id) << 32 | n); ++k, n += 2) {
+      const Block& bytes = waiting_[order_[k] & 0xFFFF].bytes;
+      run.insert(run.end(), bytes.begin(), bytes.end());
     }
-    if (files_[id].fd < 0) return fail(core, EBADF);
-    if (!write_all(env_, files_[id].fd, run.data(), run.size(), format::offset_of(first))) return fail(core, errno);
-    it = next;
+    if (files_[first.id].fd < 0) return fail(core, EBADF);
+    if (!write_all(env_, files_[first.id].fd, run.data(), run.size(), format::offset_of(first.address)))
+      return fail(core, errno);
   }
-  waiting_.clear();
+  forget_waiting();
   return true;
 }
 
@@ -254,7 +279,7 @@ bool Journal::commit(Core& core) {
 }
 
 bool Journal::rollback(Core& core) {
-  waiting_.clear();
+  forget_waiting();
   records_.clear();
   failed_ = true;
   if (fd_ >= 0) env_.close(fd_);

@@ -38,9 +38,9 @@
 // earliest copy of any byte wins.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -53,8 +53,11 @@ struct Core;
 
 class Journal {
  public:
-  // `batch`: changed blocks held before the journal is flushed.
-  Journal(Env& env, std::string path, std::size_t batch) : env_(env), path_(std::move(path)), batch_(batch) {}
+  // `batch`: changed blocks held before the journal is flushed (at most
+  // kMaxBatch).
+  Journal(Env& env, std::string path, std::size_t batch)
+      : env_(env), path_(std::move(path)), batch_(std::clamp<std::size_t>(batch, 1, kMaxBatch)) {}
+  static constexpr std::size_t kMaxBatch = 0xFFFF;
   ~Journal();  // closes the journal; writes nothing
   Journal(const Journal&) = delete;
   Journal& operator=(const Journal&) = delete;
@@ -90,13 +93,25 @@ class Journal {
     std::int64_t original_length = -1;  // -1: not changed yet
     std::vector<bool> saved;            // 128-byte units already journalled
     bool changed = false;
+    // 1 + the place in waiting_ of the change to each block address (up
+    // to the last one and one past it); 0: none.  Made at the first change.
+    std::vector<std::uint16_t> waiting_at;
   };
+  struct Change {
+    int id = 0;
+    std::uint32_t address = 0;
+    Block bytes{};
+  };
+  // The waiting change to block n of file `id`, or null.
+  Change* waiting(int id, std::uint32_t n);
+  bool straddles_waiting(int id, std::uint32_t n) { return (n > 0 && waiting(id, n - 1)) || waiting(id, n + 1); }
   bool fail(Core& core, int error);
   bool note_length(Core& core, File& file, int id);
   bool save_original(Core& core, File& file, int id, std::uint64_t offset);
   void append(char kind, const std::vector<std::uint8_t>& payload);
   bool flush(Core& core);
   bool apply(Core& core);
+  void forget_waiting();
 
   Env& env_;
   std::string path_;
@@ -107,9 +122,11 @@ class Journal {
   int attached_ = 0;
   bool failed_ = false;
   bool abandoned_ = false;
-  bool created_ = false;                    // the journal file exists (until a commit or rollback)
-  std::vector<std::uint8_t> records_;       // journal bytes not yet written
-  std::map<std::uint64_t, Block> waiting_;  // (id << 32 | address) -> new bytes
+  bool created_ = false;               // the journal file exists (until a commit or rollback)
+  std::vector<std::uint8_t> records_;  // journal bytes not yet written
+  std::vector<Change> waiting_;        // the changed blocks, in the order of their first change
+  std::vector<std::uint64_t> order_;   // apply's sort: id << 48 | address << 16 | place
+  std::vector<std::uint8_t> run_;      // apply's transfer
 };
 
 // The journal that belongs to a database file name ("STOCK.XXX", "STOCK."):
