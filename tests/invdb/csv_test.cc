@@ -53,7 +53,8 @@ TEST(Csv, MalformedRecordsNameTheirLineAndField) {
 }
 
 TEST(Csv, WrittenRecordsReadBackUnchanged) {
-  const std::vector<std::string> fields = {"plain", "", "a,b", "q\"q", " lead", "trail ", "line\nbreak", "cr\r"};
+  const std::vector<std::string> fields = {"plain",       "",       "a,b",  "q\"q",           " lead", "trail ",
+                                           "line\nbreak", "\"\"\"", "cr\r", "\"both\" ends\""};
   std::string text;
   invdb::csv::append_record(text, fields);
   invdb::csv::append_record(text, {"x"});
@@ -144,6 +145,8 @@ TEST(ItemCsv, BadCellsAreRefusedWithTheirLineAndColumn) {
   EXPECT_NE(import_error("StockIndex,Opaque64\nA,00112233445566\n").find("up to 6 bytes"), std::string::npos);
   EXPECT_EQ(import_error("StockIndex,QOH\nA\n"), "line 2: 1 fields, the header has 2");
   EXPECT_EQ(import_error("StockIndex\n\"A\n"), "line 2, column 1: quoted field is never closed");
+  // A malformed record is reported before the faults of the rows above it.
+  EXPECT_EQ(import_error("StockIndex,QOH\nA,x\nA,1\nB,\"2\"x\n"), "line 4, column 2: text after the closing quote");
   EXPECT_EQ(import_error(""), "no header row");
 }
 
