@@ -76,12 +76,32 @@ bool Reader::quoted(int column, Piece& piece) {
   }
 }
 
+bool Reader::plain_line(RecordView& record) {
+  const char* const start = text_.data() + pos_;
+  const std::size_t rest = text_.size() - pos_;
+  const void* newline = std::memchr(start, '\n', rest);
+  std::size_t length = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) : rest;
+  if (length > 0 && start[length - 1] == '\r') --length;
+  if (std::memchr(start, '"', length) || std::memchr(start, '\r', length)) return false;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (start[i] != ',') continue;
+    record.fields.emplace_back(start + from, i - from);
+    from = i + 1;
+  }
+  record.fields.emplace_back(start + from, length - from);
+  pos_ += length;
+  if (pos_ < text_.size()) take_line_break();
+  return true;
+}
+
 bool Reader::next(RecordView& record) {
   record.fields.clear();
   if (failed_) return false;
   while (pos_ < text_.size() && is_break(text_[pos_])) take_line_break();  // empty lines
   if (pos_ >= text_.size()) return false;
   record.line = line_;
+  if (plain_line(record)) return true;
   unquoted_.clear();
   pieces_.clear();
   for (;;) {

@@ -52,6 +52,9 @@ class Reader {
     std::size_t at = 0, length = 0;
     bool own = false;  // in unquoted_, not in the text
   };
+  // The common record, one line with neither quotes nor a bare CR in it:
+  // its fields straight from the text.  False (nothing read) for any other.
+  bool plain_line(RecordView& record);
   bool quoted(int column, Piece& piece);
   bool unquoted(int column, Piece& piece);
   bool fail(int line, int column, const char* message);
