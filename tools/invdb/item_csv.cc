@@ -426,7 +426,9 @@ bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::stri
   if (header) {
     ItemColumns columns;
     if (columns.set_header(record.fields, record.line, fault)) {
-      rows.reserve(count_lines(text));
+      // About a row a line, and no more rows than a record file has blocks
+      // (a text of empty lines must not reserve room for millions).
+      rows.reserve(std::min<std::size_t>(count_lines(text), std::size_t{1} << 15));
       KeyTable keys;
       while (reader.next(record)) {
         ItemRow& row = rows.emplace_back();
