@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "isam/coding.h"
 #include "isam/index.h"
 #include "isam/record_file.h"
 
@@ -23,18 +24,24 @@ struct Library::State {
   ErrorHook hook;
 
   // A step along the chain reached a new leaf: its entries name the blocks
-  // a walk reads next, so they are loaded ahead in each open record file.
-  void read_ahead(const core::OpenIndex& index) {
+  // a walk reads next, so they are loaded ahead in each open record file,
+  // and so is the leaf the walk goes on to after them (`link`: the field of
+  // the chain link in that direction).
+  void read_ahead(const core::OpenIndex& index, int link) {
     ahead_leaf = index.work_number;
     const format::NodeView leaf(index.work, index.key_length);
     if (!leaf.is_leaf()) return;
+    if (const std::uint16_t after = core::decode_u16(index.work.data() + link)) {
+      const std::uint64_t at = format::offset_of(after);
+      core.env->will_read(index.file.fd(), {&at, 1}, kBlockSize);
+    }
+    std::array<std::uint64_t, format::node_capacity_for(1)> offsets;
+    std::size_t count = 0;
+    for (int i = 0; i < leaf.usable_count(); ++i) {
+      if (const std::uint16_t address = leaf.pointer(i)) offsets[count++] = format::offset_of(address);
+    }
     for (const core::FcbEntry& f : fcbs) {
-      if (!f.in_use()) continue;
-      const int fd = f.file->file.fd();
-      for (int i = 0; i < leaf.usable_count(); ++i) {
-        if (const std::uint16_t address = leaf.pointer(i))
-          core.env->will_read(fd, static_cast<off_t>(format::offset_of(address)), kBlockSize);
-      }
+      if (f.in_use()) core.env->will_read(f.file->file.fd(), {offsets.data(), count}, kBlockSize);
     }
   }
   std::uint16_t ahead_leaf = 0;
@@ -153,7 +160,8 @@ void Library::cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t
     return;
   }
   found = core::find(s.core, *index, mode, key, address, type);
-  if (found && (mode == kFindNext || mode == kFindPrevious) && index->work_number != s.ahead_leaf) s.read_ahead(*index);
+  if (found && (mode == kFindNext || mode == kFindPrevious) && index->work_number != s.ahead_leaf)
+    s.read_ahead(*index, mode == kFindNext ? format::kNodeNext : format::kNodePrevious);
 }
 
 void Library::crdbk(const Fcb& fcb, std::uint16_t address, std::span<std::uint8_t, kBlockSize> buffer,

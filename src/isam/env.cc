@@ -17,12 +17,6 @@ namespace isam {
 Env::Env() = default;
 Env::~Env() = default;
 
-core::BlockReader* Env::view(int fd, bool make) {
-  const auto slot = static_cast<std::size_t>(fd);
-  if (fd >= 0 && slot < views_.size() && views_[slot]) return views_[slot].get();
-  return make && fd >= 0 ? make_view(fd) : nullptr;
-}
-
 core::BlockReader* Env::make_view(int fd) {
   const auto slot = static_cast<std::size_t>(fd);
   if (slot >= views_.size()) {
@@ -67,10 +61,11 @@ ssize_t Env::pwrite(int fd, const void* buffer, std::size_t length, off_t offset
   return moved;
 }
 
-void Env::will_read(int fd, off_t offset, std::size_t length) {
-  core::BlockReader* reader = view(fd, false);
-  if (reader && offset >= 0 && reader->covers(static_cast<std::uint64_t>(offset), length))
-    reader->prefetch(static_cast<std::uint64_t>(offset), length);
+void Env::will_read(int fd, std::span<const std::uint64_t> offsets, std::size_t length) {
+  const core::BlockReader* reader = view(fd, false);
+  if (!reader) return;
+  for (const std::uint64_t offset : offsets)
+    if (reader->covers(offset, length)) reader->prefetch(offset, length);
 }
 
 int Env::fsync(int fd) { return ::fsync(fd); }

@@ -12,7 +12,9 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace isam {
@@ -54,9 +56,10 @@ class Env {
   // Sleeps for a while before a lock is tried again.
   virtual void pause(int milliseconds);
 
-  // A hint: the range is about to be read (its bytes are loaded ahead where
-  // the file is mapped).  Never fails, never faults.
-  void will_read(int fd, off_t offset, std::size_t length);
+  // A hint: the ranges of `length` bytes at `offsets` are about to be read
+  // (their bytes are loaded ahead where the file is mapped).  Never fails,
+  // never faults.
+  void will_read(int fd, std::span<const std::uint64_t> offsets, std::size_t length);
 
   // The process's own files.
   static Env& system();
@@ -64,7 +67,11 @@ class Env {
  private:
   // The reader of descriptor fd, made (and its mapping tried) when `make`;
   // null when there is none.
-  core::BlockReader* view(int fd, bool make);
+  core::BlockReader* view(int fd, bool make) {
+    const auto slot = static_cast<std::size_t>(fd);
+    if (fd >= 0 && slot < views_.size() && views_[slot]) return views_[slot].get();
+    return make && fd >= 0 ? make_view(fd) : nullptr;
+  }
   core::BlockReader* make_view(int fd);
   // Drops the reader of descriptor fd.
   void forget(int fd);

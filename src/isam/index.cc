@@ -121,6 +121,40 @@ bool clfile(Core& core, OpenIndex& index) {
   return finish_close(core, index.file, ok);
 }
 
+namespace {
+
+// The slot a node new to the cache takes: the first empty one, else the
+// oldest (the lowest on a tie).
+CacheSlot& victim(OpenIndex& index) {
+  std::size_t oldest = 0;
+  std::uint16_t oldest_age = index.cache[0].age;
+  for (std::size_t i = 0; i < index.cache.size(); ++i) {
+    const CacheSlot& slot = index.cache[i];
+    if (slot.node == 0) return index.cache[i];
+    if (slot.age > oldest_age) {
+      oldest = i;
+      oldest_age = slot.age;
+    }
+  }
+  return index.cache[oldest];
+}
+
+// Puts the work node into `slot`, writing the slot's dirty node out first
+// (code 3 when that fails).
+bool fill_slot(Core& core, OpenIndex& index, CacheSlot& slot, bool dirty) {
+  if (slot.dirty && slot.node != 0 && !index.file.write(core, slot.node, slot.buffer.data())) {
+    core.code = kIoFailed;
+    return false;
+  }
+  slot.buffer = index.work;
+  slot.node = index.work_number;
+  slot.dirty = dirty;
+  slot.age = 0;
+  return true;
+}
+
+}  // namespace
+
 bool read_node(Core& core, OpenIndex& index, std::uint16_t n) {
   CacheSlot* hit = nullptr;
   for (CacheSlot& slot : index.cache) {
@@ -142,11 +176,11 @@ bool read_node(Core& core, OpenIndex& index, std::uint16_t n) {
   }
   index.work = fresh;
   index.work_number = n;
-  return store_node(core, index, false);
+  // n is in no slot (it missed), so it goes to a new one.
+  return fill_slot(core, index, victim(index), false);
 }
 
 bool store_node(Core& core, OpenIndex& index, bool dirty) {
-  CacheSlot* chosen = nullptr;
   for (CacheSlot& slot : index.cache) {
     if (slot.node == index.work_number) {
       slot.buffer = index.work;
@@ -154,25 +188,8 @@ bool store_node(Core& core, OpenIndex& index, bool dirty) {
       slot.dirty = dirty;
       return true;
     }
-    if (!chosen && slot.node == 0) chosen = &slot;
   }
-  if (!chosen) {
-    chosen = &index.cache[0];
-    for (CacheSlot& slot : index.cache) {
-      if (slot.age > chosen->age) chosen = &slot;
-    }
-  }
-  if (chosen->dirty && chosen->node != 0) {
-    if (!index.file.write(core, chosen->node, chosen->buffer.data())) {
-      core.code = kIoFailed;
-      return false;
-    }
-  }
-  chosen->buffer = index.work;
-  chosen->node = index.work_number;
-  chosen->dirty = dirty;
-  chosen->age = 0;
-  return true;
+  return fill_slot(core, index, victim(index), dirty);
 }
 
 Located locate(OpenIndex& index, const std::uint8_t* key) {
