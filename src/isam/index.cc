@@ -30,8 +30,7 @@ bool header_is_sound(const HeaderView& header) {
 
 }  // namespace
 
-void ChainGuard::begin(int direction, std::uint16_t from) {
-  if (direction == direction_) return;
+void ChainGuard::restart(int direction, std::uint16_t from) {
   direction_ = direction;
   if (seen_.empty()) seen_.assign(32768, 0);
   if (++epoch_ == 0) {
@@ -123,22 +122,6 @@ bool clfile(Core& core, OpenIndex& index) {
 
 namespace {
 
-// The slot a node new to the cache takes: the first empty one, else the
-// oldest (the lowest on a tie).
-CacheSlot& victim(OpenIndex& index) {
-  std::size_t oldest = 0;
-  std::uint16_t oldest_age = index.cache[0].age;
-  for (std::size_t i = 0; i < index.cache.size(); ++i) {
-    const CacheSlot& slot = index.cache[i];
-    if (slot.node == 0) return index.cache[i];
-    if (slot.age > oldest_age) {
-      oldest = i;
-      oldest_age = slot.age;
-    }
-  }
-  return index.cache[oldest];
-}
-
 // Puts the work node into `slot`, writing the slot's dirty node out first
 // (code 3 when that fails).
 bool fill_slot(Core& core, OpenIndex& index, CacheSlot& slot, bool dirty) {
@@ -153,16 +136,37 @@ bool fill_slot(Core& core, OpenIndex& index, CacheSlot& slot, bool dirty) {
   return true;
 }
 
+// The slot a node new to the cache takes: the first empty one, else the
+// oldest (the lowest on a tie).
+class Victim {
+ public:
+  void consider(CacheSlot& slot) {
+    if (slot.node == 0) {
+      if (!empty_) empty_ = &slot;
+    } else if (!oldest_ || slot.age > oldest_->age) {
+      oldest_ = &slot;
+    }
+  }
+  CacheSlot& chosen() const { return empty_ ? *empty_ : *oldest_; }
+
+ private:
+  CacheSlot* empty_ = nullptr;
+  CacheSlot* oldest_ = nullptr;
+};
+
 }  // namespace
 
 bool read_node(Core& core, OpenIndex& index, std::uint16_t n) {
+  // One pass ages the slots and finds both a hit and the slot a miss takes.
   CacheSlot* hit = nullptr;
+  Victim victim;
   for (CacheSlot& slot : index.cache) {
     if (slot.node == n && n != 0) {
       hit = &slot;
-    } else if (slot.node != 0 && slot.age < 0xFFFF) {
-      ++slot.age;
+      continue;
     }
+    if (slot.node != 0 && slot.age < 0xFFFF) ++slot.age;
+    victim.consider(slot);
   }
   if (hit) {
     index.work = hit->buffer;
@@ -176,11 +180,11 @@ bool read_node(Core& core, OpenIndex& index, std::uint16_t n) {
   }
   index.work = fresh;
   index.work_number = n;
-  // n is in no slot (it missed), so it goes to a new one.
-  return fill_slot(core, index, victim(index), false);
+  return fill_slot(core, index, victim.chosen(), false);
 }
 
 bool store_node(Core& core, OpenIndex& index, bool dirty) {
+  Victim victim;
   for (CacheSlot& slot : index.cache) {
     if (slot.node == index.work_number) {
       slot.buffer = index.work;
@@ -188,8 +192,9 @@ bool store_node(Core& core, OpenIndex& index, bool dirty) {
       slot.dirty = dirty;
       return true;
     }
+    victim.consider(slot);
   }
-  return fill_slot(core, index, victim(index), dirty);
+  return fill_slot(core, index, victim.chosen(), dirty);
 }
 
 Located locate(OpenIndex& index, const std::uint8_t* key) {
@@ -245,23 +250,29 @@ void take_current(OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& 
   address = decode_u16(e + index.key_length + 1);
 }
 
+// Leaves the work node for its neighbour on the chain in `direction`, the
+// position left past the end it stepped off; false at the end of the chain
+// and on a failed read or a chain that loops.
+[[gnu::noinline]] bool cross(Core& core, OpenIndex& index, int direction) {
+  const int count = index.count();
+  const std::uint16_t link = decode_u16(index.work.data() + (direction > 0 ? kNodeNext : kNodePrevious));
+  index.position = static_cast<std::uint16_t>(direction > 0 ? count + 1 : 0);
+  if (link == 0) return false;
+  if (!index.chain.enter(link)) {
+    core.code = kIoFailed;
+    return false;
+  }
+  return read_node(core, index, link);
+}
+
 // Modes 3 (direction +1) and 4 (-1): the next live entry along the chain.
 bool step(Core& core, OpenIndex& index, int direction, std::span<std::uint8_t> key, std::uint16_t& address,
           std::uint8_t& type) {
   index.chain.begin(direction, index.work_number);
   for (;;) {
-    int count = index.count();
-    int pos = std::clamp<int>(index.position, 0, count + 1) + direction;
-    if (pos < 1 || pos > count) {
-      int field = direction > 0 ? kNodeNext : kNodePrevious;
-      std::uint16_t link = decode_u16(index.work.data() + field);
-      index.position = static_cast<std::uint16_t>(direction > 0 ? count + 1 : 0);
-      if (link == 0) return false;
-      if (!index.chain.enter(link)) {
-        core.code = kIoFailed;
-        return false;
-      }
-      if (!read_node(core, index, link)) return false;
+    int pos = std::clamp<int>(index.position, 0, index.count() + 1) + direction;
+    if (pos < 1 || pos > index.count()) {
+      if (!cross(core, index, direction)) return false;
       pos = direction > 0 ? 1 : index.count();
     }
     index.position = static_cast<std::uint16_t>(pos);
@@ -269,6 +280,21 @@ bool step(Core& core, OpenIndex& index, int direction, std::span<std::uint8_t> k
     index.path[index.level] = index.work_number;
     if (type != kDeleted) return true;
   }
+}
+
+// Modes 1 and 2: a descent from the root.
+[[gnu::noinline]] bool search(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key,
+                              std::uint16_t& address, std::uint8_t& type) {
+  if (!descend(core, index, key.data())) return false;
+  Located at = locate(index, key.data());
+  address = at.pointer;
+  type = at.type;
+  if (mode == kFindExact) return at.exact && at.type != kDeleted;
+  if (at.type != kDeleted) {
+    std::memcpy(key.data(), index.current(), index.key_length);
+    return true;
+  }
+  return step(core, index, -1, key, address, type);
 }
 
 }  // namespace
@@ -283,17 +309,7 @@ bool find(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key, s
   if (key.size() < index.key_length) return false;
   if (mode == kFindNext) return step(core, index, +1, key, address, type);
   if (mode == kFindPrevious) return step(core, index, -1, key, address, type);
-
-  if (!descend(core, index, key.data())) return false;
-  Located at = locate(index, key.data());
-  address = at.pointer;
-  type = at.type;
-  if (mode == kFindExact) return at.exact && at.type != kDeleted;
-  if (at.type != kDeleted) {
-    std::memcpy(key.data(), index.current(), index.key_length);
-    return true;
-  }
-  return step(core, index, -1, key, address, type);
+  return search(core, index, mode, key, address, type);
 }
 
 bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type) {

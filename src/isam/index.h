@@ -64,11 +64,14 @@ class ChainGuard {
   void reset() { direction_ = 0; }
   // Called before each step; starts a new run from `from` when the
   // direction differs from the run's.
-  void begin(int direction, std::uint16_t from);
+  void begin(int direction, std::uint16_t from) {
+    if (direction != direction_) restart(direction, from);
+  }
   // Marks `node` passed; false when this run had already passed it.
   bool enter(std::uint16_t node);
 
  private:
+  void restart(int direction, std::uint16_t from);
   int direction_ = 0;
   std::uint16_t epoch_ = 0;
   std::vector<std::uint16_t> seen_;  // epoch stamp per node number / 2
