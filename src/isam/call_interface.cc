@@ -33,7 +33,7 @@ struct Library::State {
     if (!leaf.is_leaf()) return;
     if (const std::uint16_t after = core::decode_u16(index.work.data() + link)) {
       const std::uint64_t at = format::offset_of(after);
-      core.env->will_read(index.file.fd(), {&at, 1}, kBlockSize);
+      core.env->will_read(index.file.fd(), {&at, 1});
     }
     std::array<std::uint64_t, format::node_capacity_for(1)> offsets;
     std::size_t count = 0;
@@ -41,7 +41,7 @@ struct Library::State {
       if (const std::uint16_t address = leaf.pointer(i)) offsets[count++] = format::offset_of(address);
     }
     for (const core::FcbEntry& f : fcbs) {
-      if (f.in_use()) core.env->will_read(f.file->file.fd(), {offsets.data(), count}, kBlockSize);
+      if (f.in_use()) core.env->will_read(f.file->file.fd(), {offsets.data(), count});
     }
   }
   std::uint16_t ahead_leaf = 0;

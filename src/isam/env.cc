@@ -61,11 +61,10 @@ ssize_t Env::pwrite(int fd, const void* buffer, std::size_t length, off_t offset
   return moved;
 }
 
-void Env::will_read(int fd, std::span<const std::uint64_t> offsets, std::size_t length) {
+void Env::will_read(int fd, std::span<const std::uint64_t> offsets) {
   const core::BlockReader* reader = view(fd, false);
   if (!reader) return;
-  for (const std::uint64_t offset : offsets)
-    if (reader->covers(offset, length)) reader->prefetch(offset, length);
+  for (const std::uint64_t offset : offsets) reader->prefetch_block(offset);
 }
 
 int Env::fsync(int fd) { return ::fsync(fd); }

@@ -56,10 +56,10 @@ class Env {
   // Sleeps for a while before a lock is tried again.
   virtual void pause(int milliseconds);
 
-  // A hint: the ranges of `length` bytes at `offsets` are about to be read
-  // (their bytes are loaded ahead where the file is mapped).  Never fails,
-  // never faults.
-  void will_read(int fd, std::span<const std::uint64_t> offsets, std::size_t length);
+  // A hint: the 256-byte blocks at `offsets` are about to be read (their
+  // bytes are loaded ahead where the file is mapped).  Never fails, never
+  // faults.
+  void will_read(int fd, std::span<const std::uint64_t> offsets);
 
   // The process's own files.
   static Env& system();

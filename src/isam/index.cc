@@ -245,7 +245,15 @@ bool descend(Core& core, OpenIndex& index, const std::uint8_t* key) {
 // type byte.
 void take_current(OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type) {
   const std::uint8_t* e = index.current();
-  std::memcpy(key.data(), e, index.key_length);
+  const std::size_t length = index.key_length;
+  if (length >= 16) {
+    // Keys of 16 to 32 bytes in two overlapping 16-byte pieces (a walk
+    // copies one per step).
+    std::memcpy(key.data(), e, 16);
+    std::memcpy(key.data() + length - 16, e + length - 16, 16);
+  } else {
+    std::memcpy(key.data(), e, length);
+  }
   type = e[index.key_length];
   address = decode_u16(e + index.key_length + 1);
 }
