@@ -358,6 +358,8 @@ TEST(NumberColumns, IntegerColumn) {
     for (const std::int64_t v : {p - 1, p, -p, -(p - 1)}) values.push_back(v);
     if (p > std::numeric_limits<std::int64_t>::max() / 10) break;
   }
+  std::mt19937_64 rng(15);  // and values of every length with every digit
+  for (int i = 0; i < 400; ++i) values.push_back(static_cast<std::int64_t>(rng()) >> (rng() % 64));
   for (const std::int64_t v : values)
     for (int width = 1; width <= 24; ++width) {
       const std::string digits = std::to_string(v);
