@@ -270,6 +270,18 @@ TEST(IntToText, RightJustifiedWithTheSignBeforeTheFirstDigit) {
   EXPECT_EQ(text(-32768, 6), "-32768");
   EXPECT_EQ(text(-32768, 5), "-2768");
   EXPECT_EQ(text(32767, 5), "32767");
+  // Every value at every length up to 12, against the rule spelled out.
+  for (int v = -32768; v <= 32767; ++v)
+    for (int length = 1; length <= 12; ++length) {
+      const std::string all = std::to_string(v < 0 ? -v : v);
+      const int count = std::min(static_cast<int>(all.size()), length);
+      std::string want = std::string(static_cast<std::size_t>(length - count), ' ') + all.substr(all.size() - count);
+      if (v < 0) want[static_cast<std::size_t>(std::max(length - count - 1, 0))] = '-';
+      if (text(static_cast<std::int16_t>(v), length) != want) {
+        ADD_FAILURE() << v << " in " << length << ": \"" << text(static_cast<std::int16_t>(v), length) << '"';
+        return;
+      }
+    }
 }
 
 TEST(TextToInt, LeadingBlanksSignAndDigitsUpToTheFirstNonDigit) {
