@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -44,6 +45,33 @@ template <typename Unsigned>
 char* digits_before(std::uint64_t value, char* end) {
   if (value <= UINT32_MAX) return digits_before<std::uint32_t>(static_cast<std::uint32_t>(value), end);
   return digits_before<std::uint64_t>(value, end);
+}
+
+// The eight decimal digits of 0 <= value < 10^8, leading zeros kept, as
+// the bytes of a word in text order (the first digit in the lowest byte,
+// as the word lies in memory on this little-endian machine).  The value is
+// split into two halves of four digits, each half into two pairs and each
+// pair into two digits, all lanes of a word at once: multiplying by 10486
+// and shifting by 20 divides a number below 10^4 by 100, multiplying by 103
+// and shifting by 10 divides one below 100 by 10, exactly.
+[[gnu::always_inline]] inline std::uint64_t eight_digits(std::uint32_t value) {
+  const std::uint64_t halves = (value / 10000) | (static_cast<std::uint64_t>(value % 10000) << 32);
+  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;
+  const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+  return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
+}
+
+// The number of leading "0" digits of an eight_digits word (8 for zero).
+[[gnu::always_inline]] inline int leading_zeros(std::uint64_t digits) {
+  const std::uint64_t values = digits ^ 0x3030303030303030ULL;
+  return values == 0 ? 8 : std::countr_zero(values) / 8;
+}
+
+// The word with its first `count` (0 to 8) bytes set to blanks.
+[[gnu::always_inline]] inline std::uint64_t blank_first(std::uint64_t digits, int count) {
+  const std::uint64_t mask = count >= 8 ? ~0ULL : (1ULL << (8 * count)) - 1;
+  return (digits & ~mask) | (0x2020202020202020ULL & mask);
 }
 
 // The four digits of 0 <= value <= 9999, leading zeros kept.
@@ -175,21 +203,6 @@ float rounding_term(int decimals) {
 
 namespace {
 
-// Writes the three parts as four digits each into work area positions 2-5,
-// 6-9 and 11-14 and blanks the leading zeros of the integer digits (the
-// units digit included); returns the index of the first integer digit left,
-// 9 (the point) when none is.  For parts outside 0-9999, which a sum below
-// 10000001 never gives, each keeps its last four digits, a negative one
-// with "-" first.
-[[gnu::noinline]] int odd_parts(std::int32_t high, std::int32_t low, std::int32_t fraction, char* work) {
-  int_to_digits(static_cast<std::int16_t>(high), std::span<char>(work + 1, 4), 4);
-  int_to_digits(static_cast<std::int16_t>(low), std::span<char>(work + 5, 4), 4);
-  int_to_digits(static_cast<std::int16_t>(fraction), std::span<char>(work + 10, 4), 4);
-  int first = 1;
-  while (first <= 8 && work[first] == '0') work[first++] = ' ';
-  return first;
-}
-
 // Blanks before the work area, so that a window wider than the work area
 // (up to 32 characters) is one copy.
 constexpr int kLeadingBlanks = 18;
@@ -214,33 +227,34 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   }
 
   // From the addition of the rounding term on the arithmetic is double, so
-  // that a value near 9999999 cannot carry into an eighth digit.  The three
-  // parts are each truncated towards zero; the sum stays below 10000001, so
-  // every part fits an integer.
+  // that a value near 9999999 cannot carry into an eighth digit.  The sum
+  // stays below 10000000: its integer part, and the first four decimals of
+  // what lies above it, truncated.  (Split as the integer digits above and
+  // below the fourth, sum / 10000 truncated and the rest, the parts come out
+  // the same: both subtractions are exact.)
   const double sum = static_cast<double>(magnitude) + static_cast<double>(rounding_term(decimals));
-  const auto high = static_cast<std::int32_t>(sum / 10000.0);
-  const double above_high = sum - static_cast<double>(high) * 10000.0;
-  const auto low = static_cast<std::int32_t>(above_high);
-  const auto fraction = static_cast<std::int32_t>((above_high - static_cast<double>(low)) * 10000.0);
+  const auto integer = static_cast<std::uint32_t>(sum);
+  const auto fraction = static_cast<std::uint32_t>((sum - static_cast<double>(integer)) * 10000.0);
 
-  // Work area, 1-based positions: 1 sign, 2-9 integer digits (high part 2-5,
-  // low part 6-9), 10 ".", 11-14 fraction digits, each part with its leading
-  // zeros.  work[0] stands for position 1.  The leading zeros of the integer
-  // digits are then blanked, the units digit included, and "-" goes just
-  // before the first digit left (before the point when none is).
+  // Work area, 1-based positions: 1 sign, 2-9 integer digits, 10 ".", 11-14
+  // fraction digits, each part with its leading zeros.  work[0] stands for
+  // position 1.  The leading zeros of the integer digits are then blanked,
+  // the units digit included, and "-" goes just before the first digit left
+  // (before the point when none is).
   std::array<char, kLeadingBlanks + 14> area;
   area.fill(' ');
   char* const work = area.data() + kLeadingBlanks;
   work[9] = '.';
-  int first;
-  if (static_cast<std::uint32_t>(high) <= 9999 && static_cast<std::uint32_t>(low) <= 9999 &&
-      static_cast<std::uint32_t>(fraction) <= 9999) [[likely]] {
-    const auto integer = static_cast<std::uint32_t>(high * 10000 + low);
-    first = static_cast<int>(digits_before<std::uint32_t>(integer, work + 9) - work);
-    four_digits(static_cast<std::uint32_t>(fraction), work + 10);
-  } else {
-    first = odd_parts(high, low, fraction, work);
-  }
+  // The magnitude is at most 9999999 and the rounding term at most 0.501,
+  // so the integer part has at most seven digits; what lies above it is
+  // below 1, and ten thousand times it still rounds below 10000.
+  assert(integer <= 9999999 && fraction <= 9999);
+  const std::uint64_t digits = eight_digits(integer);
+  const int zeros = leading_zeros(digits);
+  const std::uint64_t shown = blank_first(digits, zeros);
+  std::memcpy(work + 1, &shown, sizeof shown);
+  four_digits(fraction, work + 10);
+  const int first = 1 + zeros;
   if (negative) work[first - 1] = '-';
 
   // The window of `width` positions ends at the last decimal asked for, or
@@ -265,7 +279,11 @@ void int_to_number_text(std::int32_t value, std::span<char> dst, int width) {
     area.fill(' ');
     char* const end = area.data() + area.size();
     const auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
-    char* first = digits_before<std::uint32_t>(magnitude, end);
+    const std::uint64_t digits = eight_digits(magnitude);
+    const int zeros = leading_zeros(digits);
+    const std::uint64_t shown = blank_first(digits, zeros);
+    std::memcpy(end - 8, &shown, sizeof shown);
+    char* first = end - 8 + zeros;
     if (value < 0) *--first = '-';
     copy_bytes(dst.data(), end - width, static_cast<std::size_t>(width));
     return;
@@ -364,11 +382,14 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
     std::array<char, 24> area;
     area.fill(' ');
     char* const end = area.data() + area.size();
-    char* first = end - 1;
-    if (magnitude == 0) {
-      *first = '0';
-    } else if (magnitude <= UINT32_MAX) [[likely]] {
-      first = digits_before<std::uint32_t>(static_cast<std::uint32_t>(magnitude), end);
+    char* first;
+    if (magnitude < 100000000) [[likely]] {
+      // Zero keeps its units digit.
+      const std::uint64_t digits = eight_digits(static_cast<std::uint32_t>(magnitude));
+      const int zeros = std::min(leading_zeros(digits), 7);
+      const std::uint64_t shown = blank_first(digits, zeros);
+      std::memcpy(end - 8, &shown, sizeof shown);
+      first = end - 8 + zeros;
     } else {
       first = digits_before<std::uint64_t>(magnitude, end);
     }

@@ -270,6 +270,18 @@ TEST(IntToText, RightJustifiedWithTheSignBeforeTheFirstDigit) {
   EXPECT_EQ(text(-32768, 6), "-32768");
   EXPECT_EQ(text(-32768, 5), "-2768");
   EXPECT_EQ(text(32767, 5), "32767");
+  // Every value at every length up to 12, against the rule spelled out.
+  for (int v = -32768; v <= 32767; ++v)
+    for (int length = 1; length <= 12; ++length) {
+      const std::string all = std::to_string(v < 0 ? -v : v);
+      const int count = std::min(static_cast<int>(all.size()), length);
+      std::string want = std::string(static_cast<std::size_t>(length - count), ' ') + all.substr(all.size() - count);
+      if (v < 0) want[static_cast<std::size_t>(std::max(length - count - 1, 0))] = '-';
+      if (text(static_cast<std::int16_t>(v), length) != want) {
+        ADD_FAILURE() << v << " in " << length << ": \"" << text(static_cast<std::int16_t>(v), length) << '"';
+        return;
+      }
+    }
 }
 
 TEST(TextToInt, LeadingBlanksSignAndDigitsUpToTheFirstNonDigit) {
@@ -358,6 +370,8 @@ TEST(NumberColumns, IntegerColumn) {
     for (const std::int64_t v : {p - 1, p, -p, -(p - 1)}) values.push_back(v);
     if (p > std::numeric_limits<std::int64_t>::max() / 10) break;
   }
+  std::mt19937_64 rng(15);  // and values of every length with every digit
+  for (int i = 0; i < 400; ++i) values.push_back(static_cast<std::int64_t>(rng()) >> (rng() % 64));
   for (const std::int64_t v : values)
     for (int width = 1; width <= 24; ++width) {
       const std::string digits = std::to_string(v);
