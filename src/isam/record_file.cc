@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "isam/coding.h"
 
@@ -58,15 +59,18 @@ namespace {
 // Moves exactly 256 bytes at address n with `move` (pread or pwrite); code 3
 // when the address is 0 or fewer bytes move.  The system's reason goes to
 // core.system_error: a write that moved nothing without one ran out of room.
+// `first`, when given, is what a first call of `move` for the whole block
+// already returned (errno as it left it).
 template <class Move>
-bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason) {
+bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason,
+              std::optional<ssize_t> first = std::nullopt) {
   std::size_t done = 0;
   int reason = EBADF;
   if (n != 0 && fd >= 0) {
     off_t offset = static_cast<off_t>(offset_of(n));
     reason = short_reason;
     while (done < kBlockSize) {
-      ssize_t moved = move(fd, done, offset + static_cast<off_t>(done));
+      ssize_t moved = first ? *std::exchange(first, std::nullopt) : move(fd, done, offset + static_cast<off_t>(done));
       if (moved < 0 && errno == EINTR) continue;
       if (moved < 0) reason = errno;
       if (moved <= 0) break;
@@ -93,8 +97,21 @@ bool BlockFile::move(Core& core, std::uint32_t n, std::uint8_t* in, const std::u
 }
 
 bool BlockFile::read(Core& core, std::uint32_t n, std::uint8_t* buffer) const {
-  if (journal_ && n != 0 && fd_ >= 0) return journal_->read(core, journal_id_, n, buffer);
-  return move(core, n, buffer, nullptr);
+  if (n == 0 || fd_ < 0) return move(core, n, buffer, nullptr);
+  if (journal_) return journal_->read(core, journal_id_, n, buffer);
+  // Nearly every read moves the whole block in its first call.
+  const ssize_t moved = env_->pread(fd_, buffer, kBlockSize, static_cast<off_t>(offset_of(n)));
+  return moved == kBlockSize || read_on(core, n, buffer, moved);
+}
+
+bool BlockFile::read_on(Core& core, std::uint32_t n, std::uint8_t* buffer, ssize_t first) const {
+  Env* env = env_;
+  return transfer(
+      core, fd_, n,
+      [env, buffer](int fd, std::size_t done, off_t at) {
+        return env->pread(fd, buffer + done, kBlockSize - done, at);
+      },
+      EIO, first);
 }
 
 bool BlockFile::write(Core& core, std::uint32_t n, const std::uint8_t* buffer) {

@@ -113,6 +113,9 @@ class BlockFile {
   // Reads block n into `in`, or writes it from `out` (the other is null),
   // straight to the file.
   bool move(Core& core, std::uint32_t n, std::uint8_t* in, const std::uint8_t* out) const;
+  // A read whose first call for the whole block returned `first`: goes on as
+  // `move` would have after that call.
+  bool read_on(Core& core, std::uint32_t n, std::uint8_t* buffer, ssize_t first) const;
 
   Env* env_ = &Env::system();
   int fd_ = -1;

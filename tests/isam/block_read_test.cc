@@ -7,6 +7,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <limits>
+
 #include "isam_fixture.h"
 
 namespace isam_test {
@@ -99,6 +101,74 @@ TEST_F(BlockRead, FilesCutShortUnderAnOpenReaderFailReadsAndRecover) {
   }
   EXPECT_LT(steps, kItems);
   EXPECT_EQ(lib.core_error(), 3);
+}
+
+// Reads of one block answered from a script before they pass on: a piece of
+// the block (bytes >= 0) or a failure with an errno.
+class ScriptedReads : public isam::Env {
+ public:
+  struct Answer {
+    ssize_t bytes;
+    int error = 0;
+  };
+  ssize_t pread(int fd, void* buffer, std::size_t length, off_t offset) override {
+    if (offset < at || offset >= at + 256) return Env::pread(fd, buffer, length, offset);
+    ++calls;
+    if (next == script.size()) return Env::pread(fd, buffer, length, offset);
+    const Answer answer = script[next++];
+    if (answer.bytes < 0) {
+      errno = answer.error;
+      return -1;
+    }
+    return Env::pread(fd, buffer, std::min(length, static_cast<std::size_t>(answer.bytes)), offset);
+  }
+  off_t at = std::numeric_limits<off_t>::max() - 256;  // the block's offset: none yet
+  std::vector<Answer> script;
+  std::size_t next = 0;
+  int calls = 0;
+};
+
+// A block read goes on after a short or interrupted read call until the
+// block is whole, and fails with the system's reason otherwise.
+TEST_F(BlockRead, ShortAndInterruptedReadCallsGoOnUntilTheBlockIsWhole) {
+  using Answer = ScriptedReads::Answer;
+  struct Case {
+    std::vector<Answer> script;
+    bool ok;
+    int calls;
+    int reason;  // system_error after a failure
+  };
+  const Case cases[] = {
+      {{}, true, 1, 0},
+      {{{-1, EINTR}}, true, 2, 0},
+      {{{100}}, true, 2, 0},
+      {{{100}, {-1, EINTR}, {50}}, true, 4, 0},
+      {{{100}, {0}}, false, 2, EIO},
+      {{{-1, ENXIO}}, false, 1, ENXIO},
+      {{{255}, {-1, EBADMSG}}, false, 2, EBADMSG},
+  };
+  const std::string bytes = file_bytes("STOCK");
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    ScriptedReads env;
+    isam::Library reader{{.role = isam::LibraryOptions::Role::kReader, .env = &env}};
+    Db open{reader, 4000, 4000, false};
+    env.at = 10 * 128;  // block 11
+    env.script = cases[i].script;
+    std::int16_t status = -1;
+    block.fill('?');
+    reader.crdbk(open.fcb, 11, block, status);
+    EXPECT_EQ(status == 0, cases[i].ok);
+    EXPECT_EQ(env.calls, cases[i].calls);
+    if (cases[i].ok) {
+      EXPECT_EQ(got(), block_at(bytes, 11));
+    } else {
+      EXPECT_EQ(reader.core_error(), 3);
+      EXPECT_EQ(reader.system_error(), cases[i].reason);
+    }
+    reader.cclfx(1, status);
+    reader.cclfd(open.fcb, status);
+  }
 }
 
 // The handler that turns a vanished page into a failed read must not swallow
