@@ -420,10 +420,6 @@ std::unique_ptr<RecordFile> opfild(Core& core, std::string_view name) {
   return rf;
 }
 
-bool rdblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<std::uint8_t, kBlockSize> out) {
-  return file.file.read(core, address, out.data());
-}
-
 bool wrblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> in) {
   if (address < file.data_start || map_block_of(address) >= file.data_start) return false;
   return file.file.write(core, address, in.data());
@@ -484,13 +480,6 @@ bool clfild(Core& core, std::unique_ptr<RecordFile> rf) {
   if (!ok) core.code = kHeaderWrite;
   ok = ok && clear_open_mark(core, rf->file);
   return finish_close(core, rf->file, ok);
-}
-
-FcbEntry* find_fcb(FcbTable& table, std::span<const std::uint8_t, 12> fcb) {
-  for (FcbEntry& entry : table) {
-    if (entry.in_use() && std::equal(fcb.begin() + 1, fcb.end(), entry.fcb.begin() + 1)) return &entry;
-  }
-  return nullptr;
 }
 
 }  // namespace isam::core

@@ -14,6 +14,7 @@
 // as a failed header read.  No transfer ever leaves its 256-byte buffer.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -209,7 +210,9 @@ bool create_record_file(Core& core, std::string_view name, std::uint16_t capacit
 // 6, 8, 9), and the mark is then restored to what it was.
 std::unique_ptr<RecordFile> opfild(Core& core, std::string_view name);
 // Reads any block, header and map blocks included.
-bool rdblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<std::uint8_t, kBlockSize> out);
+inline bool rdblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<std::uint8_t, kBlockSize> out) {
+  return file.file.read(core, address, out.data());
+}
 // Writes a data block.  Refuses, leaving the file and the code unchanged,
 // an address below the data start or beyond what the file's map covers.
 bool wrblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> in);
@@ -235,6 +238,11 @@ inline constexpr int kFcbTableSize = 5;
 using FcbTable = std::array<FcbEntry, kFcbTableSize>;
 
 // The first in-use entry whose name bytes (1-11) equal the fcb's.
-FcbEntry* find_fcb(FcbTable& table, std::span<const std::uint8_t, 12> fcb);
+inline FcbEntry* find_fcb(FcbTable& table, std::span<const std::uint8_t, 12> fcb) {
+  for (FcbEntry& entry : table) {
+    if (entry.in_use() && std::equal(fcb.begin() + 1, fcb.end(), entry.fcb.begin() + 1)) return &entry;
+  }
+  return nullptr;
+}
 
 }  // namespace isam::core
