@@ -117,6 +117,36 @@ template <typename Word>
   copy_bytes(dst, run.data(), n);
 }
 
+// The number 0 <= value <= 9999 as four characters in text order, its
+// leading zeros blanked (zero shows "0" when `zero_digit`, else nothing),
+// and how many digits show.  Numbers this small are most of a listing's
+// figures: two lookups of digit pairs, no division loop.
+struct FourChars {
+  std::uint32_t text;
+  int digits;
+};
+[[gnu::always_inline]] inline FourChars four_chars(std::uint32_t value, bool zero_digit) {
+  std::uint16_t high;
+  std::uint16_t low;
+  std::memcpy(&high, &kDigitPairs[2 * (value / 100)], 2);
+  std::memcpy(&low, &kDigitPairs[2 * (value % 100)], 2);
+  const int digits = (value > 0 || zero_digit) + (value >= 10) + (value >= 100) + (value >= 1000);
+  const std::uint64_t blanks = (std::uint64_t{1} << (8 * (4 - digits))) - 1;
+  const std::uint64_t text = ((high | (std::uint64_t{low} << 16)) & ~blanks) | (std::uint64_t{0x20202020} & blanks);
+  return {static_cast<std::uint32_t>(text), digits};
+}
+
+// four_chars at the end of a blank field of 5 to 16 positions, "-" just
+// before the digits when `negative`.
+[[gnu::always_inline]] inline void place_four(std::uint32_t value, bool zero_digit, bool negative, char* dst,
+                                              int width) {
+  const FourChars four = four_chars(value, zero_digit);
+  fill_bytes(dst, ' ', static_cast<std::size_t>(width - 4));
+  char* const end = dst + width;
+  std::memcpy(end - 4, &four.text, 4);
+  if (negative) end[-four.digits - 1] = '-';
+}
+
 }  // namespace
 
 void fill_chars(std::span<char> dst, char c, int length) {
@@ -249,12 +279,19 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   // so the integer part has at most seven digits; what lies above it is
   // below 1, and ten thousand times it still rounds below 10000.
   assert(integer <= 9999999 && fraction <= 9999);
-  const std::uint64_t digits = eight_digits(integer);
-  const int zeros = leading_zeros(digits);
-  const std::uint64_t shown = blank_first(digits, zeros);
-  std::memcpy(work + 1, &shown, sizeof shown);
+  int first;
+  if (integer < 10000) [[likely]] {
+    const FourChars four = four_chars(integer, false);
+    std::memcpy(work + 5, &four.text, 4);
+    first = 9 - four.digits;
+  } else {
+    const std::uint64_t digits = eight_digits(integer);
+    const int zeros = leading_zeros(digits);
+    const std::uint64_t shown = blank_first(digits, zeros);
+    std::memcpy(work + 1, &shown, sizeof shown);
+    first = 1 + zeros;
+  }
   four_digits(fraction, work + 10);
-  const int first = 1 + zeros;
   if (negative) work[first - 1] = '-';
 
   // The window of `width` positions ends at the last decimal asked for, or
@@ -273,7 +310,11 @@ void int_to_number_text(std::int32_t value, std::span<char> dst, int width) {
   // Inside +-9999999 the value is exact in single precision and the rounding
   // term never reaches the next integer: the amount is the integer's own
   // digits, "-" before them, blank for zero, its last `width` characters.
-  if (value > -9999999 && value <= 9999999 && width > 0 && width <= 16) [[likely]] {
+  if (value > -10000 && value < 10000 && width >= 5 && width <= 16) [[likely]] {
+    place_four(static_cast<std::uint32_t>(value < 0 ? -value : value), false, value < 0, dst.data(), width);
+    return;
+  }
+  if (value > -9999999 && value <= 9999999 && width > 0 && width <= 16) {
     assert(static_cast<std::size_t>(width) <= dst.size());
     std::array<char, 24> area;
     area.fill(' ');
@@ -375,6 +416,23 @@ void integer_column(std::int64_t value, std::span<char> dst, int width) {
   const bool negative = value < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(value + 1)) + 1 : static_cast<std::uint64_t>(value);
+  // Quantities and codes: at most four digits at the end of a blank column,
+  // the sign before them.
+  if (magnitude < 100 && width >= 3 && width <= 16) {
+    fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width));
+    char* const pair = dst.data() + width - 2;
+    std::memcpy(pair, &kDigitPairs[2 * magnitude], 2);
+    if (magnitude < 10) {
+      pair[0] = negative ? '-' : ' ';
+    } else if (negative) {
+      pair[-1] = '-';
+    }
+    return;
+  }
+  if (magnitude < 10000 && width >= 5 && width <= 16) {
+    place_four(static_cast<std::uint32_t>(magnitude), true, negative, dst.data(), width);
+    return;
+  }
   if (width <= 16) [[likely]] {
     // The columns of a listing: the text (at most 20 digits and a sign) is
     // built at the end of a blank area as wide as the column's last 16
