@@ -480,7 +480,32 @@ void decimal_column(std::int64_t scaled, std::span<char> dst, int width, int dec
   const bool negative = scaled < 0;
   const std::uint64_t magnitude =
       negative ? static_cast<std::uint64_t>(-(scaled + 1)) + 1 : static_cast<std::uint64_t>(scaled);
-  if (width > 0 && width <= 16 && decimals <= 8) [[likely]] {
+  if (width > 0 && width <= 16 && decimals >= 0 && decimals <= 4 && magnitude < 10000 * unit) [[likely]] {
+    // Prices and costs: a whole part below 10000 and at most four decimals,
+    // split with a constant divisor for each number of decimals.
+    const auto m = static_cast<std::uint32_t>(magnitude);
+    std::uint32_t whole = m;
+    std::uint32_t fraction = 0;
+    switch (decimals) {
+      case 1: whole = m / 10, fraction = m % 10; break;
+      case 2: whole = m / 100, fraction = m % 100; break;
+      case 3: whole = m / 1000, fraction = m % 1000; break;
+      case 4: whole = m / 10000, fraction = m % 10000; break;
+      default: break;
+    }
+    // The fraction's four digits end the area; the point and the whole
+    // part's four characters then cover the ones not asked for.
+    std::array<char, 24> area;
+    area.fill(' ');
+    char* const end = area.data() + area.size();
+    four_digits(fraction, end - 4);
+    char* const point = end - decimals - (decimals > 0 ? 1 : 0);
+    if (decimals > 0) *point = '.';
+    const FourChars four = four_chars(whole, true);
+    std::memcpy(point - 4, &four.text, 4);
+    return place_short(point - four.digits, end, negative, dst, width);
+  }
+  if (width > 0 && width <= 16 && decimals <= 8) {
     // The columns of a listing, as integer_column builds them: at most 20
     // digits, a point and a sign at the end of a blank area of 24.
     std::array<char, 24> area;

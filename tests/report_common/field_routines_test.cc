@@ -393,11 +393,20 @@ TEST(NumberColumns, DecimalColumn) {
   EXPECT_EQ(decimal_col(100000, 2, 6), "******");
   EXPECT_EQ(decimal_col(-10000, 2, 6), "******");
   EXPECT_EQ(decimal_col(std::numeric_limits<std::int64_t>::min(), 2, 5), "*****");
-  // Every width on both sides of the short-column path, 0 to 10 decimals,
+  // Every width on both sides of the short-column paths, 0 to 10 decimals,
   // against the integer's text with the point put in.
-  for (const std::int64_t v :
-       {std::int64_t{0}, std::int64_t{7}, std::int64_t{-45}, std::int64_t{123456789}, std::int64_t{-1000000000000},
-        std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()})
+  std::vector<std::int64_t> values = {0,
+                                      7,
+                                      -45,
+                                      99999999,
+                                      100000000,
+                                      123456789,
+                                      -1000000000000,
+                                      std::numeric_limits<std::int64_t>::min(),
+                                      std::numeric_limits<std::int64_t>::max()};
+  std::mt19937_64 rng(15);  // and values of every length with every digit
+  for (int i = 0; i < 60; ++i) values.push_back(static_cast<std::int64_t>(rng()) >> (rng() % 64));
+  for (const std::int64_t v : values)
     for (int decimals = 0; decimals <= 10; ++decimals)
       for (int width = 1; width <= 24; ++width) {
         std::string digits = std::to_string(v);
