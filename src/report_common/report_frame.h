@@ -172,6 +172,8 @@ class ReportFrame {
   std::int64_t record_number_ = 0;
   std::vector<char> pending_;     // room for the records not yet handed to the file
   std::size_t pending_size_ = 0;  // bytes of it in use
+  std::size_t written_ = 0;       // bytes handed to the file
+  std::size_t started_ = 0;       // of them, the bytes whose write-back was started
   std::string pending_echo_;      // console lines that wait for those records
   bool failed_ = false;
 };
