@@ -9,6 +9,8 @@
 // 6-11 the identifier, then the columns of the units-and-value listing from
 // column 20 on.
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "report_common/field_routines.h"
 #include "reports/grouped_sales.h"
@@ -33,21 +35,27 @@ class SalesByVendor final : public UnitsAndValueReport {
   void prepare_labels() override {
     for (VendorId& id : ids_) id.fill(' ');
     copy_chars(kOther, ids_[0], kIdLength);
+    found_.fill(Found{});
+    held_ = 1;
   }
 
   int group_of(const ItemArea& item) override {
     const std::string_view id = text(item, item::Vendor).substr(0, kIdLength);
     if (id == kBlankId) return 1;
-    for (int slot = 2; slot <= kSlots; ++slot) {
-      VendorId& held = ids_[static_cast<std::size_t>(slot - 1)];
-      const std::string_view held_view(held.data(), held.size());
-      if (held_view == kBlankId) {
-        copy_chars(id, held, kIdLength);
-        return slot;
-      }
-      if (compare_chars(held_view, id, kIdLength) == 0) return slot;
+    // The identifier's six bytes, and a bit above them so that no key is 0.
+    std::uint64_t key = 0;
+    std::memcpy(&key, id.data(), kIdLength);
+    key |= std::uint64_t{1} << 48;
+    for (std::size_t at = (key * 0x9E3779B97F4A7C15ULL) >> (64 - kHashBits);; at = (at + 1) % found_.size()) {
+      Found& f = found_[at];
+      if (f.key == key) return f.slot;
+      if (f.key != 0) continue;
+      if (held_ == kSlots) return 1;  // the table is full
+      ++held_;
+      f = Found{key, static_cast<std::int16_t>(held_)};
+      copy_chars(id, ids_[static_cast<std::size_t>(held_ - 1)], kIdLength);
+      return held_;
     }
-    return 1;  // the table is full
   }
 
   void put_label(int number) override {
@@ -57,6 +65,15 @@ class SalesByVendor final : public UnitsAndValueReport {
   }
 
   std::array<VendorId, kSlots> ids_{};
+  // The slots held, found by identifier: open addressing over 2048 entries
+  // (at most 998 in use), probing onwards from the key's hash.
+  struct Found {
+    std::uint64_t key = 0;  // 0: empty
+    std::int16_t slot = 0;
+  };
+  static constexpr int kHashBits = 11;
+  std::array<Found, std::size_t{1} << kHashBits> found_{};
+  int held_ = 1;  // the highest slot held
 };
 
 }  // namespace
