@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::string_view kBanner = "K O R V A N E     I N V E N T O R Y";
 // Records are handed to the file in chunks of at least this many bytes.
-constexpr std::size_t kFlushThreshold = 64 * 1024;
+constexpr std::size_t kFlushThreshold = 256 * 1024;
 // The written part of a new file is sent to the disk in steps of this size.
 //
 // When a file is renamed over another, the file system allocates its blocks

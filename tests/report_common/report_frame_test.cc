@@ -173,7 +173,7 @@ TEST_F(FrameTest, OutputThatCannotBeOpened) {
 // record never reached the file, and the failure is reported once.
 TEST_F(FrameTest, WriteFailureStopsRecordsAndEcho) {
   fs::create_symlink("/dev/full", "OUTF21.DAT");
-  for (const int items : {30, 2000}) {
+  for (const int items : {30, 5000}) {
     ReportFrame frame(ctx_, layout_);
     ASSERT_TRUE(frame.open(kRunDate));
     EXPECT_EQ(write_items(frame, items), items == 30) << items;
