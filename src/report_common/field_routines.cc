@@ -257,11 +257,9 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
   }
 
   // From the addition of the rounding term on the arithmetic is double, so
-  // that a value near 9999999 cannot carry into an eighth digit.  The sum
-  // stays below 10000000: its integer part, and the first four decimals of
-  // what lies above it, truncated.  (Split as the integer digits above and
-  // below the fourth, sum / 10000 truncated and the rest, the parts come out
-  // the same: both subtractions are exact.)
+  // that a value near 9999999 cannot carry into an eighth digit.  The digits
+  // are those of the sum's integer part and the first four decimals of what
+  // lies above it, truncated; the subtraction that gives that rest is exact.
   const double sum = static_cast<double>(magnitude) + static_cast<double>(rounding_term(decimals));
   const auto integer = static_cast<std::uint32_t>(sum);
   const auto fraction = static_cast<std::uint32_t>((sum - static_cast<double>(integer)) * 10000.0);
