@@ -147,11 +147,17 @@ bool Database::open(const DbPath& db, std::string& error) {
     }
   }
   {
+    // The library opens by bare name in the working directory: without the
+    // database's own directory it would open (and mark) a namesake there.
     InDirectory here(db.dir);
+    if (!here.ok()) {
+      error = db.shown_index() + ": cannot open: " + files::system_reason(here.error());
+      return false;
+    }
     std::int16_t status = 1;
     hook_tag_.clear();
     lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
-    if (!here.ok() || status != 0) {
+    if (status != 0) {
       error = db.shown_index() + ": cannot open: " + open_failure(db, DbFile::kIndex);
       return false;
     }

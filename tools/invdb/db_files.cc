@@ -23,6 +23,7 @@ InDirectory::InDirectory(const std::filesystem::path& dir) {
   std::error_code ec;
   previous_ = std::filesystem::current_path(ec);
   ok_ = !ec && ::chdir(dir.c_str()) == 0;
+  if (!ok_) error_ = ec ? ec.value() : errno;
 }
 
 InDirectory::~InDirectory() {
@@ -59,6 +60,7 @@ void roll_back_if_hot(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::exists(path.parent_path() / (stem + ".JNL"), ec)) return;
   InDirectory here(path.parent_path());
+  if (!here.ok()) return;  // never a namesake in the working directory
   isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader, .lock_wait_ms = kLockWaitMs});
   const std::string extension = name.size() > stem.size() ? name.substr(stem.size() + 1) : "";
   isam::Fcb fcb{};

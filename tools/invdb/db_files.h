@@ -40,10 +40,13 @@ class InDirectory {
   InDirectory(const InDirectory&) = delete;
   InDirectory& operator=(const InDirectory&) = delete;
   bool ok() const { return ok_; }
+  // Why the change of directory failed (an errno).
+  int error() const { return error_; }
 
  private:
   std::filesystem::path previous_;
   bool ok_ = false;
+  int error_ = 0;
 };
 
 // A whole file in memory.
