@@ -19,7 +19,12 @@ namespace report {
 namespace {
 
 constexpr std::string_view kBanner = "K O R V A N E     I N V E N T O R Y";
-// Records are handed to the file in chunks of at least this many bytes.
+// Records are handed to the file in chunks of exactly this many bytes (the
+// last one shorter), a record split between two chunks when it must be:
+// the file then grows in whole aligned pieces, which the system keeps in
+// large pages, cheaper to fill and to drop when the next run replaces the
+// file.  Echo lines are never for a split record: a line is echoed after
+// its record is buffered, so only records that went whole are waiting.
 constexpr std::size_t kFlushThreshold = 256 * 1024;
 // The written part of a new file is sent to the disk in steps of this size.
 //
@@ -130,10 +135,10 @@ void ReportFrame::fail(std::string_view what, int error) {
   temp_.clear();
 }
 
-bool ReportFrame::flush() {
+bool ReportFrame::write_out(std::size_t count) {
   std::size_t done = 0;
-  while (done < pending_size_) {
-    const ssize_t n = ::write(fd_, pending_.data() + done, pending_size_ - done);
+  while (done < count) {
+    const ssize_t n = ::write(fd_, pending_.data() + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       fail("write", n < 0 ? errno : EIO);
@@ -141,8 +146,9 @@ bool ReportFrame::flush() {
     }
     done += static_cast<std::size_t>(n);
   }
-  written_ += pending_size_;
-  pending_size_ = 0;
+  written_ += count;
+  pending_size_ -= count;
+  if (pending_size_ > 0) std::memmove(pending_.data(), pending_.data() + count, pending_size_);
   if (!temp_.empty() && written_ - started_ >= kWriteBackStep) {
     // The new file's pages are sent on their way to the disk while the
     // report goes on, rather than all at once when it replaces the old
@@ -202,7 +208,7 @@ bool ReportFrame::write_record() {
   record[length - 2] = '\r';
   record[length - 1] = '\n';
   pending_size_ += static_cast<std::size_t>(length);
-  if (pending_size_ >= kFlushThreshold) return flush();
+  if (pending_size_ >= kFlushThreshold) return write_out(kFlushThreshold);
   return true;
 }
 

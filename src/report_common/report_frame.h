@@ -158,7 +158,10 @@ class ReportFrame {
   // The line is held back with the buffered records and shown once they
   // have reached the file; when that write fails it is never shown.
   void echo(int columns);
-  bool flush();
+  // Hands the first `count` buffered bytes to the file and shows the echo
+  // lines waiting for them; flush() hands over all of them.
+  bool write_out(std::size_t count);
+  bool flush() { return write_out(pending_size_); }
   void fail(std::string_view what, int error);
 
   RunContext& ctx_;
