@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -70,11 +71,21 @@ void BlockReader::map(int fd) {
   struct stat st {};
   if (fd < 0 || fstat(fd, &st) != 0) return;
   install_handler_once();
-  void* base = mmap(nullptr, kLength, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+  void* base = mmap(nullptr, kLength, PROT_READ, MAP_SHARED, fd, 0);
   if (base == MAP_FAILED) return;
   fd_ = fd;
   base_ = static_cast<const std::uint8_t*>(base);
   size_ = static_cast<std::uint64_t>(st.st_size);
+  // Large pages where the system keeps the file in them, and a file read
+  // from the disk is then read ahead in large pages too; the file's pages are
+  // then entered in one go.  Entering an 8 MiB file kept in 4 KiB pages
+  // takes some 0.3 ms, in 2 MiB pages a tenth of that, and a walk over
+  // scattered blocks misses the address cache far less.  Both are hints:
+  // without them pages are entered as the reads first touch them.
+  (void)madvise(base, kLength, MADV_HUGEPAGE);
+  const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+  const std::uint64_t entered = std::min<std::uint64_t>((size_ + page - 1) / page * page, kLength);
+  if (entered > 0) (void)madvise(base, entered, MADV_POPULATE_READ);
 }
 
 void BlockReader::unmap() {

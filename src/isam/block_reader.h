@@ -4,8 +4,9 @@
 // 256-byte transfer at a time: tens of thousands of read calls, nearly all
 // of the run's time spent entering and leaving the kernel.  A database file
 // is at most 8 MiB (16-bit block addresses, 128-byte steps), so the whole
-// addressable range is mapped shared and read-only (its pages entered in one
-// go) at the file's first read through the Env (env.h), and a block read
+// addressable range is mapped shared and read-only (in large pages where the
+// system has them, its pages entered in one go) at the file's first read
+// through the Env (env.h), and a block read
 // becomes a copy out of the page cache: a walk over 32,000 items went from
 // some 36,000 read calls to none.  The pages of the file count in the
 // program's resident memory; the program's own heap does not grow with the
