@@ -213,7 +213,7 @@ SampleStore make_sample(int count, std::uint64_t seed) {
 namespace {
 
 bool build_sample(const DbPath& path, const SampleStore& store, std::string& error) {
-  Database db;
+  Database db(Database::Access::kWrite, bulk_load_options());
   if (!db.open(path, error)) return false;
   for (const auto& items : {&store.items, &store.discontinued})
     for (const report::ItemArea& a : *items)

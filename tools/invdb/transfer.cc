@@ -79,7 +79,7 @@ int cmd_import(const Args& args, const Io& io) {
   // count needs the shared lock that the command's own would exclude.
   std::string count_error;
   const long free = free_blocks(*path, count_error);
-  Database db;
+  Database db(Database::Access::kWrite, bulk_load_options());
   if (!db.open(*path, error)) return io.fail(error);
   if (free < 0) return io.fail(count_error);
   // The new keys must all find a block before the first one is written.
