@@ -6,13 +6,12 @@
 // is at most 8 MiB (16-bit block addresses, 128-byte steps), so the whole
 // addressable range is mapped shared and read-only (in large pages where the
 // system has them, its pages entered in one go) at the file's first read
-// through the Env (env.h), and a block read
-// becomes a copy out of the page cache: a walk over 32,000 items went from
-// some 36,000 read calls to none.  The pages of the file count in the
-// program's resident memory; the program's own heap does not grow with the
-// file.  Writes still go through the file descriptor; the shared mapping
-// sees them, and it sees what other programs write, just as a read call
-// would.
+// through the Env (env.h), and a block read becomes a copy out of the page
+// cache: a walk over 32,000 items went from some 36,000 read calls to none.
+// The pages of the file count in the program's resident memory; the
+// program's own heap does not grow with the file.  Writes still go through
+// the file descriptor; the shared mapping sees them, and it sees what other
+// programs write, just as a read call would.
 //
 // A read answers exactly as the read call (pread) would: the bytes of the
 // range that lie inside the file, 0 at or past its end.  A caller that wants
