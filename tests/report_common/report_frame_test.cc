@@ -1,6 +1,7 @@
 #include "report_common/report_frame.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -117,6 +118,30 @@ TEST_F(FrameTest, EchoesRecordsLeavingRemainderOne) {
   run_report(23);
   EXPECT_EQ(console(), echoed(record(11)) + echoed(record(21)) + echoed(record(31)));
   EXPECT_EQ(record(11), print_line({{2, "     3"}, {132, "#"}}));
+}
+
+// 5,000 items fill several 256 KiB hand-overs to the file, each of which
+// splits a record between two writes: every record arrives whole and in
+// order, and the echo lines are those of the whole records, in order.
+TEST_F(FrameTest, RecordsSplitBetweenHandOversArriveWhole) {
+  constexpr int kItems = 5000;
+  constexpr int kPageRecords = 8 + 54;
+  run_report(kItems);
+  const std::string file = read_file("OUTF21.DAT");
+  const int pages = (kItems + 53) / 54;
+  ASSERT_EQ(file.size(), static_cast<std::size_t>(kItems + 8 * pages) * kRecord);
+  std::string echo;
+  int item = 0;
+  for (int r = 1; r <= static_cast<int>(file.size() / kRecord); ++r) {
+    if ((r - 1) % kPageRecords < 8) continue;  // a page header
+    char number[16];
+    std::snprintf(number, sizeof number, "%6d", ++item);
+    const std::string got = file.substr(static_cast<std::size_t>(r - 1) * kRecord, kRecord);
+    ASSERT_EQ(got, print_line({{2, number}, {132, "#"}})) << "record " << r;
+    if (r % 10 == 1) echo += echoed(got);
+  }
+  EXPECT_EQ(item, kItems);
+  EXPECT_EQ(console(), echo);
 }
 
 // The heading record comes before the first item record only, and is echoed.
