@@ -30,7 +30,9 @@
 #   peak KiB  the largest resident set of any run (mapped pages of the
 #             database files included)
 # With MASSIF=1 (the default when valgrind is present) the program's heap peak
-# for reports 01 and 12 is measured with valgrind's massif.
+# for reports 01 and 12 is measured with valgrind's massif.  Last, report 12
+# and sqlite3's query are timed on a cold page cache: the database's files
+# dropped from it before each run, as after a restart.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -162,6 +164,18 @@ line "export (csv to stdout)" "$(median_of "$tool_runs" "$invdb" export RND)" \
   "$(median_of "$tool_runs" sqlite3 -csv -header random.db "SELECT * FROM items")"
 line "check" "$(median_of "$tool_runs" "$invdb" check RND)" \
   "$(median_of "$tool_runs" sqlite3 random.db "PRAGMA integrity_check")"
+
+# ---- a cold page cache (last: a read from the disk leaves the files cached in
+# whatever pages it read them into) ----
+echo
+echo "== cold page cache: both files of the database dropped from the page cache before each of $runs runs (ms, median)"
+printf '%-28s %9s %9s %7s\n' operation invreport sqlite3 ratio
+for layout in KEY RND; do
+  sql_db=key.db
+  [[ $layout == RND ]] && sql_db=random.db
+  line "report 12 ($layout)" "$(median_of --cold "$layout,$layout.XXX" "$runs" "$invreport" -RPT 12 -F "$layout" -DT 123108)" \
+    "$(median_of --cold "$sql_db" "$runs" sqlite3 "$sql_db" "$group_query")"
+done
 
 echo
 printf '%s\n' "${worst_summary[@]}"
