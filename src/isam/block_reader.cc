@@ -15,9 +15,6 @@
 namespace isam::core {
 namespace {
 
-// The part of a file kept out of large pages (see map()).
-constexpr std::size_t kHeaderRegion = std::size_t{2} << 20;
-
 // The one piece of process-wide state the reader needs: a signal handler can
 // reach nothing but globals.  `active_copy` is set only while a copy out of a
 // mapping runs on this thread.
@@ -83,19 +80,12 @@ void BlockReader::map(int fd) {
   // from the disk is then read ahead in large pages too; the file's pages are
   // then entered in one go.  Entering an 8 MiB file kept in 4 KiB pages
   // takes some 0.3 ms, in 2 MiB pages a tenth of that, and a walk over
-  // scattered blocks misses the address cache far less.  The first 2 MiB,
-  // which hold the header block, are left out: every open and close writes
-  // the open mark there, and a write into a large page costs far more (0.1
-  // to 0.4 ms a run instead of 0.01).  The large-page part is entered first,
-  // so that reading ahead for the header's part cannot fill it with small
-  // pages.  All are hints: without them pages are entered as the reads first
-  // touch them.
-  std::uint8_t* const start = static_cast<std::uint8_t*>(base);
-  (void)madvise(start + kHeaderRegion, kLength - kHeaderRegion, MADV_HUGEPAGE);
+  // scattered blocks misses the address cache far less.  Both are hints:
+  // without them pages are entered as the reads first touch them.
+  (void)madvise(base, kLength, MADV_HUGEPAGE);
   const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
   const std::uint64_t entered = std::min<std::uint64_t>((size_ + page - 1) / page * page, kLength);
-  if (entered > kHeaderRegion) (void)madvise(start + kHeaderRegion, entered - kHeaderRegion, MADV_POPULATE_READ);
-  if (entered > 0) (void)madvise(start, std::min<std::uint64_t>(entered, kHeaderRegion), MADV_POPULATE_READ);
+  if (entered > 0) (void)madvise(base, entered, MADV_POPULATE_READ);
 }
 
 void BlockReader::unmap() {
