@@ -61,7 +61,7 @@ bool ReportFrame::open(const RunDate& run_date) {
   line_count_ = layout_.page_length;
   page_number_ = 0;
   record_number_ = 0;
-  pending_.resize(kFlushThreshold + kPrintColumns + 2);
+  if (!pending_) pending_ = std::make_unique_for_overwrite<char[]>(kFlushThreshold + kPrintColumns + 2);
   pending_size_ = 0;
   written_ = 0;
   started_ = 0;
@@ -138,7 +138,7 @@ void ReportFrame::fail(std::string_view what, int error) {
 bool ReportFrame::write_out(std::size_t count) {
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::write(fd_, pending_.data() + done, count - done);
+    const ssize_t n = ::write(fd_, pending_.get() + done, count - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       fail("write", n < 0 ? errno : EIO);
@@ -148,7 +148,7 @@ bool ReportFrame::write_out(std::size_t count) {
   }
   written_ += count;
   pending_size_ -= count;
-  if (pending_size_ > 0) std::memmove(pending_.data(), pending_.data() + count, pending_size_);
+  if (pending_size_ > 0) std::memmove(pending_.get(), pending_.get() + count, pending_size_);
   if (!temp_.empty() && written_ - started_ >= kWriteBackStep) {
     // The new file's pages are sent on their way to the disk while the
     // report goes on, rather than all at once when it replaces the old
@@ -198,7 +198,7 @@ bool ReportFrame::write_record() {
   const int length = record_length();
   // A comma-separated record ends with CR LF in bytes 127-128 whatever the
   // buffer holds beyond them.
-  char* const record = pending_.data() + pending_size_;
+  char* const record = pending_.get() + pending_size_;
   // Fixed sizes for each layout, so that the copy is a few moves.
   if (layout_.comma_separated) {
     std::memcpy(record, ctx_.line.data(), kCsvColumns);

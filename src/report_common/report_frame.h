@@ -46,10 +46,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "report_common/field_routines.h"
 #include "report_common/run_context.h"
@@ -173,7 +173,9 @@ class ReportFrame {
   int line_count_ = 0;
   int page_number_ = 0;
   std::int64_t record_number_ = 0;
-  std::vector<char> pending_;     // room for the records not yet handed to the file
+  // Room for the records not yet handed to the file, left uninitialised:
+  // a short report touches only the pages it fills.
+  std::unique_ptr<char[]> pending_;
   std::size_t pending_size_ = 0;  // bytes of it in use
   std::size_t written_ = 0;       // bytes handed to the file
   std::size_t started_ = 0;       // of them, the bytes whose write-back was started
