@@ -318,6 +318,7 @@ Owner wait_for_owner(Core& core, int fd, const std::string& path) {
       core.code = kOpenFailed;
       return Owner::kStillThere;
     }
+    if (waited == 1000 && core.on_wait) core.on_wait();
     env.pause(kStep);
   }
   struct stat held {

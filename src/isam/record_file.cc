@@ -50,6 +50,8 @@ bool allocatable(std::uint16_t map_address, int bit, std::uint16_t data_start) {
 
 int BlockFile::open_existing(Env& env, std::string_view name) { return open_path(env, name, O_RDWR); }
 
+int BlockFile::open_readable(Env& env, std::string_view name) { return open_path(env, name, O_RDONLY); }
+
 int BlockFile::create_exclusive(Env& env, std::string_view name) {
   return open_path(env, name, O_RDWR | O_CREAT | O_EXCL);
 }
@@ -276,6 +278,10 @@ bool left_by_the_dead(Core& core, BlockFile& file) {
 
 bool set_open_mark(Core& core, BlockFile& file) {
   Block& header = core.header;
+  if (file.read_only) {
+    file.keeps_mark = true;
+    return true;
+  }
   if (HeaderView(header).open_mark() != 0) {
     core.code = kWasOpen;
     if (core.writer && !core.accept_open_mark) return false;
@@ -313,6 +319,7 @@ bool take_lock(Core& core, int fd, Env::LockKind kind) {
       errno = EWOULDBLOCK;
       break;
     }
+    if (waited == 1000 && core.on_wait) core.on_wait();
     core.env->pause(kStep);
   }
   core.system_error = errno;
@@ -347,14 +354,27 @@ Journal& journal_of(Core& core, const std::string& path) {
 bool open_database_file(Core& core, std::string_view name, BlockFile& file) {
   core.code = kNoError;
   int fd = BlockFile::open_existing(*core.env, name);
+  // A reader reads whatever it may read: a file it may not write (its
+  // permissions, a read-only file system) is read without an open mark.
+  const int refused = errno;
+  const bool read_only = fd < 0 && !core.writer && (refused == EACCES || refused == EROFS);
+  if (read_only) fd = BlockFile::open_readable(*core.env, name);
   if (fd < 0) {
-    core.system_error = errno;
+    core.system_error = read_only ? refused : errno;
     core.code = kOpenFailed;
     return false;
   }
   file.adopt(*core.env, fd);
+  file.read_only = read_only;
   std::string own_name;
   const std::string journal = journal_path_for(name, own_name);
+  if (read_only && !core.warned_read_only) {
+    core.warned_read_only = true;
+    std::fprintf(core.notices,
+                 "%s: the database cannot be written here (%s); it is read without setting its open mark\n",
+                 own_name.substr(0, own_name.find('.')).c_str(), std::strerror(refused));
+    std::fflush(core.notices);
+  }
   if (!take_lock(core, fd, core.writer ? Env::kExclusive : Env::kShared)) {
     file.close();
     return false;
@@ -364,7 +384,14 @@ bool open_database_file(Core& core, std::string_view name, BlockFile& file) {
   const bool live = std::any_of(core.journals.begin(), core.journals.end(),
                                 [&](const auto& j) { return j->path() == journal && j->attached() > 0; });
   if (!live && journal_exists(*core.env, journal)) {
-    // Only a program that holds the database alone may put it back.
+    // Only a program that holds the database alone may put it back, and
+    // only through files it may write.
+    if (read_only) {
+      core.system_error = refused;
+      core.code = kOpenFailed;
+      file.close();
+      return false;
+    }
     bool rolled_back = false;
     if ((!core.writer && !take_lock(core, fd, Env::kExclusive)) || !recover(core, journal, rolled_back) ||
         (!core.writer && !take_lock(core, fd, Env::kShared))) {

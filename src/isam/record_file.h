@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -50,10 +51,13 @@ struct Core {
   // A writer may open files whose open mark is set (after a clean check).
   bool accept_open_mark = false;
   int lock_wait_ms = 0;
+  // Called once in each lock wait that has lasted a second (may be empty).
+  std::function<void()> on_wait = nullptr;
   int write_batch_blocks = 512;
   // Where notices go: a rolled-back journal, a file found marked open.
   std::FILE* notices = stderr;
   bool warned_open_mark = false;
+  bool warned_read_only = false;
   std::vector<std::unique_ptr<Journal>> journals;
   Block header{};
   Block scratch{};
@@ -73,9 +77,11 @@ class BlockFile {
 
   // Opens an existing file for reading and writing, or creates one
   // exclusively (owner read/write): a descriptor, or -1 (errno set).
+  // open_readable opens an existing file for reading only.
   // `name` is a built file name; a trailing "." (blank extension) names the
   // file without extension.
   static int open_existing(Env& env, std::string_view name);
+  static int open_readable(Env& env, std::string_view name);
   static int create_exclusive(Env& env, std::string_view name);
 
   // Unguarded transfers of exactly 256 bytes at address n; code 3 when the
@@ -99,6 +105,9 @@ class BlockFile {
   Journal* journal() const { return journal_; }
   // A reader that found the open mark set leaves it as it found it.
   bool keeps_mark = false;
+  // A reader's file opened for reading only (it could not be opened for
+  // writing): its open mark is neither set nor cleared.
+  bool read_only = false;
   bool is_open() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   Env& env() const { return *env_; }
@@ -160,7 +169,8 @@ bool create_block_file(Core& core, std::string_view name, const Block& header, i
 // The last step of an open, with the header in core.header: sets the open
 // mark and writes the header (code 6).  A mark found set gives code 10: a
 // writer refuses the file (unless core.accept_open_mark), a reader warns
-// once and leaves the mark as it is.  False when the open must fail.
+// once and leaves the mark as it is.  A file open for reading only is not
+// marked.  False when the open must fail.
 bool set_open_mark(Core& core, BlockFile& file);
 
 // The close sequence of either file once all its blocks are written: flush
@@ -169,8 +179,10 @@ bool set_open_mark(Core& core, BlockFile& file);
 bool clear_open_mark(Core& core, BlockFile& file);
 
 // The first steps of every open: clear the code, open the existing file
-// (code 9), lock it (shared for a reader, exclusive for a writer, waiting at
-// most core.lock_wait_ms; code 9 with EWOULDBLOCK), roll a hot journal back
+// (code 9; a reader whose open for writing is refused with EACCES or EROFS
+// opens it for reading only, with one notice), lock it (shared for a reader, exclusive for a writer, waiting at
+// most core.lock_wait_ms and calling core.on_wait once after a second;
+// code 9 with EWOULDBLOCK), roll a hot journal back
 // (code 9 when that fails) and, for a writer, attach the file to its journal.
 bool open_database_file(Core& core, std::string_view name, BlockFile& file);
 

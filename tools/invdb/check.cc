@@ -46,8 +46,10 @@ class Checker {
     auto finding = [&](const std::string& t) { report_.findings.push_back(image.name + ": " + t); };
     if (image.bytes.size() % files::kBlockSize != 0)
       finding("length " + num(static_cast<long>(image.bytes.size())) + " is not a whole number of blocks");
-    if (h.open_mark != 0)
+    if (h.open_mark != 0) {
       finding("marked open (open mark " + num(h.open_mark) + "): it was not closed after its last use");
+      report_.open_marks.push_back(report_.findings.size() - 1);
+    }
     const auto block = image.block(format::kHeaderAddress);
     if (std::any_of(block.begin() + format::kHeaderUsed, block.end(), [](auto b) { return b != 0; }))
       finding("header bytes 10-255 are not zero");

@@ -13,6 +13,8 @@
 // marked in use that no key points at.  Open marks left set are findings too.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,7 +30,15 @@ struct CheckReport {
   long items = 0;      // live keys that begin with "12"
   long deleted = 0;
   long blocks_in_use = 0;
+  // The places in `findings` of those that are an open mark left set (one
+  // per marked file): a program stopped without closing the database.
+  std::vector<std::size_t> open_marks;
   bool clean() const { return findings.empty(); }
+  bool is_open_mark(std::size_t finding) const {
+    return std::find(open_marks.begin(), open_marks.end(), finding) != open_marks.end();
+  }
+  // Whether the open marks are all that was found (and there is one).
+  bool only_open_marks() const { return !open_marks.empty() && findings.size() == open_marks.size(); }
 };
 
 CheckReport check_database(const files::FileImage& index, const files::FileImage& records);

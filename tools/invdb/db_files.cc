@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +19,21 @@ std::string system_reason(int error) {
   if (error == ENOSPC) return "the disk is full (" + std::string(std::strerror(error)) + ")";
   if (error == EIO) return "the device failed (" + std::string(std::strerror(error)) + ")";
   return std::strerror(error);
+}
+
+int Session::remaining_ms() {
+  const long long now =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+  if (deadline_ms_ < 0) deadline_ms_ = now + wait_ms_;
+  return static_cast<int>(std::max(0LL, deadline_ms_ - now));
+}
+
+void Session::say_waiting() {
+  if (said_) return;
+  said_ = true;
+  std::fprintf(notices_, "invdb: waiting for another program using %s\n", shown.c_str());
+  std::fflush(notices_);
 }
 
 InDirectory::InDirectory(const std::filesystem::path& dir) {
@@ -32,8 +49,9 @@ InDirectory::~InDirectory() {
 
 namespace {
 
-// A shared lock on the file, waiting up to kLockWaitMs; empty with errno set.
-std::shared_ptr<int> lock_shared(const std::filesystem::path& path) {
+// A shared lock on the file, waiting as the session allows; empty with
+// errno set.
+std::shared_ptr<int> lock_shared(const std::filesystem::path& path, Session* session) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   auto lock = std::shared_ptr<int>(new int(fd), [](int* p) {
@@ -42,11 +60,13 @@ std::shared_ptr<int> lock_shared(const std::filesystem::path& path) {
   });
   // The library's own kind of lock, so that its writers and this reader
   // keep out of each other's way.
+  const int wait_ms = session ? session->remaining_ms() : kLockWaitMs;
   for (int waited = 0; isam::Env::system().lock(fd, isam::Env::kShared) != 0; waited += 20) {
-    if (errno != EWOULDBLOCK || waited >= kLockWaitMs) {
+    if (errno != EWOULDBLOCK || waited >= wait_ms) {
       errno = EWOULDBLOCK;
       return nullptr;
     }
+    if (waited == 1000 && session) session->say_waiting();
     ::usleep(20 * 1000);
   }
   return lock;
@@ -54,14 +74,19 @@ std::shared_ptr<int> lock_shared(const std::filesystem::path& path) {
 
 // A journal beside the file means a writer stopped before it committed: an
 // open through the library puts the database back (and says so).
-void roll_back_if_hot(const std::filesystem::path& path) {
+void roll_back_if_hot(const std::filesystem::path& path, Session* session) {
   const std::string name = path.filename().string();
   const std::string stem = name.substr(0, name.find('.'));
   std::error_code ec;
   if (!std::filesystem::exists(path.parent_path() / (stem + ".JNL"), ec)) return;
   InDirectory here(path.parent_path());
   if (!here.ok()) return;  // never a namesake in the working directory
-  isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader, .lock_wait_ms = kLockWaitMs});
+  isam::LibraryOptions options{.role = isam::LibraryOptions::Role::kReader, .lock_wait_ms = kLockWaitMs};
+  if (session) {
+    options.lock_wait_ms = session->remaining_ms();
+    options.on_wait = [session] { session->say_waiting(); };
+  }
+  isam::Library lib(options);
   const std::string extension = name.size() > stem.size() ? name.substr(stem.size() + 1) : "";
   isam::Fcb fcb{};
   std::int16_t status = 1;
@@ -73,10 +98,11 @@ void roll_back_if_hot(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error) {
+bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error,
+               Session* session) {
   image.name = shown;
-  roll_back_if_hot(path);
-  image.lock = lock_shared(path);
+  roll_back_if_hot(path, session);
+  image.lock = lock_shared(path, session);
   if (!image.lock) {
     error =
         image.name + (errno == EWOULDBLOCK ? ": in use by another program" : ": cannot open: " + system_reason(errno));

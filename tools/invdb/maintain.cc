@@ -62,7 +62,7 @@ int cmd_heading(const Args& args, const Io& io) {
   }
   std::string error;
   const auto path = parse_db_path(args[0], error);
-  Database db;
+  Database db(Database::Access::kWrite, {}, io.session);
   if (!path || !db.open(*path, error)) return io.fail(error);
   if ((has_right && !db.write_heading(control::Heading::kRight, control::heading_text(right), error)) ||
       (has_left && !db.write_heading(control::Heading::kLeft, control::heading_text(left), error)) || !db.close(error))
@@ -74,7 +74,7 @@ int cmd_delete(const Args& args, const Io& io) {
   if (args.size() < 2) return io.usage("delete NAME STOCKINDEX...");
   std::string error;
   const auto path = parse_db_path(args[0], error);
-  Database db;
+  Database db(Database::Access::kWrite, {}, io.session);
   if (!path || !db.open(*path, error)) return io.fail(error);
   // Every stock index must name at least one item before anything is deleted.
   for (std::size_t i = 1; i < args.size(); ++i)
