@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "report_common/latin1.h"
+
 namespace driver {
 
 namespace {
@@ -95,12 +97,16 @@ SelectionParse parse_selection(Words words) {
     }
     std::optional<StockIndexText>& slot = option == "--vendor" ? s.vendor : option == "--from" ? s.from : s.to;
     const std::string_view what = option == "--vendor" ? "vendor identifier" : "stock index";
-    if (value.size() > static_cast<std::size_t>(kIndexWidth)) {
+    // The command line is UTF-8; the record holds one byte per character.
+    std::string bytes, problem;
+    if (!report::latin1::from_utf8(value, bytes, problem)) {
+      fail(std::string(option) + " " + quoted(value) + ": " + problem);
+    } else if (bytes.size() > static_cast<std::size_t>(kIndexWidth)) {
       fail(std::string(option) + " " + quoted(value) + ": a " + std::string(what) + " has at most 12 characters");
     } else if (slot) {
       fail(std::string(option) + " is given twice; give it once");
     } else {
-      slot = padded(value);
+      slot = padded(bytes);
     }
   }
   if (parse.error.empty() && s.from && s.to && std::memcmp(s.from->data(), s.to->data(), kIndexWidth) > 0)

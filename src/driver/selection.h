@@ -3,7 +3,8 @@
 //   --dept N        items whose Dept is N
 //   --cat N         items whose Cat is N
 //   --vendor ID     items whose Vendor is ID (1 to 12 characters, compared
-//                   with the field blank-padded, case included)
+//                   with the field blank-padded, case included; a value is
+//                   UTF-8 text, each character one byte of the record)
 //   --from INDEX    items whose StockIndex is INDEX or after it, and
 //   --to INDEX      INDEX or before it (1 to 12 characters each, compared
 //                   blank-padded byte by byte, the order of the index)

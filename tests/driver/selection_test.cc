@@ -154,6 +154,7 @@ TEST(Selection, UnusableSelectionsAreSyntaxErrors) {
       {{"--cat", "8a"}, "--cat \"8a\": the value is a whole number, 0 to 32767, in digits"},
       {{"--cat", "40000"}, "--cat \"40000\": the value is a whole number"},
       {{"--vendor", "ABCDEFGHIJKLM"}, "a vendor identifier has at most 12 characters"},
+      {{"--vendor", "KR\u20ac"}, "--vendor \"KR\u20ac\": character 3 (U+20AC) does not fit one byte"},
       {{"--dept", "1", "--dept", "2"}, "--dept is given twice; give it once"},
       {{"--from", "B", "--to", "A"}, "--from \"B\" comes after --to \"A\" in the index"},
   };
