@@ -23,6 +23,7 @@
 namespace invdb {
 
 int cmd_clear_mark(const Args& args, const Io& io);  // clear_mark.cc
+int cmd_show(const Args& args, const Io& io);        // show.cc
 
 namespace {
 
@@ -59,6 +60,9 @@ constexpr const char* kHelp =
     "                               set the page-header texts (up to 6 lines of 24)\n"
     "  delete NAME STOCKINDEX...    delete the items with these stock indexes; when one\n"
     "                               names no item, says which and deletes nothing\n"
+    "  show NAME STOCKINDEX... [--json]\n"
+    "                               every field of the items with these stock indexes,\n"
+    "                               one a line with its name, as export writes them\n"
     "  check NAME [--json]          verify both files; exit 0 only when clean\n"
     "  clear-mark NAME              clear the open marks a program left set, when the\n"
     "                               files check clean otherwise\n"
@@ -184,6 +188,10 @@ class CommandLine {
         ->required()
         ->type_name("")
         ->check(text_up_to(12, true, "a stock index"));
+
+    Command& show = add("show", "every field of the items with these stock indexes, one a line", cmd_show);
+    show.app->add_option("STOCKINDEX", show.more, "stock indexes, 1 to 12 characters each")->required()->type_name("");
+    flag(show, "--json", "one JSON array instead of text");
 
     flag(add("check", "verify both files; exit status 0 only when clean", cmd_check), "--json",
          "one JSON object instead of text");
