@@ -51,7 +51,15 @@ constexpr const char* kHelp =
     "                               characters, no comma or quote where the CSV reports\n"
     "                               print a field, no blank inside a key; --restore\n"
     "                               takes back exactly what export wrote, all of it;\n"
-    "                               \"-\" reads standard input\n"
+    "                               \"-\" reads standard input; every bad row is named\n"
+    "                               (the first 50); header names match in any case\n"
+    "         [--dry-run [--json]] [--decimal-money] [--ignore-unknown]\n"
+    "                               --dry-run: check everything, print the items it\n"
+    "                               would add, update (old -> new) or leave, change\n"
+    "                               nothing; --decimal-money: Price, UntCost and the\n"
+    "                               amounts in currency units (4.99) instead of\n"
+    "                               thousandths (4990) and hundredths; --ignore-unknown:\n"
+    "                               skip columns that name no item field\n"
     "  export NAME [FILE.csv]       every item in key order, every column, to FILE.csv\n"
     "                               or (without it, or \"-\") standard output; names\n"
     "                               on stderr the items that only --restore takes back;\n"
@@ -166,6 +174,10 @@ class CommandLine {
     Command& import = add("import", "add or update one item per row of FILE.csv (\"-\": standard input)", cmd_import);
     positional(import, "FILE", "the CSV file")->required();
     flag(import, "--restore", "take back exactly what export wrote, all of it");
+    flag(import, "--dry-run", "check everything and print what would change; change nothing");
+    flag(import, "--json", "with --dry-run: one JSON object");
+    flag(import, "--decimal-money", "money columns in currency units (4.99), not thousandths or hundredths");
+    flag(import, "--ignore-unknown", "skip columns that name no item field");
     import.app->allow_extras();
 
     Command& exp =

@@ -11,6 +11,7 @@
 #include "invdb/csv.h"
 #include "invdb/database.h"
 #include "invdb/db_files.h"
+#include "invdb/import_check.h"
 #include "invdb/item_csv.h"
 
 namespace invdb {
@@ -64,17 +65,25 @@ bool write_all(std::FILE* f, const std::string& text) {
 }  // namespace
 
 int cmd_import(const Args& args, const Io& io) {
-  constexpr std::string_view kUsage = "import NAME FILE.csv [--restore]";
-  const bool restore = args.size() == 3 && args[2] == "--restore";
-  if (args.size() != 2 && !restore) return io.usage(kUsage);
+  constexpr std::string_view kUsage =
+      "import NAME FILE.csv [--restore] [--dry-run [--json]] [--decimal-money] [--ignore-unknown]";
+  ImportFlags flags;
+  std::string bad;
+  if (args.size() < 2 || !parse_import_flags(args, flags, bad) || (flags.json && !flags.dry_run))
+    return io.usage(kUsage);
   std::string error, text;
   const auto path = parse_db_path(args[0], error);
   if (!path) return io.fail(error);
   const std::filesystem::path csv_path(args[1]);
   if (!read_text_file(csv_path, text, error)) return io.fail(error);
-  std::vector<ItemRow> rows;
-  if (!parse_item_csv(text, rows, error, restore ? ImportMode::kRestore : ImportMode::kChecked))
-    return io.fail(csv_path.string() + ": " + error);
+  ImportCheck check;
+  if (!check_import_text(text, flags, check)) {
+    print_problems(check, csv_path.string(), io);
+    return 1;
+  }
+  for (const std::string& note : check.notes) io.fail(csv_path.string() + ": " + note);
+  const std::vector<ItemRow>& rows = check.rows;
+  if (flags.dry_run) return import_dry_run(*path, csv_path.string(), rows, flags, io);
   // Counted from the files before the command holds the database: the
   // count needs the shared lock that the command's own would exclude.
   std::string count_error;
@@ -101,6 +110,7 @@ int cmd_import(const Args& args, const Io& io) {
                    std::to_string(free) + " free blocks in the record file");
   static const isam::Block blank = blank_item();
   long added = 0, updated = 0;
+  LeadingZeros zeros;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const ItemRow& row = rows[i];
     isam::Block block = blank;
@@ -108,13 +118,16 @@ int cmd_import(const Args& args, const Io& io) {
     const auto address = static_cast<std::uint16_t>(existing[i]);
     if (update && !db.read_block(address, block, error))
       return io.fail("line " + std::to_string(row.line) + ": " + error);
+    const isam::Block before = block;
     row.apply(block);
+    if (update) zeros.observe(before, block);
     const bool ok = update ? db.write_block(address, block, error) : db.add_record(block, error) != 0;
     if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; nothing was imported");
     ++(update ? updated : added);
   }
   if (!db.close(error)) return io.fail(error);
   std::fprintf(io.out, "imported %zu rows: %ld items added, %ld updated\n", rows.size(), added, updated);
+  for (const std::string& w : zeros.warnings(false)) io.fail(csv_path.string() + ": " + w);
   return 0;
 }
 
