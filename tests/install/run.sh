@@ -17,7 +17,8 @@ fail() { echo "install test: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/invreport bin/invdb bin/invrender include/invisam/isam/call_interface.h share/man/man1/invreport.1 \
-  share/man/man1/invdb.1 share/man/man1/invrender.1 share/bash-completion/completions/invdb; do
+  share/man/man1/invdb.1 share/man/man1/invrender.1 share/bash-completion/completions/invdb \
+  share/bash-completion/completions/invreport share/bash-completion/completions/invrender; do
   [[ -e $prefix/$f ]] || fail "$f was not installed"
 done
 lib=$(find "$prefix" -name libinvisam.a)
@@ -33,10 +34,17 @@ done
 completions=$(bash -c 'source "$1"; COMP_WORDS=(invdb s); COMP_CWORD=1; _invdb; echo "${COMPREPLY[*]}"
   COMP_WORDS=(invdb stat X --); COMP_CWORD=3; _invdb; echo "${COMPREPLY[*]}"' _ \
   "$prefix/share/bash-completion/completions/invdb")
-[[ $completions == $'sample stat\n--json --help' ]] || fail "completion offered: $completions"
+[[ $completions == $'sample show stat\n--json --help' ]] || fail "completion offered: $completions"
 
 mkdir "$work/store"
 (cd "$work/store" && "$prefix/bin/invdb" sample STOCK --items 123 --seed 5 >/dev/null)
+
+# Each installed completion stands alone: databases by the name the programs
+# take, report numbers from the installed invreport.
+completions=$(cd "$work/store" && bash -c 'source "$1"; COMP_WORDS=(invreport -F S); COMP_CWORD=2; _invreport
+  echo "${COMPREPLY[*]}"; COMP_WORDS=("$2" -RPT 1); COMP_CWORD=2; _invreport; echo "${#COMPREPLY[@]}"' _ \
+  "$prefix/share/bash-completion/completions/invreport" "$prefix/bin/invreport")
+[[ $completions == $'STOCK\n6' ]] || fail "invreport completion offered: $completions"
 
 "$cmake" -S "$here/consumer" -B "$work/by-cmake" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$prefix" \
   >"$work/log" 2>&1 || { cat "$work/log"; fail "find_package(invisam) failed"; }

@@ -80,7 +80,8 @@ constexpr const char* kHelp =
     "                               create a sample store of N items (default 2000)\n"
     "                               and the category names file StoreSales.csv beside it;\n"
     "                               an existing StoreSales.csv is kept (and nothing\n"
-    "                               created) unless --force\n"
+    "                               created) unless --force; an existing store is\n"
+    "                               never replaced, --force or not\n"
     "\n"
     "--json prints one JSON object (check: the findings as a list).\n"
     "\n"
@@ -215,7 +216,7 @@ class CommandLine {
     Command& sample = add("sample", "a sample store and StoreSales.csv beside it", cmd_sample);
     number_option(sample, "--items", "items (default 2000)", 1, 32000);
     number_option(sample, "--seed", "seed of the generator (default 1)", 0, 2147483647);
-    flag(sample, "--force", "replace an existing StoreSales.csv");
+    flag(sample, "--force", "replace an existing StoreSales.csv (never an existing store)");
     sample.app->allow_extras();
 
     help_ = app_.add_subcommand("help", "the list of commands, or the usage of one");
