@@ -30,6 +30,15 @@ for page in "$prefix"/share/man/man1/*.1; do
   [[ -z $warnings ]] || fail "$page: $warnings"
 done
 
+# Each manual page points to the other programs.
+for page in invreport invdb invrender; do
+  for other in invreport invdb invrender; do
+    [[ $page == "$other" ]] && continue
+    sed -n '/^\.SH SEE ALSO/,$p' "$prefix/share/man/man1/$page.1" | grep -q "^\.BR $other (1)" ||
+      fail "$page.1 does not name $other in SEE ALSO"
+  done
+done
+
 # The completion offers the sub-commands, then a command's options.
 completions=$(bash -c 'source "$1"; COMP_WORDS=(invdb s); COMP_CWORD=1; _invdb; echo "${COMPREPLY[*]}"
   COMP_WORDS=(invdb stat X --); COMP_CWORD=3; _invdb; echo "${COMPREPLY[*]}"' _ \
