@@ -17,7 +17,8 @@ _invdb() {
     create) options="--capacity" ;;
     sample) options="--items --seed --force" ;;
     import) options="--restore" ;;
-    heading) options="--left --right" ;;
+    export) options="--verbose" ;;
+    heading) options="--left --right --json" ;;
     check | stat) options="--json" ;;
     help)
       ((cword == 2)) && mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")
