@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 
 namespace invrender {
@@ -102,6 +103,22 @@ void note_leftover_pages(Report& report) {
   }
 }
 
+bool is_rule(std::string_view line) {
+  return line.size() == 132 && line[0] == ' ' && line.find_first_not_of('-', 1) == std::string_view::npos;
+}
+
+// No detail line: only page headers, rules and blank lines (a totals line
+// with nothing to total is blank); an export with only its heading line.
+bool is_empty(const Report& report) {
+  if (report.layout == Layout::kExport) return report.lines.size() <= 1;
+  for (const Page& page : report.pages) {
+    for (std::size_t i = page.first + (page.has_header ? kHeaderLines : 0); i < page.first + page.count; ++i) {
+      if (!is_rule(report.lines[i]) && !trim(report.lines[i]).empty()) return false;
+    }
+  }
+  return true;
+}
+
 int recognise_export(const Report& report) {
   for (const KnownReport& known : kReports) {
     if (!known.start.empty() && report.lines.front().starts_with(known.start)) return known.number;
@@ -131,6 +148,73 @@ std::span<const ColumnRange> export_columns(int number) {
   }
 }
 
+std::vector<std::string_view> split_commas(std::string_view line) {
+  std::vector<std::string_view> values;
+  while (true) {
+    const std::size_t comma = line.find(',');
+    values.push_back(trim(line.substr(0, comma)));
+    if (comma == std::string_view::npos) return values;
+    line.remove_prefix(comma + 1);
+  }
+}
+
+ExportTable export_table(const Report& report) {
+  ExportTable table;
+  if (report.lines.empty()) return table;
+  // The heading line's names; the commas after the last name end nothing.
+  std::vector<std::string_view> names = split_commas(report.lines.front());
+  while (!names.empty() && names.back().empty()) names.pop_back();
+  std::vector<ColumnRange> layout(export_columns(report.number).begin(), export_columns(report.number).end());
+  if (layout.empty()) {  // one column per comma-separated value, named in order
+    std::size_t width = names.size();
+    for (std::size_t i = 1; i < report.lines.size(); ++i) width = std::max(width, split_commas(report.lines[i]).size());
+    for (std::size_t c = 0; c < width; ++c) layout.push_back({0, 0, static_cast<int>(c), false});
+  }
+  for (const ColumnRange& column : layout) {
+    table.names.push_back(column.name >= 0 && static_cast<std::size_t>(column.name) < names.size()
+                              ? names[static_cast<std::size_t>(column.name)]
+                              : std::string_view());
+  }
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    if (std::none_of(layout.begin(), layout.end(),
+                     [&](const ColumnRange& c) { return c.name == static_cast<int>(n); })) {
+      table.unused += (table.unused.empty() ? "" : ", ") + std::string(names[n]);
+    }
+  }
+  const auto is_number = [](std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789.-") == std::string_view::npos &&
+           text.find_first_of("0123456789") != std::string_view::npos;
+  };
+  for (std::size_t i = 1; i < report.lines.size(); ++i) {
+    const std::string_view line = report.lines[i];
+    const auto split = layout.front().first == 0 ? split_commas(line) : std::vector<std::string_view>();
+    auto& row = table.rows.emplace_back();
+    for (std::size_t c = 0; c < layout.size(); ++c) {
+      const ColumnRange& column = layout[c];
+      const std::string_view value = column.first == 0 ? (c < split.size() ? split[c] : std::string_view())
+                                                       : trim(columns(line, column.first, column.last));
+      row.push_back({value, column.number || (column.first == 0 && is_number(value))});
+    }
+  }
+  return table;
+}
+
+int number_from_name(std::string_view file_name) {
+  std::string name(file_name);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (name == "korot15.csv") return 15;
+  name = name.substr(0, name.find('.'));
+  for (const std::string_view prefix : {"report", "rpt", "r"}) {
+    if (!name.starts_with(prefix)) continue;
+    std::string_view digits = std::string_view(name).substr(prefix.size());
+    if (!digits.empty() && (digits.front() == '-' || digits.front() == '_')) digits.remove_prefix(1);
+    if (digits.size() != 2 || digits.find_first_not_of("0123456789") != std::string_view::npos) return 0;
+    const int number = (digits[0] - '0') * 10 + (digits[1] - '0');
+    return number >= 1 && number <= 15 ? number : 0;
+  }
+  return 0;
+}
+
 std::string describe(const Report& report) {
   if (report.number < 1 || report.number > 15) {
     return report.layout == Layout::kListing ? "Report listing" : "Comma-separated export";
@@ -156,11 +240,20 @@ std::string header_summary(const Report& report) {
   return {};
 }
 
-bool read_report(std::string_view bytes, int forced_number, Report& report, std::string& error) {
+bool read_report(std::string_view bytes, int forced_number, std::string_view file_name, Report& report,
+                 std::string& error) {
   report = Report{};
   if (bytes.empty()) {
-    error = "the file is empty: no report lines to show";
-    return false;
+    // A report that selects no item never writes its file: what it is can
+    // only come from the command line or the file's name.
+    report.number = forced_number != 0 ? forced_number : number_from_name(file_name);
+    if (report.number == 0) {
+      error = "the file is empty and nothing tells which report it is: name it with --report NN";
+      return false;
+    }
+    report.layout = is_export(report.number) ? Layout::kExport : Layout::kListing;
+    report.empty = true;
+    return true;
   }
   // The first record decides the record length: its CR LF stands at bytes
   // 133-134 in a listing and at bytes 127-128 in an export.
@@ -226,8 +319,20 @@ bool read_report(std::string_view bytes, int forced_number, Report& report, std:
               ", but this file holds " + std::to_string(length) + "-byte lines";
       return false;
     }
+    if (report.number != 0 && report.number != forced_number) {
+      Report named;
+      named.number = forced_number;
+      error = "--report " + std::to_string(forced_number) + " says " + describe(named) + ", but the file holds " +
+              describe(report) +
+              (report.layout == Layout::kListing ? " (by its page header)" : " (by its heading line)");
+      return false;
+    }
     report.number = forced_number;
   }
+  if (report.number == 0 && (report.layout == Layout::kExport || report.pages.empty() || !report.pages[0].has_header)) {
+    report.number = number_from_name(file_name);
+  }
+  report.empty = report.number != 0 && is_empty(report);
   return true;
 }
 
