@@ -27,6 +27,9 @@ namespace {
 
 constexpr lxw_row_t kMaxRows = 1048576;
 
+constexpr std::string_view kLostDigits =
+    "As printed: the figure was too wide for its columns and lost its leading digits.";
+
 bool is_rule(std::string_view line) {
   return line.size() == 132 && line[0] == ' ' && line.find_first_not_of('-', 1) == std::string_view::npos;
 }
@@ -92,6 +95,11 @@ class Sheet {
     double value = 0;
     int decimals = 0;
     if (printed.empty()) return;
+    // A figure is printed without leading zeros: one that begins with 0
+    // before another digit is what was left of a wider one.
+    const std::string_view digits = printed.substr(printed.starts_with('-') ? 1 : 0);
+    const bool lost = number_column && digits.size() > 1 && digits[0] == '0' && digits[1] != '.';
+    if (lost && cut_note.empty()) cut_note = kLostDigits;
     if (number_column && cut_note.empty() && read_figure(printed, value, decimals)) {
       number(row, col, value, decimals, bold, printed.size());
       return;
@@ -284,7 +292,10 @@ lxw_error write_listing(lxw_workbook* book, const Report& report, std::string_vi
       title += no_ytd ? ": no sales this cycle or this year to date" : ": no sales this cycle";
     }
     chart_title_set_name(chart, to_utf8(title).c_str());
-    if (!rows.empty() && last_group >= first_data) {
+    // A chart needs series: without group lines they cover the row that
+    // says why, and the title says it too.
+    if (rows.empty() || last_group < first_data) last_group = first_data;
+    {
       for (const auto& [col, label] : {std::pair<lxw_col_t, const char*>{2, "Sales this cycle $"},
                                        std::pair<lxw_col_t, const char*>{6, "Sales year to date $"}}) {
         lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
