@@ -113,6 +113,13 @@ void draw_chart(Canvas& canvas, std::string_view title, std::string_view subtitl
                 ChartScale scale, double width, double height) {
   canvas.text(0, 14, title, 13, Canvas::Anchor::kStart, kInk, true);
   canvas.text(width, 14, subtitle, 9, Canvas::Anchor::kEnd, kInk);
+  const std::string message = chart_message(groups);
+  const bool nothing =
+      std::none_of(groups.begin(), groups.end(), [](const GroupSales& g) { return g.cycle != 0 || g.ytd != 0; });
+  if (nothing) {  // no axes without bars: say why there are none
+    canvas.text(width / 2, kTop + 24, message, 12, Canvas::Anchor::kMiddle, kInk, true);
+    return;
+  }
   // Legend.
   double x = 0;
   for (const auto& [color, name] : {std::pair<Color, std::string_view>{kCycle, "Sales this cycle $"},
@@ -120,14 +127,6 @@ void draw_chart(Canvas& canvas, std::string_view title, std::string_view subtitl
     canvas.bar(x, 25, 10, 10, color, 0, {});
     canvas.text(x + 14, 34, name, 9, Canvas::Anchor::kStart, kInk);
     x += 140;
-  }
-
-  const std::string message = chart_message(groups);
-  const bool nothing =
-      std::none_of(groups.begin(), groups.end(), [](const GroupSales& g) { return g.cycle != 0 || g.ytd != 0; });
-  if (nothing) {  // no axes without bars: say why there are none
-    canvas.text(width / 2, kTop + 24, message, 12, Canvas::Anchor::kMiddle, kInk, true);
-    return;
   }
   if (!message.empty()) canvas.text(x + 20, 34, "(" + message + ")", 9, Canvas::Anchor::kStart, kWarn, true);
 
