@@ -104,7 +104,7 @@ TEST_F(Sheets, EmptyReportsInEveryFormat) {
     std::string shows;  // besides "no items were selected"; empty: refused
   };
   const std::vector<Case> cases = {
-      {"0 bytes named by --report", "OUTF21.DAT", "", {"--report", "05"}, "below minimum stock status"},
+      {"0 bytes named by --report", "OUTF21.DAT", "", {"--report", "05"}, "below minimum"},
       {"0 bytes named by the file", "KOROt15.csv", "", {}, "item export"},
       {"0 bytes of a grouped report", "OUTF21.DAT", "", {"--report", "13"}, "department"},
       {"page header only", "OUTF21.DAT", header_only, {}, "Below Minimum Stock Status"},

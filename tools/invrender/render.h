@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "invrender/report_file.h"
+#include "report_common/latin1.h"
 
 namespace invrender {
 
@@ -29,7 +30,7 @@ bool render_pdf(const Report& report, std::FILE* out, std::string& error);
 bool render_xlsx(const Report& report, std::string_view source, const std::string& path, std::string& error);
 
 // A report's bytes read as Latin-1, as UTF-8.
-std::string to_utf8(std::string_view latin1);
+using report::latin1::to_utf8;
 
 // The cause of a failed write in words: "the disk is full", "permission
 // denied"; for other errno values, the system's own text.

@@ -5,44 +5,19 @@
 #include <cctype>
 #include <cstdio>
 
+#include "reports/catalogue.h"
+
 namespace invrender {
 
 namespace {
 
-constexpr std::size_t kListingRecord = 134;  // 132 print columns, CR LF
-constexpr std::size_t kExportRecord = 128;   // 126 text columns, CR LF
+constexpr std::size_t kListingRecord = report::kListingRecordLength;  // 132 print columns, CR LF
+constexpr std::size_t kExportRecord = report::kExportRecordLength;    // 126 text columns, CR LF
 
 // Columns 50-84 of the first page-header record.
 constexpr std::string_view kBanner = "K O R V A N E     I N V E N T O R Y";
 
-struct KnownReport {
-  int number;
-  std::string_view name;
-  std::string_view title;  // listings: header line 2, columns 50-86
-  std::string_view start;  // exports: how the heading record begins
-};
-
-// Reports 1 and 4 share their title; report 4's first column-heading line
-// tells them apart (see recognise_listing).
-constexpr std::array<KnownReport, 15> kReports{{
-    {1, "inventory status", "------ Current Inventory Status -----", ""},
-    {2, "re-order quantity export", "", "StockIndex,ShortName,Price,QOH,"},
-    {3, "scan support parameters", "----- Scan support    Parameters ----", ""},
-    {4, "stock status", "------ Current Inventory Status -----", ""},
-    {5, "below minimum stock status", "----- Below Minimum Stock Status ----", ""},
-    {6, "margin and value export", "", "StockIndex,ShortName,Price,AvgCost,"},
-    {7, "rental inventory", "------ Rental  Inventory Status -----", ""},
-    {8, "rented inventory", "--- Rented Inventory Stock Status ---", ""},
-    {9, "inventory value", "---- Current VALUE of Inventory -----", ""},
-    {10, "current sales and value", "------ Current Sales & VALUE  -------", ""},
-    {11, "current purchases and value", "---- Current Purchases & VALUE  -----", ""},
-    {12, "sales and value by category", "----- Sales & VALUE by Category -----", ""},
-    {13, "sales and value by department", "---- Sales & VALUE by Department ----", ""},
-    {14, "sales and value by vendor", "----- Sales & VALUE  by  Vendor -----", ""},
-    {15, "item export", "", "StockIndex,LongName,Vendor Id,"},
-}};
-
-bool is_export(int number) { return number == 2 || number == 6 || number == 15; }
+bool is_export(int number) { return report::catalogue_entry(number).comma_separated(); }
 
 constexpr ColumnRange kReorderColumns[] = {
     {1, 12, 0, false}, {14, 25, 1, false}, {27, 33, 2, true},  {35, 39, 3, true},
@@ -74,7 +49,9 @@ int recognise_listing(const Report& report) {
   for (const Page& page : report.pages) {
     if (!page.has_header || page.count < kHeaderLines) continue;
     const std::string_view title = trim(columns(report.lines[page.first + 1], 50, 86));
-    for (const KnownReport& known : kReports) {
+    // Reports 1 and 4 share their title; report 4's first column-heading
+    // line tells them apart.
+    for (const report::CatalogueEntry& known : report::kCatalogue) {
       if (known.title.empty() || title != trim(known.title)) continue;
       if (known.number == 1 && !report.lines[page.first + 5].starts_with("  UPC_SKU")) return 4;
       return known.number;
@@ -120,8 +97,10 @@ bool is_empty(const Report& report) {
 }
 
 int recognise_export(const Report& report) {
-  for (const KnownReport& known : kReports) {
-    if (!known.start.empty() && report.lines.front().starts_with(known.start)) return known.number;
+  // The heading record as printed, its trailing blanks dropped like the line's.
+  for (const report::CatalogueEntry& known : report::kCatalogue) {
+    const std::string_view heading = known.heading_record.substr(0, known.heading_record.find_last_not_of(' ') + 1);
+    if (!heading.empty() && report.lines.front().starts_with(heading)) return known.number;
   }
   return 0;
 }
@@ -221,7 +200,7 @@ std::string describe(const Report& report) {
   }
   char number[8];
   std::snprintf(number, sizeof number, "%02d", report.number);
-  return "Report " + std::string(number) + ": " + std::string(kReports[report.number - 1].name);
+  return "Report " + std::string(number) + ": " + std::string(report::catalogue_entry(report.number).name);
 }
 
 std::string header_summary(const Report& report) {

@@ -124,21 +124,6 @@ void export_section(const Report& report, std::string& html) {
 
 }  // namespace
 
-std::string to_utf8(std::string_view latin1) {
-  std::string utf8;
-  utf8.reserve(latin1.size());
-  for (const char c : latin1) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xc0 | (u >> 6));
-      utf8 += static_cast<char>(0x80 | (u & 0x3f));
-    }
-  }
-  return utf8;
-}
-
 std::string in_words(int error_number) {
   switch (error_number) {
     case ENOSPC: return "the disk is full";
