@@ -135,7 +135,14 @@ TEST(InvdbSpreadsheet, EveryTriedImportAndShow) {
        {"{\"dry_run\": true, \"rows\": 2, \"added\": 1, \"updated\": 1, \"unchanged\": 0, \"added_items\": "
         "[\"100009\"], \"updated_items\": [{\"item\": \"100003\", \"changes\": [{\"column\": \"Price\", \"old\": "
         "\"4990\", \"new\": \"5000\"}]}], \"changes_per_column\": {\"Price\": 1}, \"leading_zeros_lost\": {}, "
-        "\"room\": true}\n"},
+        "\"heading_changes\": [], \"room\": true}\n"},
+       {},
+       false},
+      {"a page heading, dry run",
+       {"import", "--dry-run"},
+       "StockIndex,LongName\n(left heading 1),NEW STORE\n100003,PAINT TRAY\n",
+       0,
+       {"leave 1 unchanged (1 rows)\npage headings:\n  left heading 1: \"\" -> \"NEW STORE\"\n"},
        {},
        false},
       {"--json without --dry-run", {"import", "--json"}, "StockIndex\n100003\n", 2, {}, {"usage: invdb import"}, false},

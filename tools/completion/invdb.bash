@@ -19,7 +19,8 @@ _invdb() {
     create) options="--capacity" ;;
     sample) options="--items --seed --force" ;;
     import) options="--restore --dry-run --json --decimal-money --ignore-unknown" ;;
-    heading) options="--left --right" ;;
+    export) options="--verbose" ;;
+    heading) options="--left --right --json" ;;
     check | stat | show) options="--json" ;;
     help)
       ((cword == 2)) && mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur")

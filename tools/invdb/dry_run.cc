@@ -16,17 +16,21 @@
 // --json: one object {"dry_run": true, "rows", "added", "updated",
 //   "unchanged", "added_items": [...first 20...], "updated_items":
 //   [{"item", "changes": [{"column", "old", "new"}]}] (first 20),
-//   "changes_per_column": {...}, "leading_zeros_lost": {...}}.
+//   "changes_per_column": {...}, "leading_zeros_lost": {...},
+//   "heading_changes": [...], "room": true}; the page-heading lines the
+//   file's heading rows would change are listed after the items.
 // Warnings (leading zeros) go to standard error as for the import itself;
 // the room check (new items against free blocks) is made as the import makes
 // it.  Exit status 0 when the import would go through, 1 when it would not.
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "invdb/commands.h"
 #include "invdb/database.h"
 #include "invdb/db_files.h"
+#include "invdb/headings.h"
 #include "invdb/import_check.h"
 #include "invdb/item_csv.h"
 #include "invdb/json.h"
@@ -58,12 +62,6 @@ long free_record_blocks(const DbPath& db, std::string& error) {
   return free;
 }
 
-std::string json_list(const std::vector<std::string>& items) {
-  std::string text = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) text += (i > 0 ? ", " : "") + json_string(items[i]);
-  return text + "]";
-}
-
 // JSON strings escape record bytes; the cells are UTF-8 already, so each is
 // passed as the bytes they spell.
 std::string json_utf8(const std::string& utf8) {
@@ -72,13 +70,43 @@ std::string json_utf8(const std::string& utf8) {
   return json_string(bytes);
 }
 
+std::string json_list(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i > 0 ? ", " : "") + json_utf8(items[i]);
+  return text + "]";
+}
+
 }  // namespace
 
-int import_dry_run(const DbPath& path, std::string_view shown_file, const std::vector<ItemRow>& rows,
-                   const ImportFlags& flags, const Io& io) {
+int import_dry_run(const DbPath& path, std::string_view shown_file, const ImportCheck& check, const ImportFlags& flags,
+                   const Io& io) {
+  const std::vector<ItemRow>& rows = check.rows;
   std::string error;
   Database db(Database::Access::kRead);
   if (!db.open(path, error)) return io.fail(error);
+  // The page headings the file gives, against the stored ones: each line
+  // that would change.
+  std::vector<std::string> heading_changes;
+  long new_headings = 0;
+  for (const auto side : headings::kSides) {
+    if (!check.headings.given(side)) continue;
+    std::optional<report::control::HeadingText> stored;
+    if (!headings::read(db, side, stored, error)) {
+      db.close(error);
+      return io.fail(error + "; nothing was changed");
+    }
+    if (!stored) ++new_headings;
+    report::control::HeadingText blank_text;
+    blank_text.fill(' ');
+    const report::control::HeadingText& old_text = stored ? *stored : blank_text;
+    const report::control::HeadingText& new_text = check.headings.text[static_cast<int>(side)];
+    for (int n = 0; n < report::control::kHeadingLines; ++n) {
+      const std::string_view before = headings::line(old_text, n), after = headings::line(new_text, n);
+      if (before == after) continue;
+      heading_changes.push_back(std::string(headings::side_name(side)) + " heading " + std::to_string(n + 1) + ": \"" +
+                                headings::shown_line(before) + "\" -> \"" + headings::shown_line(after) + "\"");
+    }
+  }
   const std::vector<std::string> names = export_header();
   std::vector<std::string> added;
   std::vector<Updated> updated;
@@ -150,7 +178,9 @@ int import_dry_run(const DbPath& path, std::string_view shown_file, const std::v
       out += (first ? "" : ", ") + json_string(c.field->name) + ": " + std::to_string(c.items);
       first = false;
     }
-    out += "}, \"room\": " + std::string(static_cast<long>(added_count) > free ? "false" : "true") + "}\n";
+    out += "}, \"heading_changes\": " + json_list(heading_changes) +
+           ", \"room\": " + std::string(static_cast<long>(added_count) + new_headings > free ? "false" : "true") +
+           "}\n";
   } else {
     out = "dry run: nothing was changed; importing " + std::string(shown_file) + " into " + path.given +
           " would\n  add " + std::to_string(added_count) + (added_count == 1 ? " item" : " items") + ", update " +
@@ -180,9 +210,13 @@ int import_dry_run(const DbPath& path, std::string_view shown_file, const std::v
       }
       out += "\n";
     }
+    if (!heading_changes.empty()) {
+      out += "page headings:\n";
+      for (const std::string& h : heading_changes) out += "  " + h + "\n";
+    }
   }
   std::fwrite(out.data(), 1, out.size(), io.out);
-  if (static_cast<long>(added_count) > free)
+  if (static_cast<long>(added_count) + new_headings > free)
     return io.fail(std::string(shown_file) + ": " + std::to_string(added_count) + " new items, but only " +
                    std::to_string(free) + " free blocks in the record file; the import would change nothing");
   return 0;

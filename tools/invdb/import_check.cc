@@ -219,8 +219,14 @@ bool check_import_text(std::string_view text, const ImportFlags& flags, ImportCh
         cells[c] = cell;
       }
       if (bad) continue;
-      ItemRow& row = check.rows.emplace_back();
       std::string error;
+      const auto heading = columns.parse_heading_row(cells, record.line, mode, check.headings, error);
+      if (heading == ItemColumns::HeadingRow::kFault) {
+        problem(in_file_columns(error, record.line, kept));
+        continue;
+      }
+      if (heading == ItemColumns::HeadingRow::kTaken) continue;
+      ItemRow& row = check.rows.emplace_back();
       if (!columns.parse_row(cells, record.line, mode, row, error)) {
         check.rows.pop_back();
         problem(in_file_columns(error, record.line, kept));

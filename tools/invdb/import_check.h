@@ -52,6 +52,7 @@ struct ImportCheck {
   std::vector<std::string> problems;  // the first kProblemsShown, "line L, column C (Name): reason"
   std::size_t problem_count = 0;      // all of them
   std::vector<std::string> notes;     // columns skipped
+  FileHeadings headings;              // the page headings the heading rows give
 };
 
 // Reads and checks the whole text.  True when no row has a problem.
@@ -81,8 +82,8 @@ class LeadingZeros {
 
 // import --dry-run over the checked rows (dry_run.cc): prints what the
 // import would change and changes nothing.  Returns the exit status.
-int import_dry_run(const DbPath& path, std::string_view shown_file, const std::vector<ItemRow>& rows,
-                   const ImportFlags& flags, const Io& io);
+int import_dry_run(const DbPath& path, std::string_view shown_file, const ImportCheck& check, const ImportFlags& flags,
+                   const Io& io);
 
 // The item as a person names it: its stock index, and its KeyRest after a
 // blank when it has one (UTF-8, trailing blanks dropped).
