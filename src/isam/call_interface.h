@@ -81,6 +81,9 @@ struct LibraryOptions {
   // Called once in each wait for a lock that has lasted a second, so that
   // the program can say it is waiting (may be empty).
   std::function<void()> on_wait = nullptr;
+  // Asked while waiting for a lock: true gives the wait up at once (the open
+  // fails with system_error() EINTR), for a program asked to stop.
+  std::function<bool()> stop = nullptr;
   // A writer opens files whose open mark is set (for clearing the mark
   // after a clean check).
   bool accept_open_mark = false;

@@ -191,7 +191,7 @@ bool Database::clear_dead_marks(const DbPath& db, std::string& error) {
     // Name what was found besides the marks.
     std::string named;
     std::size_t shown = 0;
-    const std::size_t others = report.findings.size() - report.open_marks.size();
+    const std::size_t others = report.findings.size() - report.open_marks();
     for (std::size_t i = 0; i < report.findings.size() && shown < 3; ++i)
       if (!report.is_open_mark(i)) named += (shown++ ? "; " : "") + report.findings[i];
     error = db.given + " is marked open and its check finds " + std::to_string(others) + " other problem" +
