@@ -26,6 +26,7 @@
 namespace invdb {
 
 int cmd_clear_mark(const Args& args, const Io& io);  // clear_mark.cc
+int cmd_show(const Args& args, const Io& io);        // show.cc
 
 namespace {
 
@@ -55,6 +56,15 @@ constexpr const char* kHelp =
     "                               rows named \"(left heading 1)\" ... set the page\n"
     "                               headings; --restore takes back exactly what export\n"
     "                               wrote, all of it; \"-\" reads standard input\n"
+    "                               every bad row is named (the first 50); header\n"
+    "                               names match in any case\n"
+    "         [--dry-run [--json]] [--decimal-money] [--ignore-unknown]\n"
+    "                               --dry-run: check everything, print the items it\n"
+    "                               would add, update (old -> new) or leave, change\n"
+    "                               nothing; --decimal-money: Price, UntCost and the\n"
+    "                               amounts in currency units (4.99) instead of\n"
+    "                               thousandths (4990) and hundredths; --ignore-unknown:\n"
+    "                               skip columns that name no item field\n"
     "  export NAME [FILE.csv] [--verbose]\n"
     "                               the page headings and every item in key order,\n"
     "                               every column, to FILE.csv (written whole or not at\n"
@@ -70,6 +80,9 @@ constexpr const char* kHelp =
     "                               delete the items with these stock indexes; when one\n"
     "                               names no item, says which and deletes nothing; a\n"
     "                               stock index that begins with \"-\" goes after \"--\"\n"
+    "  show NAME STOCKINDEX... [--json]\n"
+    "                               every field of the items with these stock indexes,\n"
+    "                               one a line with its name, as export writes them\n"
     "  check NAME [--json]          verify both files; exit 0 only when clean\n"
     "  clear-mark NAME              clear the open marks a program left set, when the\n"
     "                               files check clean otherwise\n"
@@ -79,7 +92,8 @@ constexpr const char* kHelp =
     "                               create a sample store of N items (default 2000)\n"
     "                               and the category names file StoreSales.csv beside it;\n"
     "                               an existing StoreSales.csv is kept (and nothing\n"
-    "                               created) unless --force\n"
+    "                               created) unless --force; an existing store is\n"
+    "                               never replaced, --force or not\n"
     "\n"
     "--json prints one JSON object (check: the findings as a list).\n"
     "\n"
@@ -227,6 +241,10 @@ class CommandLine {
     Command& import = add("import", "add or update one item per row of FILE.csv (\"-\": standard input)", cmd_import);
     positional(import, "FILE", "the CSV file")->required();
     flag(import, "--restore", "take back exactly what export wrote, all of it");
+    flag(import, "--dry-run", "check everything and print what would change; change nothing");
+    flag(import, "--json", "with --dry-run: one JSON object");
+    flag(import, "--decimal-money", "money columns in currency units (4.99), not thousandths or hundredths");
+    flag(import, "--ignore-unknown", "skip columns that name no item field");
     import.app->allow_extras();
 
     Command& exp =
@@ -252,6 +270,10 @@ class CommandLine {
         ->type_name("")
         ->check(text_up_to(12, true, "a stock index"));
 
+    Command& show = add("show", "every field of the items with these stock indexes, one a line", cmd_show);
+    show.app->add_option("STOCKINDEX", show.more, "stock indexes, 1 to 12 characters each")->required()->type_name("");
+    flag(show, "--json", "one JSON array instead of text");
+
     flag(add("check", "verify both files; exit status 0 only when clean", cmd_check), "--json",
          "one JSON object instead of text");
     flag(add("stat", "keys, tree depth, nodes per level, fill, space", cmd_stat), "--json",
@@ -262,7 +284,7 @@ class CommandLine {
     Command& sample = add("sample", "a sample store and StoreSales.csv beside it", cmd_sample);
     number_option(sample, "--items", "items (default 2000)", 1, 32000);
     number_option(sample, "--seed", "seed of the generator (default 1)", 0, 2147483647);
-    flag(sample, "--force", "replace an existing StoreSales.csv");
+    flag(sample, "--force", "replace an existing StoreSales.csv (never an existing store)");
     sample.app->allow_extras();
 
     help_ = app_.add_subcommand("help", "the list of commands, or the usage of one");

@@ -13,6 +13,7 @@
 #include "invdb/database.h"
 #include "invdb/db_files.h"
 #include "invdb/headings.h"
+#include "invdb/import_check.h"
 #include "invdb/item_csv.h"
 #include "report_common/latin1.h"
 
@@ -185,18 +186,26 @@ std::string headings_phrase(bool right, bool left) {
 }  // namespace
 
 int cmd_import(const Args& args, const Io& io) {
-  constexpr std::string_view kUsage = "import NAME FILE.csv [--restore]";
-  const bool restore = args.size() == 3 && args[2] == "--restore";
-  if (args.size() != 2 && !restore) return io.usage(kUsage);
+  constexpr std::string_view kUsage =
+      "import NAME FILE.csv [--restore] [--dry-run [--json]] [--decimal-money] [--ignore-unknown]";
+  ImportFlags flags;
+  std::string bad;
+  if (args.size() < 2 || !parse_import_flags(args, flags, bad) || (flags.json && !flags.dry_run))
+    return io.usage(kUsage);
   std::string error, text;
   const auto path = parse_db_path(args[0], error);
   if (!path) return io.fail(error);
   const std::filesystem::path csv_path(args[1]);
   if (!read_text_file(csv_path, text, error)) return io.fail(error);
-  std::vector<ItemRow> rows;
-  FileHeadings file_headings;
-  if (!parse_item_csv(text, rows, error, restore ? ImportMode::kRestore : ImportMode::kChecked, &file_headings))
-    return io.fail(csv_path.string() + ": " + error);
+  ImportCheck check;
+  if (!check_import_text(text, flags, check)) {
+    print_problems(check, csv_path.string(), io);
+    return 1;
+  }
+  for (const std::string& note : check.notes) io.fail(csv_path.string() + ": " + note);
+  const std::vector<ItemRow>& rows = check.rows;
+  const FileHeadings& file_headings = check.headings;
+  if (flags.dry_run) return import_dry_run(*path, csv_path.string(), check, flags, io);
   // Counted from the files before the command holds the database: the
   // count needs the shared lock that the command's own would exclude.
   std::string count_error;
@@ -227,6 +236,7 @@ int cmd_import(const Args& args, const Io& io) {
                    ", but only " + std::to_string(free) + " free blocks in the record file");
   static const isam::Block blank = blank_item();
   long added = 0, updated = 0;
+  LeadingZeros zeros;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const ItemRow& row = rows[i];
     isam::Block block = blank;
@@ -234,7 +244,9 @@ int cmd_import(const Args& args, const Io& io) {
     const auto address = static_cast<std::uint16_t>(existing[i]);
     if (update && !db.read_block(address, block, error))
       return io.fail("line " + std::to_string(row.line) + ": " + error);
+    const isam::Block before = block;
     row.apply(block);
+    if (update) zeros.observe(before, block);
     const bool ok = update ? db.write_block(address, block, error) : db.add_record(block, error) != 0;
     if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; nothing was imported");
     ++(update ? updated : added);
@@ -251,6 +263,7 @@ int cmd_import(const Args& args, const Io& io) {
   if (!set.empty()) set = "; " + set + " set";
   std::fprintf(io.out, "imported %zu rows: %ld items added, %ld updated%s\n", rows.size() + heading_rows, added,
                updated, set.c_str());
+  for (const std::string& w : zeros.warnings(false)) io.fail(csv_path.string() + ": " + w);
   return 0;
 }
 
