@@ -169,8 +169,10 @@ TEST_F(Sheets, RefusalsNameBothSidesAndFailuresTheirCause) {
   };
   const std::string bin = INVRENDER_BIN;
   const std::vector<Case> cases = {
-      {"another report named", bin + " r01.dat --report 12 -o out.xlsx", {"--report 12", "Report 12", "Report 01"}},
-      {"export named otherwise", bin + " KOROt15.csv --report 6 -o out.pdf", {"Report 06", "Report 15"}},
+      {"another report named",
+       bin + " r01.dat --report 12 -o out.xlsx",
+       {"--report 12", "report 12 (sales", "report 01 ("}},
+      {"export named otherwise", bin + " KOROt15.csv --report 6 -o out.pdf", {"report 06 (", "shows report 15 ("}},
       {"a full disk", bin + " r01.dat > /dev/full", {"standard output", "the disk is full"}},
       {"no such directory", bin + " r01.dat -o gone/out.xlsx", {"gone/out.xlsx", "no such file or directory"}},
       {"a full device", bin + " r01.dat -o /dev/full --format pdf", {"/dev/full", "the disk is full"}},
