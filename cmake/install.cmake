@@ -2,7 +2,7 @@
 # it by `make package`:
 #   bin/                                   invreport, invdb, invrender
 #   lib/libinvisam.a                       the indexed-file library
-#   include/invisam/isam/*.h               its call interface
+#   include/invisam/isam/*.h               its store API (isam/store.h)
 #   lib/cmake/invisam/                     find_package(invisam CONFIG)
 #   lib/pkgconfig/invisam.pc               pkg-config invisam
 #   share/man/man1/                        invreport.1, invdb.1, invrender.1
