@@ -75,12 +75,6 @@ std::string reason(const isam::Library& lib) {
   return error != 0 ? std::string(": ") + std::strerror(error) : std::string();
 }
 
-ItemKey item_key_of(std::span<const std::uint8_t> key) {
-  ItemKey copy;
-  std::copy_n(key.begin(), copy.size(), copy.begin());
-  return copy;
-}
-
 void unable_to_open(std::FILE* out) {
   write_line(out, "");
   write_line(out, "");
@@ -176,7 +170,7 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
     if (!found) break;
     if (type == kSkippedType) continue;
     if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items
-    if (selection.past_range(item_key_of(key))) break;
+    if (selection.past_range(key)) break;
     std::copy(key.begin(), key.end(), item_key.begin());
     std::int16_t status = 1;
     lib.crdbk(fcb, address, ctx.item, status);

@@ -206,6 +206,7 @@ std::string dash_hint(std::string_view command, int argc, const char* const* arg
               w != "--json" && !w.starts_with("--left=") && !w.starts_with("--right=");
   }
   if (!dashed) return "";
+  if (command == "show") return "; a stock index that begins with \"-\" goes after \"--\": invdb show NAME -- -5001";
   if (command == "delete")
     return "; a stock index that begins with \"-\" goes after \"--\": invdb delete NAME -- -5001";
   if (command == "heading") return "; a heading line that begins with \"-\" follows an equals sign: --left=-SALE-";
@@ -281,7 +282,11 @@ class CommandLine {
         ->check(text_up_to(12, true, "a stock index"));
 
     Command& show = add("show", "every field of the items with these stock indexes, one a line", cmd_show);
-    show.app->add_option("STOCKINDEX", show.more, "stock indexes, 1 to 12 characters each")->required()->type_name("");
+    show.app
+        ->add_option("STOCKINDEX", show.more,
+                     "stock indexes, 1 to 12 characters each; one that begins with \"-\" after \"--\"")
+        ->required()
+        ->type_name("");
     flag(show, "--json", "one JSON array instead of text");
 
     flag(add("check", "verify both files; exit status 0 only when clean", cmd_check), "--json",
@@ -318,8 +323,9 @@ class CommandLine {
     if (!first.starts_with('-') && !find(first)) {
       return io.usage_error("unknown command \"" + std::string(first) + "\"", "");
     }
-    const std::vector<const char*> words =
-        first == "delete" ? mark_before_positionals(argc, argv) : std::vector<const char*>(argv, argv + argc);
+    const std::vector<const char*> words = (first == "delete" || first == "show")
+                                               ? mark_before_positionals(argc, argv)
+                                               : std::vector<const char*>(argv, argv + argc);
     try {
       app_.parse(static_cast<int>(words.size()), words.data());
     } catch (const CLI::CallForHelp&) {
