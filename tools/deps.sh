@@ -11,6 +11,7 @@ packages=(
   poppler-utils                               # the rendering tests read PDFs back
   clang-format                                # make format-check
   sqlite3                                     # make bench compares against it
+  libsqlite3-dev                              # the invsql extension (headers) and its tests
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -42,16 +42,16 @@ class Status {
  public:
   enum class Kind {
     kOk,
-    kNotFound,     // no such store file, or (find) no such key
-    kExists,       // create: a file of the store is already there
-    kBusy,         // another program holds the store (after the wait)
-    kMarkedOpen,   // a writer found an open mark and no journal
-    kReadOnly,     // a writer could not open a file for writing
-    kDamaged,      // a header, node, link or block is not what the format allows
-    kIo,           // a system call failed (errno says which way)
-    kFull,         // no free block or node left, or the tree would be too deep
-    kKeyPresent,   // add: the key is already present and live
-    kInvalid,      // a call the store cannot take (bad key length, closed store)
+    kNotFound,    // no such store file, or (find) no such key
+    kExists,      // create: a file of the store is already there
+    kBusy,        // another program holds the store (after the wait)
+    kMarkedOpen,  // a writer found an open mark and no journal
+    kReadOnly,    // a writer could not open a file for writing
+    kDamaged,     // a header, node, link or block is not what the format allows
+    kIo,          // a system call failed (errno says which way)
+    kFull,        // no free block or node left, or the tree would be too deep
+    kKeyPresent,  // add: the key is already present and live
+    kInvalid,     // a call the store cannot take (bad key length, closed store)
     kNoMemory,
     kInterrupted,  // a stop was asked for (see StoreOptions::stop)
   };
@@ -157,9 +157,9 @@ class Store {
   Store& operator=(const Store&) = delete;
 
   const std::string& path() const;
-  std::string index_path() const;   // PATH.XXX
-  std::string record_path() const;  // PATH
-  std::string journal_path() const; // PATH.JNL
+  std::string index_path() const;    // PATH.XXX
+  std::string record_path() const;   // PATH
+  std::string journal_path() const;  // PATH.JNL
   bool writable() const;
   // True when a reader opened the files read-only (no open marks set).
   bool read_only() const;
