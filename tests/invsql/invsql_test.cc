@@ -113,9 +113,7 @@ std::vector<Row> csv_rows(const std::string& text) {
   return out;
 }
 
-std::string both_files(const fs::path& store) {
-  return read_file(store.string() + ".XXX") + "|" + read_file(store);
-}
+std::string both_files(const fs::path& store) { return read_file(store.string() + ".XXX") + "|" + read_file(store); }
 
 void sample(const TempDir& dir, const std::string& name, int items = 300) {
   const auto r = run_invdb({"sample", name, "--items", std::to_string(items)}, dir.path());
@@ -178,9 +176,26 @@ TEST(Invsql, KeyConstraintsSelectWhatAFilteredScanWould) {
   edge_store(dir, "E");
   sample(dir, "S", 400);
   Sql sql;
-  const std::vector<std::string> values = {"''", "'A'", "'AB'", "'AB' || char(1)", "'ABC'", "'AB '", "'CAF' || char(201)",
-                                           "char(255, 255)", "char(255)", "'€'", "'ZZZZZZZZZZZZ'", "'ZZZZZZZZZZZZZ'",
-                                           "'1'", "'10'", "'100'", "'a'", "'a b'", "NULL", "100", "x'41'"};
+  const std::vector<std::string> values = {"''",
+                                           "'A'",
+                                           "'AB'",
+                                           "'AB' || char(1)",
+                                           "'ABC'",
+                                           "'AB '",
+                                           "'CAF' || char(201)",
+                                           "char(255, 255)",
+                                           "char(255)",
+                                           "'€'",
+                                           "'ZZZZZZZZZZZZ'",
+                                           "'ZZZZZZZZZZZZZ'",
+                                           "'1'",
+                                           "'10'",
+                                           "'100'",
+                                           "'a'",
+                                           "'a b'",
+                                           "NULL",
+                                           "100",
+                                           "x'41'"};
   std::vector<std::string> where;
   for (const std::string op : {"=", "<", "<=", ">", ">="})
     for (const std::string& v : values) where.push_back("StockIndex " + op + " " + v);
@@ -224,8 +239,8 @@ TEST(Invsql, KeyConstraintsSelectWhatAFilteredScanWould) {
 // copies of one store.
 struct ChangeCase {
   std::string what;
-  std::string sql;                                     // on the table `stock` (and `headings`)
-  std::vector<std::vector<std::string>> invdb;         // invdb commands, NAME first after the command
+  std::string sql;                                        // on the table `stock` (and `headings`)
+  std::vector<std::vector<std::string>> invdb;            // invdb commands, NAME first after the command
   std::function<void(const TempDir&)> prepare = nullptr;  // files the commands read
 };
 
@@ -264,31 +279,39 @@ TEST(Invsql, ChangesLeaveTheFilesAsInvdbLeavesThem) {
        "('N1', 'NEW ONE', 1500, 3, x'0102'), ('N0', 'CAF\xC3\x89', NULL, -4, NULL)",
        {{"import", "S", "new.csv"}},
        [](const TempDir& d) {
-         write_file(d / "new.csv", "StockIndex,LongName,Price,QOH,Opaque64\nN1,NEW ONE,1500,3,0102\nN0,CAF\xC3\x89,,-4,\n");
+         write_file(d / "new.csv",
+                    "StockIndex,LongName,Price,QOH,Opaque64\nN1,NEW ONE,1500,3,0102\nN0,CAF\xC3\x89,,-4,\n");
        }},
       {"update",
-       "UPDATE stock SET QOH = QOH + 7, Vendor = 'V9' WHERE StockIndex = " + quoted(a) + " AND KeyRest = " +
-           quoted(a_rest),
+       "UPDATE stock SET QOH = QOH + 7, Vendor = 'V9' WHERE StockIndex = " + quoted(a) +
+           " AND KeyRest = " + quoted(a_rest),
        {{"import", "S", "up.csv"}},
        [&](const TempDir& d) {
          write_file(d / "up.csv", "StockIndex,KeyRest,QOH,Vendor\n" + a + "," + a_rest + "," +
                                       std::to_string(std::stoi(a_qoh) + 7) + ",V9\n");
        }},
-      {"insert or replace", "INSERT OR REPLACE INTO stock (StockIndex, QOH) VALUES (" + quoted(c) + ", 11)",
+      {"insert or replace",
+       "INSERT OR REPLACE INTO stock (StockIndex, QOH) VALUES (" + quoted(c) + ", 11)",
        {{"import", "S", "rep.csv"}},
        [&](const TempDir& d) {
          // INSERT gives every column: those it does not name are blank.
          std::string line = c;
          for (std::size_t i = 1; i < types.size(); ++i)
-           line += exported[0][i] == "QOH" ? ",11" : types[i][0] == "TEXT" ? ", " : types[i][0] == "BLOB" ? ",00" : ",0";
+           line += exported[0][i] == "QOH" ? ",11"
+                   : types[i][0] == "TEXT" ? ", "
+                   : types[i][0] == "BLOB" ? ",00"
+                                           : ",0";
          write_file(d / "rep.csv", header + line + "\n");
        }},
-      {"delete", "DELETE FROM stock WHERE StockIndex IN (" + quoted(a) + ", " + quoted(c) + ")",
+      {"delete",
+       "DELETE FROM stock WHERE StockIndex IN (" + quoted(a) + ", " + quoted(c) + ")",
        {{"delete", "S", a, c}}},
-      {"new key", "UPDATE stock SET StockIndex = 'MOVED' WHERE StockIndex = " + quoted(b),
+      {"new key",
+       "UPDATE stock SET StockIndex = 'MOVED' WHERE StockIndex = " + quoted(b),
        {{"delete", "S", b}, {"import", "S", "moved.csv"}},
        [&](const TempDir& d) { write_file(d / "moved.csv", header + csv_line(moved)); }},
-      {"heading", "UPDATE headings SET text = 'SECOND LINE' WHERE side = 'left' AND line = 2",
+      {"heading",
+       "UPDATE headings SET text = 'SECOND LINE' WHERE side = 'left' AND line = 2",
        {{"heading", "S", "--left", left[0][0], "SECOND LINE", left[2][0], left[3][0], left[4][0], left[5][0]}}},
   };
   for (const ChangeCase& k : cases) {
@@ -299,9 +322,10 @@ TEST(Invsql, ChangesLeaveTheFilesAsInvdbLeavesThem) {
       fs::copy_file(dir / file, two / file);
     }
     Sql sql;
-    ASSERT_EQ(sql.exec("CREATE VIRTUAL TABLE stock USING invstore(" + quoted((one / "S").string()) +
-                       "); CREATE VIRTUAL TABLE headings USING invstore_headings(" + quoted((one / "S").string()) + ")"),
-              "");
+    ASSERT_EQ(
+        sql.exec("CREATE VIRTUAL TABLE stock USING invstore(" + quoted((one / "S").string()) +
+                 "); CREATE VIRTUAL TABLE headings USING invstore_headings(" + quoted((one / "S").string()) + ")"),
+        "");
     const std::string before = both_files(one / "S");
     ASSERT_EQ(sql.exec(k.sql), "");
     EXPECT_NE(both_files(one / "S"), before) << "nothing changed";
@@ -433,7 +457,8 @@ TEST(Invsql, DamageAndLocksAreErrorsNamingTheFile) {
   const std::vector<Case> cases = {
       {"missing", [](const fs::path& s) { fs::remove(s.string() + ".XXX"); }, "S.XXX"},
       {"header", [&](const fs::path& s) { poke(s.string() + ".XXX", 2, std::string("\x07\x01", 2)); }, "S.XXX"},
-      {"cut short", [](const fs::path& s) { fs::resize_file(s.string() + ".XXX", fs::file_size(s.string() + ".XXX") - 200); },
+      {"cut short",
+       [](const fs::path& s) { fs::resize_file(s.string() + ".XXX", fs::file_size(s.string() + ".XXX") - 200); },
        "S.XXX"},
       {"record file cut short", [](const fs::path& s) { fs::resize_file(s, 2000); }, "S"},
       {"node cycle",
@@ -461,7 +486,8 @@ TEST(Invsql, DamageAndLocksAreErrorsNamingTheFile) {
   sample(dir, "S", 100);
   const std::string path = quoted((dir / "S").string());
   Sql writer, reader;
-  ASSERT_EQ(writer.exec("CREATE VIRTUAL TABLE stock USING invstore(" + path + "); BEGIN; UPDATE stock SET QOH = 5"), "");
+  ASSERT_EQ(writer.exec("CREATE VIRTUAL TABLE stock USING invstore(" + path + "); BEGIN; UPDATE stock SET QOH = 5"),
+            "");
   const auto start = std::chrono::steady_clock::now();
   std::string error;
   reader.rows("SELECT count(*) FROM invstore(" + path + ")", &error);
@@ -471,8 +497,9 @@ TEST(Invsql, DamageAndLocksAreErrorsNamingTheFile) {
   ASSERT_EQ(writer.exec("COMMIT"), "");
   // A finished statement (not yet finalized) leaves the store to writers.
   sqlite3_stmt* stmt = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(reader.db(), ("SELECT sum(QOH) FROM invstore(" + path + ")").c_str(), -1, &stmt, nullptr),
-            SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_prepare_v2(reader.db(), ("SELECT sum(QOH) FROM invstore(" + path + ")").c_str(), -1, &stmt, nullptr),
+      SQLITE_OK);
   ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
   EXPECT_EQ(sqlite3_column_int(stmt, 0), 500);
   ASSERT_EQ(sqlite3_step(stmt), SQLITE_DONE);
@@ -490,24 +517,25 @@ TEST(Invsql, TheShellAndPythonLoadIt) {
   TempDir dir;
   sample(dir, "S", 120);
   const std::string so = fs::path(INVSQL_SO).replace_extension("").string();
-  auto r = run_process("/usr/bin/sqlite3", {":memory:", "-cmd", ".load " + so,
-                                            "SELECT count(*), min(StockIndex) > '' FROM invstore('S')"},
+  auto r = run_process("/usr/bin/sqlite3",
+                       {":memory:", "-cmd", ".load " + so, "SELECT count(*), min(StockIndex) > '' FROM invstore('S')"},
                        dir.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "120|1\n");
   if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "no /usr/bin/python3";
-  r = run_process("/usr/bin/python3",
-                  {"-c",
-                   "import sqlite3, sys\n"
-                   "con = sqlite3.connect(':memory:')\n"
-                   "con.enable_load_extension(True)\n"
-                   "con.load_extension(sys.argv[1])\n"
-                   "con.execute(\"CREATE VIRTUAL TABLE stock USING invstore('S')\")\n"
-                   "with con:\n"
-                   "    con.execute(\"INSERT INTO stock (StockIndex, QOH) VALUES ('PY1', 42)\")\n"
-                   "print(con.execute(\"SELECT QOH, typeof(Opaque64) FROM stock WHERE StockIndex = 'PY1'\").fetchall())\n",
-                   so},
-                  dir.path());
+  r = run_process(
+      "/usr/bin/python3",
+      {"-c",
+       "import sqlite3, sys\n"
+       "con = sqlite3.connect(':memory:')\n"
+       "con.enable_load_extension(True)\n"
+       "con.load_extension(sys.argv[1])\n"
+       "con.execute(\"CREATE VIRTUAL TABLE stock USING invstore('S')\")\n"
+       "with con:\n"
+       "    con.execute(\"INSERT INTO stock (StockIndex, QOH) VALUES ('PY1', 42)\")\n"
+       "print(con.execute(\"SELECT QOH, typeof(Opaque64) FROM stock WHERE StockIndex = 'PY1'\").fetchall())\n",
+       so},
+      dir.path());
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "[(42, 'blob')]\n");
   EXPECT_EQ(run_invdb({"check", "S"}, dir.path()).exit_code, 0);

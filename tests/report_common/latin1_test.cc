@@ -31,7 +31,8 @@ TEST(Latin1, RefusalsNameTheCharacter) {
       {"A\tB", "", "character 2 is the control character 0x09, which the reports cannot print"},
       {"\xC3\x89\xC2\x85", "", "character 2 is the control character 0x85, which the reports cannot print"},
       {"X\x7F", "", "character 2 is the control character 0x7F"},
-      {"\xC3\x89\xE2\x82\xAC", "", "character 2 (U+20AC) does not fit one byte; the record holds U+0000 to U+00FF only"},
+      {"\xC3\x89\xE2\x82\xAC", "",
+       "character 2 (U+20AC) does not fit one byte; the record holds U+0000 to U+00FF only"},
       {"\xF0\x9F\x98\x80", "", "character 1 (U+1F600) does not fit one byte"},
       {"CAF\xC9", "", "character 4 is not UTF-8 text (byte 0xC9)"},
       {"\xC1\x81", "", "character 1 is not UTF-8 text (byte 0xC1)"},          // overlong

@@ -277,17 +277,6 @@ std::vector<std::string> export_row(const report::ItemArea& item) {
   return cells;
 }
 
-std::string export_cell(const report::ItemArea& item, const Field& f) { return cell_of(item, f); }
-
-std::string bytes_as_text(std::string_view bytes) { return bytes_to_utf8(bytes); }
-
-bool text_as_bytes(std::string_view text, std::string& bytes, std::string& problem) {
-  std::string_view out;
-  if (!utf8_to_bytes(text, bytes, out, problem)) return false;
-  if (out.data() != bytes.data()) bytes.assign(out);
-  return true;
-}
-
 std::string refused_text(const report::ItemArea& item) {
   for (const Field* f : export_columns()) {
     if (f->kind != FieldKind::kText) continue;

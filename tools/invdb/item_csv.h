@@ -84,13 +84,6 @@ class ItemColumns {
 // The header row and the data row that export writes for an item block.
 std::vector<std::string> export_header();
 std::vector<std::string> export_row(const report::ItemArea& item);
-// One cell of export_row(): the field `f` of the item.
-std::string export_cell(const report::ItemArea& item, const report::Field& f);
-// Record bytes as UTF-8 text (each byte the character of the same value),
-// and back: false with the problem when the text holds a character above
-// U+00FF or is not UTF-8.
-std::string bytes_as_text(std::string_view bytes);
-bool text_as_bytes(std::string_view text, std::string& bytes, std::string& problem);
 
 // Why a checked import would refuse the item's text ("Vendor: ..."), or an
 // empty text when it would take it.

@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
-#include "invdb/item_csv.h"
 #include "invsql/sqlite.h"
 #include "invsql/stores.h"
+#include "report_common/latin1.h"
 
 namespace invsql {
 
@@ -170,7 +170,7 @@ int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
     case 2: {
       std::string_view line(c->texts[static_cast<int>(side)].data() + line_of(c->row) * kLineWidth, kLineWidth);
       while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
-      const std::string text = invdb::bytes_as_text(line);
+      const std::string text = report::latin1::to_utf8(line);
       sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
       break;
     }
@@ -219,11 +219,11 @@ int x_update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* 
       const std::string_view utf8 =
           value == nullptr ? "" : std::string_view(reinterpret_cast<const char*>(value), sqlite3_value_bytes(argv[4]));
       std::string problem;
-      if (!invdb::text_as_bytes(utf8, text, problem))
+      if (!report::latin1::printable_from_utf8(utf8, text, problem))
         return t->fail(SQLITE_CONSTRAINT_CHECK, t->path + ": heading line \"" + std::string(utf8) + "\": " + problem);
       if (text.size() > static_cast<std::size_t>(kLineWidth))
-        return t->fail(SQLITE_CONSTRAINT_CHECK, t->path + ": heading line \"" + std::string(utf8) +
-                                                    "\" is longer than 24 characters");
+        return t->fail(SQLITE_CONSTRAINT_CHECK,
+                       t->path + ": heading line \"" + std::string(utf8) + "\" is longer than 24 characters");
     } else {
       return SQLITE_OK;  // nothing changes
     }

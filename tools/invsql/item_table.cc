@@ -34,6 +34,7 @@
 #include "invsql/key_range.h"
 #include "invsql/sqlite.h"
 #include "invsql/stores.h"
+#include "report_common/latin1.h"
 
 namespace invsql {
 
@@ -69,7 +70,8 @@ void result_text(sqlite3_context* ctx, const unsigned char* bytes, int width) {
     sqlite3_result_text(ctx, reinterpret_cast<const char*>(bytes), width, SQLITE_TRANSIENT);
     return;
   }
-  const std::string text = invdb::bytes_as_text({reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(width)});
+  const std::string text =
+      report::latin1::to_utf8({reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(width)});
   sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
@@ -80,8 +82,8 @@ std::string trimmed(std::string_view bytes) {
 
 // "StockIndex "A1" KeyRest "B"" of a key, for messages.
 std::string item_words(std::string_view key) {
-  return "StockIndex \"" + invdb::bytes_as_text(trimmed(key.substr(2, 12))) + "\" KeyRest \"" +
-         invdb::bytes_as_text(trimmed(key.substr(14, 8))) + "\"";
+  return "StockIndex \"" + report::latin1::to_utf8(trimmed(key.substr(2, 12))) + "\" KeyRest \"" +
+         report::latin1::to_utf8(trimmed(key.substr(14, 8))) + "\"";
 }
 
 struct ItemTable : sqlite3_vtab {
@@ -205,8 +207,7 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   }
 };
 
-int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error,
-            bool create) {
+int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error, bool create) {
   if (argc > 4) {
     *error = sqlite3_mprintf("invstore takes one argument, the store's path: USING invstore('DIR/NAME')");
     return SQLITE_ERROR;
@@ -304,10 +305,22 @@ int x_best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
         }
         equal = true;
         break;
-      case SQLITE_INDEX_CONSTRAINT_LT: plan += '<'; bounded = true; break;
-      case SQLITE_INDEX_CONSTRAINT_LE: plan += 'l'; bounded = true; break;
-      case SQLITE_INDEX_CONSTRAINT_GT: plan += '>'; bounded = true; break;
-      default: plan += 'g'; bounded = true; break;
+      case SQLITE_INDEX_CONSTRAINT_LT:
+        plan += '<';
+        bounded = true;
+        break;
+      case SQLITE_INDEX_CONSTRAINT_LE:
+        plan += 'l';
+        bounded = true;
+        break;
+      case SQLITE_INDEX_CONSTRAINT_GT:
+        plan += '>';
+        bounded = true;
+        break;
+      default:
+        plan += 'g';
+        bounded = true;
+        break;
     }
   }
   if (bounded && !equal) cost = 1e4, rows = 1e3;
@@ -488,7 +501,9 @@ int x_rowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
 std::string cell_of(const Field& f, sqlite3_value* v) {
   if (sqlite3_value_nochange(v)) return "";
   const int type = sqlite3_value_type(v);
-  const auto blank = [&] { return std::string(f.kind == FieldKind::kText ? " " : f.kind == FieldKind::kOpaque ? "00" : "0"); };
+  const auto blank = [&] {
+    return std::string(f.kind == FieldKind::kText ? " " : f.kind == FieldKind::kOpaque ? "00" : "0");
+  };
   if (type == SQLITE_NULL) return blank();
   if (type == SQLITE_INTEGER) return std::to_string(sqlite3_value_int64(v));
   if (type == SQLITE_FLOAT) {
@@ -526,7 +541,8 @@ int parse_values(ItemTable* t, sqlite3_value** values, invdb::ItemRow& row) {
   std::vector<std::string_view> views(cells.begin(), cells.end());
   std::string error;
   ++t->row_number;
-  if (columns.parse_row(views, static_cast<int>(t->row_number), invdb::ImportMode::kChecked, row, error)) return SQLITE_OK;
+  if (columns.parse_row(views, static_cast<int>(t->row_number), invdb::ImportMode::kChecked, row, error))
+    return SQLITE_OK;
   // "line N, column C (Name): why": the line is the file's; here the column says it.
   if (error.starts_with("line ")) {
     if (const std::size_t comma = error.find(", "); comma != std::string::npos) error.erase(0, comma + 2);
@@ -573,8 +589,8 @@ int change(ItemTable* t, OpenStore& open, int argc, sqlite3_value** argv, sqlite
       const int mode = sqlite3_vtab_on_conflict(t->db);
       if (mode == SQLITE_IGNORE) return SQLITE_OK;
       if (mode != SQLITE_REPLACE)
-        return t->fail(SQLITE_CONSTRAINT_PRIMARYKEY, t->path + ": the item " + item_words(key) +
-                                                         " is already there (INSERT OR REPLACE changes it)");
+        return t->fail(SQLITE_CONSTRAINT_PRIMARYKEY,
+                       t->path + ": the item " + item_words(key) + " is already there (INSERT OR REPLACE changes it)");
       if (const isam::Status s = store.read(existing.address, block); !s) return failed(s);
       row.apply(block);
       if (const isam::Status s = store.write(existing.address, block); !s) return failed(s);
@@ -608,7 +624,8 @@ int change(ItemTable* t, OpenStore& open, int argc, sqlite3_value** argv, sqlite
   }
   // A new key: the item leaves its old place and is added under the new one.
   const isam::Status found = store.find(key, existing);
-  if (found) return t->fail(SQLITE_CONSTRAINT_PRIMARYKEY, t->path + ": the item " + item_words(key) + " is already there");
+  if (found)
+    return t->fail(SQLITE_CONSTRAINT_PRIMARYKEY, t->path + ": the item " + item_words(key) + " is already there");
   if (found.kind() != isam::Status::Kind::kNotFound) return failed(found);
   std::copy(key.begin(), key.end(), block.begin());
   if (const isam::Status s = store.remove(old_key); !s) return failed(s);

@@ -96,9 +96,7 @@ KeyRange range_of(Compare op, std::string_view value) {
   return r;
 }
 
-KeyRange intersect(const KeyRange& a, const KeyRange& b) {
-  return {std::max(a.low, b.low), std::min(a.high, b.high)};
-}
+KeyRange intersect(const KeyRange& a, const KeyRange& b) { return {std::max(a.low, b.low), std::min(a.high, b.high)}; }
 
 std::vector<KeyRange> merge(std::vector<KeyRange> ranges) {
   std::erase_if(ranges, [](const KeyRange& r) { return r.empty(); });

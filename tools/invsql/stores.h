@@ -48,10 +48,10 @@ struct OpenStore {
   std::unique_ptr<isam::Store> store;  // null while closed
   bool writing = false;
   std::vector<StoreReader*> readers;
-  std::uint64_t generation = 0;  // changes whenever `store` is replaced
-  long changes = 0;              // made by the transaction
-  std::string given_up;          // why the transaction's change was given up
-  std::map<int, long> savepoints;  // changes made before each savepoint
+  std::uint64_t generation = 0;                                      // changes whenever `store` is replaced
+  long changes = 0;                                                  // made by the transaction
+  std::string given_up;                                              // why the transaction's change was given up
+  std::map<int, long> savepoints;                                    // changes made before each savepoint
   std::optional<std::array<char, isam::kHeadingBytes>> headings[2];  // by HeadingSide
 };
 
