@@ -64,9 +64,7 @@ TEST(KeyRange, EveryKeyAConstraintSelectsIsInItsRange) {
           EXPECT_TRUE(inside) << "\"" << t << "\" " << static_cast<int>(op) << " \"" << v << "\"";
         }
         // An equality with a usual value reads only the keys that begin with it.
-        if (op == Compare::kEqual && inside && usual) {
-          EXPECT_EQ(t.substr(0, v.size()), v);
-        }
+        if (op == Compare::kEqual && inside && usual) { EXPECT_EQ(t.substr(0, v.size()), v); }
       }
     }
   }

@@ -419,6 +419,13 @@ int x_filter(sqlite3_vtab_cursor* base, int, const char* plan, int argc, sqlite3
     c->close_store();
     std::string error;
     int rc = SQLITE_OK;
+    // A statement that changes the table reads through the writer from its
+    // first row: the rows it picks are the rows it changes.
+    if (!table->function() && table->in_transaction) {
+      OpenStore* open = c->stores().writer(path, error, rc);
+      if (open == nullptr) return table->fail(rc, error);
+      table->written = open;
+    }
     c->open = c->stores().attach(path, c, error, rc);
     if (c->open == nullptr) return table->fail(rc, error);
     c->open_path = path;
@@ -525,8 +532,11 @@ std::string cell_of(const Field& f, sqlite3_value* v) {
   return cell.empty() ? blank() : cell;
 }
 
-// The row of values argv[2...] as a checked import reads it.
-int parse_values(ItemTable* t, sqlite3_value** values, invdb::ItemRow& row) {
+// The row of values argv[2...] as a checked import reads it.  For an
+// UPDATE, `old` holds export's cells of the item as it is: a value that
+// equals its cell is left out, so the columns an UPDATE does not set keep
+// their bytes whatever SQLite hands back for them.
+int parse_values(ItemTable* t, sqlite3_value** values, invdb::ItemRow& row, const std::vector<std::string>* old) {
   static const invdb::ItemColumns columns = [] {
     invdb::ItemColumns c;
     std::vector<std::string> names = invdb::export_header();
@@ -537,7 +547,11 @@ int parse_values(ItemTable* t, sqlite3_value** values, invdb::ItemRow& row) {
   }();
   std::vector<std::string> cells;
   cells.reserve(item_columns().size());
-  for (std::size_t i = 0; i < item_columns().size(); ++i) cells.push_back(cell_of(*item_columns()[i], values[i]));
+  for (std::size_t i = 0; i < item_columns().size(); ++i) {
+    std::string cell = cell_of(*item_columns()[i], values[i]);
+    if (old != nullptr && (cell == (*old)[i] || (cell == " " && (*old)[i].empty()))) cell.clear();
+    cells.push_back(std::move(cell));
+  }
   std::vector<std::string_view> views(cells.begin(), cells.end());
   std::string error;
   ++t->row_number;
@@ -576,11 +590,11 @@ int change(ItemTable* t, OpenStore& open, int argc, sqlite3_value** argv, sqlite
     return SQLITE_OK;
   }
   invdb::ItemRow row;
-  if (int rc = parse_values(t, argv + 2, row); rc != SQLITE_OK) return rc;
   isam::Entry existing;
   std::string old_key, key;
   isam::Block block = invdb::blank_item();
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {  // INSERT
+    if (int rc = parse_values(t, argv + 2, row, nullptr); rc != SQLITE_OK) return rc;
     if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
       return t->fail(SQLITE_MISMATCH, t->path + ": the rowid is the item's record address, given by the store");
     key = row.key();
@@ -613,6 +627,10 @@ int change(ItemTable* t, OpenStore& open, int argc, sqlite3_value** argv, sqlite
   if (int rc = item_key(t, open, rowid, old_key); rc != SQLITE_OK) return rc;
   const auto address = static_cast<std::uint16_t>(rowid);
   if (const isam::Status s = store.read(address, block); !s) return failed(s);
+  isam::Block shown = block;  // as export shows it: the index key is the item's
+  std::copy(old_key.begin(), old_key.end(), shown.begin());
+  const std::vector<std::string> old_cells = invdb::export_row(shown);
+  if (int rc = parse_values(t, argv + 2, row, &old_cells); rc != SQLITE_OK) return rc;
   key = old_key;
   for (int b = 2; b < kKeyLength; ++b)
     if (row.sets(b)) key[static_cast<std::size_t>(b)] = static_cast<char>(row.values[static_cast<std::size_t>(b)]);
