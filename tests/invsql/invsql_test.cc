@@ -68,7 +68,8 @@ class Sql {
     std::vector<Row> out;
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
-    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+      if ((rc = sqlite3_step(stmt)) != SQLITE_ROW) break;
       Row row;
       for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
         std::string cell, type;
@@ -359,7 +360,7 @@ TEST(Invsql, RolledBackAndFailedChangesLeaveEveryByte) {
        "(LongName): character 2 is the control character 0x0A"},
       {"INSERT INTO stock (StockIndex) VALUES ('R1'), (" + quoted(some) + ")", "is already there"},
       {"INSERT INTO stock (StockIndex) VALUES ('')", "StockIndex is empty"},
-      {"UPDATE stock SET StockIndex = 'TOO LONG NAME X' WHERE StockIndex = " + quoted(some), "longer than the field"},
+      {"UPDATE stock SET StockIndex = 'TOOLONGNAMEXX' WHERE StockIndex = " + quoted(some), "longer than the field"},
       {"UPDATE stock SET LongName = '€' WHERE StockIndex = " + quoted(some), "(U+20AC) does not fit one byte"},
       {"UPDATE headings SET text = 'TWENTY FIVE CHARACTERS XX' WHERE rowid = 3", "is longer than 24 characters"},
       {"BEGIN; INSERT INTO stock (StockIndex) VALUES ('R1'); INSERT INTO stock (StockIndex, QOH) VALUES ('R2', 1), "
@@ -373,10 +374,11 @@ TEST(Invsql, RolledBackAndFailedChangesLeaveEveryByte) {
                        "); CREATE VIRTUAL TABLE headings USING invstore_headings(" + path + ")"),
               "");
     const std::string message = sql.exec(k.sql);
-    if (k.message.empty())
+    if (k.message.empty()) {
       EXPECT_EQ(message, "");
-    else
+    } else {
       EXPECT_NE(message.find(k.message), std::string::npos) << message;
+    }
     // A transaction left open by the failure: its COMMIT must not write half.
     if (!sqlite3_get_autocommit(sql.db())) {
       sql.exec("COMMIT");
@@ -420,14 +422,14 @@ TEST(Invsql, AKilledTransactionLeavesTheStoreAsBefore) {
 }
 
 TEST(Invsql, ThreeStoresInOneQuery) {
-  TempDir dir;
+  TempDir dirs[3];
   Sql sql;
   ASSERT_EQ(sql.exec("CREATE TABLE stores(path TEXT)"), "");
   long items = 0;
-  for (const int n : {100, 250, 40}) {
-    const std::string name = "S" + std::to_string(n);
-    sample(dir, name, n);
-    ASSERT_EQ(sql.exec("INSERT INTO stores VALUES (" + quoted((dir / name).string()) + ")"), "");
+  for (int i = 0; i < 3; ++i) {
+    const int n = std::vector<int>{100, 250, 40}[i];
+    sample(dirs[i], "S", n);
+    ASSERT_EQ(sql.exec("INSERT INTO stores VALUES (" + quoted((dirs[i] / "S").string()) + ")"), "");
     items += n;
   }
   const auto each = sql.rows(

@@ -207,7 +207,11 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   }
 };
 
-int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error, bool create) {
+// Both CREATE VIRTUAL TABLE and a use of the function connect here (one
+// function for both makes the module also a table-valued function).  A
+// table's store is not opened until it is used: a table whose store has
+// gone can still be dropped.
+int x_connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) {
   if (argc > 4) {
     *error = sqlite3_mprintf("invstore takes one argument, the store's path: USING invstore('DIR/NAME')");
     return SQLITE_ERROR;
@@ -224,28 +228,9 @@ int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
       return SQLITE_ERROR;
     }
     sqlite3_vtab_config(db, SQLITE_VTAB_CONSTRAINT_SUPPORT, 1);
-    if (create) {  // the store must be there to be made a table of
-      struct Probe final : StoreReader {
-        void store_closing() override {}
-      } probe;
-      std::string message;
-      OpenStore* open = table->connection->stores.attach(table->path, &probe, message, rc);
-      if (open == nullptr) {
-        *error = sqlite3_mprintf("%s", message.c_str());
-        return rc;
-      }
-      table->connection->stores.detach(open, &probe);
-    }
   }
   *out = table.release();
   return SQLITE_OK;
-}
-
-int x_create(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) {
-  return connect(db, aux, argc, argv, out, error, true);
-}
-int x_connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) {
-  return connect(db, aux, argc, argv, out, error, false);
 }
 
 int x_disconnect(sqlite3_vtab* vtab) {
@@ -549,14 +534,23 @@ int parse_values(ItemTable* t, sqlite3_value** values, invdb::ItemRow& row, cons
   cells.reserve(item_columns().size());
   for (std::size_t i = 0; i < item_columns().size(); ++i) {
     std::string cell = cell_of(*item_columns()[i], values[i]);
-    if (old != nullptr && (cell == (*old)[i] || (cell == " " && (*old)[i].empty()))) cell.clear();
+    if (old != nullptr && (cell.empty() || cell == (*old)[i] || (cell == " " && (*old)[i].empty()))) cell.clear();
     cells.push_back(std::move(cell));
   }
+  // A StockIndex left out is still given (a checked row must have one), and
+  // then taken out of the bytes the row sets.
+  const bool keep_stock_index = old != nullptr && cells[0].empty();
+  if (keep_stock_index) cells[0] = (*old)[0].empty() ? " " : (*old)[0];
   std::vector<std::string_view> views(cells.begin(), cells.end());
   std::string error;
   ++t->row_number;
-  if (columns.parse_row(views, static_cast<int>(t->row_number), invdb::ImportMode::kChecked, row, error))
+  if (columns.parse_row(views, static_cast<int>(t->row_number), invdb::ImportMode::kChecked, row, error)) {
+    if (keep_stock_index)
+      for (int b = report::item::StockIndex.offset;
+           b < report::item::StockIndex.offset + report::item::StockIndex.width; ++b)
+        row.set[static_cast<std::size_t>(b / 64)] &= ~(std::uint64_t{1} << (b % 64));
     return SQLITE_OK;
+  }
   // "line N, column C (Name): why": the line is the file's; here the column says it.
   if (error.starts_with("line ")) {
     if (const std::size_t comma = error.find(", "); comma != std::string::npos) error.erase(0, comma + 2);
@@ -738,7 +732,7 @@ int x_rename(sqlite3_vtab*, const char*) { return SQLITE_OK; }
 sqlite3_module item_module() {
   sqlite3_module m{};
   m.iVersion = 2;
-  m.xCreate = x_create;
+  m.xCreate = x_connect;
   m.xConnect = x_connect;
   m.xBestIndex = x_best_index;
   m.xDisconnect = x_disconnect;
