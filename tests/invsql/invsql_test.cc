@@ -386,6 +386,20 @@ TEST(Invsql, RolledBackAndFailedChangesLeaveEveryByte) {
     }
     EXPECT_TRUE(both_files(dir / "S") == before) << "bytes changed";
   }
+  // Inside a transaction, a statement that fails at its only row takes
+  // nothing from the statements before it.
+  TempDir copy;
+  fs::copy_file(dir / "S", copy / "S");
+  fs::copy_file(dir / "S.XXX", copy / "S.XXX");
+  write_file(copy / "r1.csv", "StockIndex\nR1\n");
+  ASSERT_EQ(run_invdb({"import", "S", "r1.csv"}, copy.path()).exit_code, 0);
+  Sql sql;
+  ASSERT_EQ(sql.exec("CREATE VIRTUAL TABLE stock USING invstore(" + path +
+                     "); BEGIN; INSERT INTO stock (StockIndex) VALUES ('R1')"),
+            "");
+  EXPECT_NE(sql.exec("INSERT INTO stock (StockIndex, Price) VALUES ('R2', 'x')"), "");
+  EXPECT_EQ(sql.exec("COMMIT"), "");
+  EXPECT_TRUE(both_files(dir / "S") == both_files(copy / "S")) << "not the first statement's change alone";
 }
 
 TEST(Invsql, AKilledTransactionLeavesTheStoreAsBefore) {

@@ -661,16 +661,18 @@ int x_update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* 
   OpenStore* open = stores.writer(t->path, error, rc);
   if (open == nullptr) return t->fail(rc, error);
   t->written = open;
+  const long before = open->changes;
   rc = change(t, *open, argc, argv, rowid);
   if (rc == SQLITE_OK) {
     ++open->changes;
     return rc;
   }
-  // Outside a transaction the failed statement is rolled back whole.  Inside
-  // one, SQLite takes back the statement through a savepoint when it has one
-  // (Stores::rollback_to); without one, a statement that changed the store
-  // before failing gives up the transaction's change.
-  if (!sqlite3_get_autocommit(t->db) && open->changes > 0 && open->savepoints.empty()) {
+  // A row that fails has changed nothing, except a new key whose old one was
+  // removed already: that cannot be taken back alone, so the transaction's
+  // change is given up.  Earlier rows of a failing statement are taken back
+  // by SQLite through the statement's savepoint (Stores::rollback_to), or,
+  // outside a transaction, by the rollback of the whole.
+  if (open->changes != before) {
     const std::string why = t->zErrMsg == nullptr ? std::string("a change failed") : std::string(t->zErrMsg);
     stores.give_up(*open, why + "; the transaction's change to " + t->path +
                               " was given up, nothing of it was written (ROLLBACK, then run it again)");

@@ -117,8 +117,6 @@ OpenStore* Stores::writer(std::string_view path, std::string& error, int& rc) {
     return nullptr;
   }
   open.writing = true;
-  open.changes = 0;
-  open.savepoints.clear();
   return &open;
 }
 
@@ -139,18 +137,21 @@ int Stores::commit(OpenStore& open, std::string& error) {
     rollback(open);
     return result_code(status);
   }
-  open.writing = false;
-  open.headings[0].reset();
-  open.headings[1].reset();
-  close_store(open);
+  end_transaction(open);
   return SQLITE_OK;
 }
 
 void Stores::rollback(OpenStore& open) {
   if (!open.writing && open.given_up.empty()) return;  // only read: nothing to undo
   if (open.writing && open.store) open.store->rollback();
-  open.writing = false;
+  end_transaction(open);
   open.given_up.clear();
+}
+
+void Stores::end_transaction(OpenStore& open) {
+  open.writing = false;
+  open.changes = 0;
+  open.savepoints.clear();
   open.headings[0].reset();
   open.headings[1].reset();
   close_store(open);
@@ -162,8 +163,9 @@ void Stores::give_up(OpenStore& open, std::string why) {
 }
 
 void Stores::savepoint(int level) {
-  for (auto& [name, open] : open_)
-    if (open->writing) open->savepoints[level] = open->changes;
+  // Every store: one the statement is about to write has not been opened
+  // for writing yet.
+  for (auto& [name, open] : open_) open->savepoints[level] = open->changes;
 }
 
 void Stores::release(int level) {
@@ -173,7 +175,7 @@ void Stores::release(int level) {
 void Stores::rollback_to(int level) {
   for (auto& [name, open] : open_) {
     if (!open->writing) continue;
-    // A savepoint taken before the store was first written: every change.
+    // A store first named after the savepoint: every change is since.
     const auto it = open->savepoints.find(level);
     const long before = it == open->savepoints.end() ? 0 : it->second;
     if (open->changes != before)

@@ -86,6 +86,7 @@ class Stores {
  private:
   OpenStore& entry(std::string_view path);
   void close_store(OpenStore& open);
+  void end_transaction(OpenStore& open);
   int open_store(OpenStore& open, isam::StoreOptions::Access access, std::string& error);
   std::map<std::string, std::unique_ptr<OpenStore>, std::less<>> open_;  // by the path as named
 };
