@@ -24,6 +24,7 @@
 // and a changed StockIndex or KeyRest removes the item and adds it anew.  A
 // NULL gives a column its blank value (blanks, zero, zero bytes).
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -86,7 +87,16 @@ std::string item_words(std::string_view key) {
          report::latin1::to_utf8(trimmed(key.substr(14, 8))) + "\"";
 }
 
+// A column as xColumn reads it: where its bytes are and what they hold.
+struct Column {
+  int offset;
+  int width;
+  FieldKind kind;
+  bool in_key;  // from the index key, not the block
+};
+
 struct ItemTable : sqlite3_vtab {
+  std::vector<Column> columns;  // export's, in its order
   Connection* connection = nullptr;
   sqlite3* db = nullptr;
   std::string path;  // the table's store; empty for the function
@@ -121,7 +131,11 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   bool ordered = false;
   std::string previous;  // the last row's StockIndex and KeyRest text, in ordered walks
 
-  isam::Entry entry;
+  // The row: its key and block address (a copy: the library cursor's own
+  // entry is gone once the store is replaced under it).
+  std::array<char, kKeyLength> key{};
+  std::uint16_t address = 0;
+  std::string_view key_view() const { return {key.data(), key.size()}; }
   bool have_block = false;
   isam::Block block{};
 
@@ -140,6 +154,7 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   // The library cursor on the store as it is now, at `entry` (or just past
   // it when it is gone) after the store was replaced.
   int ready() {
+    if (cursor && open->store && generation == open->generation) return SQLITE_OK;
     std::string error;
     int rc = SQLITE_OK;
     if (!stores().reopen(*open, error, rc)) return table()->fail(rc, error);
@@ -147,8 +162,8 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
     cursor = std::make_unique<isam::Cursor>(*open->store);
     generation = open->generation;
     if (eof) return SQLITE_OK;
-    if (const isam::Status s = cursor->seek(entry.key); !s) return fail(s);
-    ahead = !(cursor->valid() && cursor->entry().key == entry.key);
+    if (const isam::Status s = cursor->seek(key_view()); !s) return fail(s);
+    ahead = !(cursor->valid() && cursor->entry().key == key_view());
     return SQLITE_OK;
   }
 
@@ -166,15 +181,17 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
         eof = true;
         return SQLITE_OK;
       }
-      const std::string& key = cursor->entry().key;
-      if (std::memcmp(key.data() + 2, ranges[range].high.data(), kStockIndexBytes) <= 0) break;
+      const std::string& at = cursor->entry().key;
+      if (at.size() == kKeyLength && std::memcmp(at.data() + 2, ranges[range].high.data(), kStockIndexBytes) <= 0)
+        break;
       if (++range == ranges.size()) {
         eof = true;
         return SQLITE_OK;
       }
       if (int rc = seek_range(); rc != SQLITE_OK) return rc;
     }
-    entry = cursor->entry();
+    std::memcpy(key.data(), cursor->entry().key.data(), kKeyLength);
+    address = cursor->entry().address;
     have_block = false;
     if (ordered) return check_order();
     return SQLITE_OK;
@@ -184,7 +201,7 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   // where a key holds a byte below the blank, and then the query fails
   // rather than give rows out of their order.
   int check_order() {
-    const std::string_view key = entry.key;
+    const std::string_view key = key_view();
     std::string now = trimmed(key.substr(2, 12));
     const std::size_t split = now.size();
     now += trimmed(key.substr(14, 8));
@@ -199,9 +216,8 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   }
 
   int load_block() {
-    if (have_block) return SQLITE_OK;
     if (int rc = ready(); rc != SQLITE_OK) return rc;
-    if (const isam::Status s = open->store->read(entry.address, block); !s) return fail(s);
+    if (const isam::Status s = open->store->read(address, block); !s) return fail(s);
     have_block = true;
     return SQLITE_OK;
   }
@@ -219,6 +235,8 @@ int x_connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
   int rc = sqlite3_declare_vtab(db, schema().c_str());
   if (rc != SQLITE_OK) return rc;
   auto table = std::make_unique<ItemTable>();
+  for (const Field* f : item_columns())
+    table->columns.push_back({f->offset, f->width, f->kind, f->offset + f->width <= kKeyLength});
   table->connection = static_cast<Connection*>(aux);
   table->db = db;
   if (argc == 4) {
@@ -446,18 +464,20 @@ int x_eof(sqlite3_vtab_cursor* base) { return static_cast<ItemCursor*>(base)->eo
 int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
   auto* c = static_cast<ItemCursor*>(base);
   // An UPDATE asks for the columns it leaves alone this way: they stay as
-  // the block holds them.
-  if (sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
-  if (column == path_column()) {
+  // the block holds them.  (Only a changing statement asks.)
+  if (c->table()->in_transaction && sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
+  const auto& columns = c->table()->columns;
+  if (static_cast<std::size_t>(column) >= columns.size()) {  // the path
     sqlite3_result_text(ctx, c->open_path.data(), static_cast<int>(c->open_path.size()), SQLITE_TRANSIENT);
     return SQLITE_OK;
   }
-  const Field& f = *item_columns()[static_cast<std::size_t>(column)];
+  const Column& f = columns[static_cast<std::size_t>(column)];
   const unsigned char* bytes;
-  if (f.offset + f.width <= kKeyLength) {
-    bytes = reinterpret_cast<const unsigned char*>(c->entry.key.data()) + f.offset;
+  if (f.in_key) {
+    bytes = reinterpret_cast<const unsigned char*>(c->key.data()) + f.offset;
   } else {
-    if (int rc = c->load_block(); rc != SQLITE_OK) return rc;
+    if (!c->have_block)
+      if (int rc = c->load_block(); rc != SQLITE_OK) return rc;
     bytes = c->block.data() + f.offset;
   }
   switch (f.kind) {
@@ -481,8 +501,8 @@ int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
 
 int x_rowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
   auto* c = static_cast<ItemCursor*>(base);
-  *rowid = c->entry.address;
-  if (c->table()->in_transaction) c->table()->keys[c->entry.address] = c->entry.key;
+  *rowid = c->address;
+  if (c->table()->in_transaction) c->table()->keys[c->address] = std::string(c->key_view());
   return SQLITE_OK;
 }
 
