@@ -3,6 +3,8 @@
 JOBS ?= $(shell nproc)
 # ccache, where the machine has it, speeds up rebuilds; nothing depends on it.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Under CI (CI=true) a compiler warning fails either build.
+WERROR := $(if $(filter true 1,$(CI)),-DINV_WERROR=ON)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
@@ -16,13 +18,13 @@ deps:
 	@bash tools/deps.sh
 
 configure: deps
-	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -g"
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) $(LAUNCHER) $(WERROR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -g"
 
 test-fast: all
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	@test -f $(ASAN_BUILD)/CMakeCache.txt || cmake -S . -B $(ASAN_BUILD) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DINV_SANITIZE=ON
+	@test -f $(ASAN_BUILD)/CMakeCache.txt || cmake -S . -B $(ASAN_BUILD) $(LAUNCHER) $(WERROR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DINV_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 

@@ -7,9 +7,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "driver/command_notes.h"
 #include "driver/console.h"
+#include "driver/help.h"
 #include "driver/period_calendar.h"
 #include "report_common/field_routines.h"
 #include "reports/reports.h"
@@ -67,6 +70,12 @@ std::string reason(const isam::Library& lib) {
   return error != 0 ? std::string(": ") + std::strerror(error) : std::string();
 }
 
+ItemKey item_key_of(std::span<const std::uint8_t> key) {
+  ItemKey copy;
+  std::copy_n(key.begin(), copy.size(), copy.begin());
+  return copy;
+}
+
 void unable_to_open(std::FILE* out) {
   write_line(out, "");
   write_line(out, "");
@@ -89,8 +98,9 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
                   const report::RunDate& run_date, const ReportFactory& make_report, bool& opened) {
   std::FILE* const out = ctx.console;
   const std::int16_t number = report_number(words);
-  if (number == 0) {
-    diagnostic(ctx.diagnostics, "-RPT needs a report number of two characters, 01 to 15");
+  const SelectionParse selection = parse_selection(words);
+  if (number == 0 || !selection.error.empty()) {
+    diagnostic(ctx.diagnostics, number == 0 ? report_number_problem(words) : selection.error);
     write_line(out, kSyntaxError);
     unable_to_open(out);
     return kExitSyntax;
@@ -118,7 +128,7 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
   ctx.current_report = number;
   WalkResult result;
   if (const std::unique_ptr<report::Report> rep = make_report(number, ctx)) {
-    result = walk(lib, fcb, ctx, *rep, run_date);
+    result = walk(lib, fcb, ctx, *rep, run_date, selection.selection);
   }
   completion(out, name);
   return (result.unreadable > 0 || result.cut_short || ctx.output_failed) ? kExitFailure : kExitOk;
@@ -127,7 +137,7 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
 }  // namespace
 
 WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, report::Report& rep,
-                const report::RunDate& run_date) {
+                const report::RunDate& run_date, const Selection& selection) {
   // The first 22 bytes of the item area are the key buffer: every find
   // writes the key it reached there, and the block read then fills the whole
   // area beginning with the same key.
@@ -140,14 +150,21 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
 
   // Position at the greatest live key not above the low key: a control
   // record, the sentinel or the low key itself -- never an item handed over.
-  std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
+  // A selection from a stock index positions below the first key that index
+  // can have; a key equal to that one is itself taken.
+  ItemKey low;
+  std::copy(kLowKey.begin(), kLowKey.end(), low.begin());
+  const ItemKey start = selection.start_key(low);
+  std::copy(start.begin(), start.end(), key.begin());
   std::array<std::uint8_t, report::kKeyLength> item_key{};
   lib.cfind(kIndexSlot, isam::kFindPosition, key, address, type, found);
+  bool at_start = found && start != low && std::equal(start.begin(), start.end(), key.begin());
   while (found) {
-    lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
+    if (!std::exchange(at_start, false)) lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
     if (!found) break;
     if (type == kSkippedType) continue;
     if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items
+    if (selection.past_range(item_key_of(key))) break;
     std::copy(key.begin(), key.end(), item_key.begin());
     std::int16_t status = 1;
     lib.crdbk(fcb, address, ctx.item, status);
@@ -159,6 +176,7 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
                                       std::to_string(address) + "); item skipped");
       continue;
     }
+    if (!selection.takes(ctx.item)) continue;
     ++result.items;
     rep.call(run_date, mode);
   }
@@ -181,6 +199,16 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
 }
 
 int run(Words words, const Console& console, const std::tm& today, const ReportFactory& make_report) {
+  if (const std::string text = self_description(words); !text.empty()) {
+    std::fwrite(text.data(), 1, text.size(), console.out);
+    if (const std::string problem = flush_console(console.out); !problem.empty()) {
+      diagnostic(console.err, "cannot write to standard output: " + problem);
+      return kExitFailure;
+    }
+    return kExitOk;
+  }
+  for (const std::string& note : command_line_notes(words, today)) diagnostic(console.err, note);
+
   report::RunContext ctx;
   ctx.console = console.out;
   ctx.diagnostics = console.err;

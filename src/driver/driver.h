@@ -1,8 +1,11 @@
 // The report run: options, database, walk over the items, completion.
 //
-// Run order:
+// Run order (a command line of --help, -h or --version alone prints that
+// text instead, help.h; notes on a doubtful command line go to standard
+// error first, command_notes.h):
 //   1. run date text (clock or "-DT"), database name ("-F" or the prompt);
-//   2. "-RPT": exactly 2 characters spelling 1 to 15, else " Syntax error";
+//   2. "-RPT": exactly 2 characters spelling 1 to 15, and the selection
+//      options usable (selection.h), else " Syntax error";
 //   3. open NAME.XXX in index slot 1 (copfx), then NAME (copfd);
 //   4. the period calendar;
 //   5. the walk: position at "12" + 20 blanks (cfind mode 2), then step
@@ -25,6 +28,7 @@
 #include <memory>
 
 #include "driver/options.h"
+#include "driver/selection.h"
 #include "isam/call_interface.h"
 #include "report_common/run_context.h"
 
@@ -53,9 +57,11 @@ struct WalkResult {
 // every readable item to `rep` and makes the finishing call when any item
 // was handed over.  An unreadable item is skipped with a diagnostic naming
 // its key on ctx.diagnostics; so is an index that cannot be read to its end
-// (the walk stops there, naming the last key it reached).
+// (the walk stops there, naming the last key it reached).  With a
+// selection only the items it takes are handed over, and a stock index range
+// is walked through the index alone (selection.h).
 WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, report::Report& rep,
-                const report::RunDate& run_date);
+                const report::RunDate& run_date, const Selection& selection = {});
 
 // The whole run over `words` (the command line after the program's name),
 // with `today` as the clock's date and `make_report` as the dispatch table.

@@ -76,15 +76,10 @@ void BlockReader::map(int fd) {
   fd_ = fd;
   base_ = static_cast<const std::uint8_t*>(base);
   size_ = static_cast<std::uint64_t>(st.st_size);
-  // Large pages where the system keeps the file in them, and a file read
-  // from the disk is then read ahead in large pages too; the file's pages are
-  // then entered in one go.  Entering an 8 MiB file kept in 4 KiB pages
-  // takes some 0.3 ms, in 2 MiB pages a tenth of that, and a walk over
-  // scattered blocks misses the address cache far less.  The header block
-  // shares a large page too, which makes the open mark's writes dearer (0.05
-  // to 0.5 ms a run instead of 0.01); keeping the first 2 MiB out of the hint
-  // made cold reads slower and warm runs no faster.  Both calls are hints:
-  // without them pages are entered as the reads first touch them.
+  // Large pages where the system keeps the file in them (a file read from
+  // the disk is then read ahead in large pages too), and the file's pages
+  // entered in one go (bench/README.md has what that saves).  Both calls are
+  // hints: without them pages are entered as the reads first touch them.
   (void)madvise(base, kLength, MADV_HUGEPAGE);
   const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
   const std::uint64_t entered = std::min<std::uint64_t>((size_ + page - 1) / page * page, kLength);

@@ -9,6 +9,7 @@
 #include "isam/call_interface.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "isam/coding.h"
@@ -24,25 +25,15 @@ struct Library::State {
   ErrorHook hook;
 
   // A step along the chain reached a new leaf: its entries name the blocks
-  // a walk reads next, so they are loaded ahead in each open record file,
-  // and so is the leaf the walk goes on to after them (`link`: the field of
-  // the chain link in that direction).
+  // a walk reads next, so they are loaded ahead in each open record file.
   void read_ahead(const core::OpenIndex& index, int link) {
     ahead_leaf = index.work_number;
-    const format::NodeView leaf(index.work, index.key_length);
-    if (!leaf.is_leaf()) return;
-    if (const std::uint16_t after = core::decode_u16(index.work.data() + link)) {
-      const std::uint64_t at = format::offset_of(after);
-      core.env->will_read(index.file.fd(), {&at, 1});
-    }
-    std::array<std::uint64_t, format::node_capacity_for(1)> offsets;
+    std::array<int, core::kFcbTableSize> fds;
     std::size_t count = 0;
-    for (int i = 0; i < leaf.usable_count(); ++i) {
-      if (const std::uint16_t address = leaf.pointer(i)) offsets[count++] = format::offset_of(address);
-    }
     for (const core::FcbEntry& f : fcbs) {
-      if (f.in_use()) core.env->will_read(f.file->file.fd(), {offsets.data(), count});
+      if (f.in_use()) fds[count++] = f.file->file.fd();
     }
+    core::read_ahead(core, index, link, {fds.data(), count});
   }
   std::uint16_t ahead_leaf = 0;
 
@@ -65,6 +56,18 @@ struct Library::State {
   }
 };
 
+namespace {
+
+// Notices as lines on a stream, each flushed at once.
+std::function<void(std::string_view)> lines_to(std::FILE* stream) {
+  return [stream](std::string_view line) {
+    std::fprintf(stream, "%.*s\n", static_cast<int>(line.size()), line.data());
+    std::fflush(stream);
+  };
+}
+
+}  // namespace
+
 NameField make_name_field(std::string_view name, std::string_view extension) {
   NameField f;
   f.fill(' ');
@@ -82,8 +85,10 @@ std::string file_name_of(const NameField& field) {
 }
 
 Library::Library() : state_(std::make_unique<State>()) {
-  state_->core.writer = true;
-  state_->core.lock_wait_ms = LibraryOptions().lock_wait_ms;
+  core::Core& core = state_->core;
+  core.writer = true;
+  core.lock_wait_ms = LibraryOptions().lock_wait_ms;
+  core.notice = lines_to(LibraryOptions().notices);
 }
 Library::Library(const LibraryOptions& options) : Library() {
   core::Core& core = state_->core;
@@ -91,7 +96,7 @@ Library::Library(const LibraryOptions& options) : Library() {
   core.writer = options.role == LibraryOptions::Role::kWriter;
   core.lock_wait_ms = options.lock_wait_ms;
   core.accept_open_mark = options.accept_open_mark;
-  core.notices = options.notices;
+  core.notice = lines_to(options.notices);
   core.write_batch_blocks = options.write_batch_blocks;
 }
 

@@ -55,6 +55,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "isam/coding.h"
@@ -142,6 +143,23 @@ class HeaderView {
   BlockView b_;
 };
 
+// The two kinds of database file.
+enum class FileKind { kIndex, kRecords };
+
+// What is wrong with a header, checked in this order: the map-block count
+// (either file), then for an index the key length, the node capacity and the
+// root (odd, at or after the data start).  The open mark is not checked.
+enum class HeaderFault { kSound, kMapBlocks, kKeyLength, kNodeCapacity, kRoot };
+inline HeaderFault header_fault(BlockView header, FileKind kind);
+
+// Why a file with this header, of `file_size` bytes (and, for an index, with
+// this root node when it could be read) cannot be opened as a sound file of
+// its kind, in words ("not an index file: ..."); empty when nothing is
+// wrong.  Beyond header_fault it also finds a file too short for its map
+// blocks, a root past the end of the file and a root holding no entries or
+// more than fit.
+std::string open_fault_words(BlockView header, FileKind kind, std::uint64_t file_size, const std::uint8_t* root);
+
 // An index node, read in place.  Entries are counted from 0 here.
 class NodeView {
  public:
@@ -167,6 +185,16 @@ class NodeView {
   BlockView b_;
   int key_length_;
 };
+
+inline HeaderFault header_fault(BlockView header, FileKind kind) {
+  const HeaderView h(header);
+  if (h.map_blocks() < 1 || h.map_blocks() > kMaxMapBlocks) return HeaderFault::kMapBlocks;
+  if (kind == FileKind::kRecords) return HeaderFault::kSound;
+  if (h.key_length() < 1 || h.key_length() > kMaxKeyLength) return HeaderFault::kKeyLength;
+  if (h.node_capacity() != node_capacity_for(h.key_length())) return HeaderFault::kNodeCapacity;
+  if ((h.root() & 1) == 0 || h.root() < h.data_start()) return HeaderFault::kRoot;
+  return HeaderFault::kSound;
+}
 
 }  // namespace format
 }  // namespace isam

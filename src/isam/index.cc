@@ -20,14 +20,6 @@ bool node_is_sound(const OpenIndex& index, const Block& node) {
 // Node numbers are odd addresses at or after the first node block.
 bool is_node_number(const OpenIndex& index, std::uint16_t n) { return (n & 1) == 1 && n >= index.data_start(); }
 
-bool header_is_sound(const HeaderView& header) {
-  int key_length = header.key_length();
-  int nb = header.map_blocks();
-  std::uint16_t root = header.root();
-  return key_length >= 1 && key_length <= kMaxKeyLength && header.node_capacity() == node_capacity_for(key_length) &&
-         nb >= 1 && nb <= kMaxMapBlocks && (root & 1) == 1 && root >= header.data_start();
-}
-
 }  // namespace
 
 void ChainGuard::restart(int direction, std::uint16_t from) {
@@ -73,8 +65,10 @@ std::unique_ptr<OpenIndex> opfile(Core& core, std::string_view name) {
   if (!index) return nullptr;
   Block& header = core.header;
   const HeaderView fields(header);
-  if (!index->file.read(core, kHeaderAddress, header.data()) || !header_is_sound(fields)) {
+  if (!index->file.read(core, kHeaderAddress, header.data()) ||
+      header_fault(header, FileKind::kIndex) != HeaderFault::kSound) {
     core.code = kHeaderRead;
+    describe_open_fault(core, index->file, FileKind::kIndex, nullptr);
     return nullptr;
   }
   index->root = fields.root();
@@ -92,6 +86,7 @@ std::unique_ptr<OpenIndex> opfile(Core& core, std::string_view name) {
   ok = ok && load_map(core, index->file, index->map, kFirstMapAddress);
   if (!ok) {
     core.code = kHeaderRead;
+    describe_open_fault(core, index->file, FileKind::kIndex, index->work.data());
     return nullptr;
   }
   // The mark is set last, so that an open that fails changes nothing.
@@ -334,19 +329,19 @@ bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::u
   return find(core, index, kFindPosition, key, address, type);
 }
 
-void dump_node(const Core& core, const OpenIndex& index) {
-  const Block& w = index.work;
-  std::fprintf(core.out, "\nNode: %4d", index.work_number);
-  std::fprintf(core.out, "\tlflag: %02x %6d %6d %6d", w[kNodeFlag], decode_u16(w.data() + kNodeNext),
-               decode_u16(w.data() + kNodePrevious), w[kNodeCount]);
-  int count = std::min<int>(w[kNodeCount], index.capacity);
-  for (int pos = 1; pos <= count; ++pos) {
-    const std::uint8_t* e = w.data() + kNodeEntries + (pos - 1) * index.entry_size();
-    std::fprintf(core.out, "\n\t%6d%5d", static_cast<std::int16_t>(decode_u16(e + index.key_length + 1)),
-                 e[index.key_length]);
-    std::fputc('\t', core.out);
-    std::fwrite(e, 1, index.key_length, core.out);
+void read_ahead(Core& core, const OpenIndex& index, int link, std::span<const int> record_files) {
+  const NodeView leaf(index.work, index.key_length);
+  if (!leaf.is_leaf()) return;
+  if (const std::uint16_t after = decode_u16(index.work.data() + link)) {
+    const std::uint64_t at = offset_of(after);
+    core.env->will_read(index.file.fd(), {&at, 1});
   }
+  std::array<std::uint64_t, node_capacity_for(1)> offsets;
+  std::size_t count = 0;
+  for (int i = 0; i < leaf.usable_count(); ++i) {
+    if (const std::uint16_t address = leaf.pointer(i)) offsets[count++] = offset_of(address);
+  }
+  for (const int fd : record_files) core.env->will_read(fd, {offsets.data(), count});
 }
 
 }  // namespace isam::core

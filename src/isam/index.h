@@ -140,8 +140,11 @@ bool find(Core& core, OpenIndex& index, int mode, std::span<std::uint8_t> key, s
 // The first real key (after the sentinel) and the last key.
 bool find_first(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type);
 bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& address, std::uint8_t& type);
-// Prints the work node (a diagnostic).
-void dump_node(const Core& core, const OpenIndex& index);
+// A step along the chain reached a new leaf, now the work node: its entries
+// name the record blocks a walk reads next, so they are loaded ahead in
+// each of `record_files` (descriptors), and so is the leaf the walk goes on
+// to after it (`link`: the field of the chain link in that direction).
+void read_ahead(Core& core, const OpenIndex& index, int link, std::span<const int> record_files);
 
 // ---- insertion.cc ----
 

@@ -193,10 +193,10 @@ bool addkey(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std
     core.code = kTooDeep;
     return false;
   }
+  // The search leaves the work node at the end of the path it recorded; a
+  // work node elsewhere means the index is not what the format allows.
   if (index.work_number != index.path[index.level]) {
-    std::fprintf(core.out, "\nfind level error: %d %d %d %p %p %d", index.work_number, index.level,
-                 index.path[index.level], static_cast<const void*>(&index), static_cast<const void*>(&index.cache),
-                 index.cache[0].node);
+    core.code = kIoFailed;
     return false;
   }
   std::uint8_t* located = index.current();

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "isam/record_file.h"
+#include "isam/store_files.h"
 
 namespace isam::core {
 namespace {
@@ -174,6 +175,7 @@ bool Journal::read(Core& core, int id, std::uint32_t n, std::uint8_t* out) {
   if (straddles_waiting(id, n) && !flush(core)) return false;
   ssize_t got = read_upto(env_, files_[id].fd, out, kBlockSize, format::offset_of(n));
   if (got == kBlockSize) return true;
+  core.past_end = got >= 0;
   core.system_error = got < 0 ? errno : EIO;
   core.code = kIoFailed;
   return false;
@@ -292,14 +294,13 @@ bool Journal::rollback(Core& core) {
 }
 
 std::string journal_path_for(std::string_view name, std::string& file) {
-  std::string path(name);
-  if (!path.empty() && path.back() == '.') path.pop_back();
   std::error_code ec;
+  const std::filesystem::path path(file_of_built_name(name));
   std::filesystem::path absolute = std::filesystem::absolute(path, ec);
   if (ec) absolute = path;
   file = absolute.filename().string();
-  std::string stem = file.substr(0, file.find('.'));
-  return (absolute.parent_path() / (stem + ".JNL")).string();
+  const std::filesystem::path store(journal_name_of(store_of_built_name(name)));
+  return (absolute.parent_path() / store.filename()).string();
 }
 
 namespace {
@@ -310,15 +311,9 @@ enum class Owner { kGone, kCommitted, kStillThere };
 // open as `fd` to let go of it.  kCommitted when the journal was removed
 // meanwhile: its change stands.
 Owner wait_for_owner(Core& core, int fd, const std::string& path) {
-  constexpr int kStep = 20;
-  Env& env = *core.env;
-  for (int waited = 0; env.lock(fd, Env::kExclusive) != 0; waited += kStep) {
-    if ((errno != EWOULDBLOCK && errno != EAGAIN) || waited >= core.lock_wait_ms) {
-      core.system_error = errno == EAGAIN ? EWOULDBLOCK : errno;
-      core.code = kOpenFailed;
-      return Owner::kStillThere;
-    }
-    env.pause(kStep);
+  if (!wait_for_lock(core, fd, Env::kExclusive)) {
+    if (core.system_error == EAGAIN) core.system_error = EWOULDBLOCK;
+    return Owner::kStillThere;
   }
   struct stat held {
   }, named{};

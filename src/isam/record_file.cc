@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "isam/coding.h"
+#include "isam/store_files.h"
 
 namespace isam::core {
 namespace {
@@ -18,8 +19,7 @@ namespace {
 // with a zero byte in it denotes no file.
 std::optional<std::string> path_of(std::string_view name) {
   if (name.find('\0') != std::string_view::npos) return std::nullopt;
-  std::string path(name);
-  if (!path.empty() && path.back() == '.') path.pop_back();
+  std::string path(file_of_built_name(name));
   if (path.empty()) return std::nullopt;
   return path;
 }
@@ -48,7 +48,9 @@ bool allocatable(std::uint16_t map_address, int bit, std::uint16_t data_start) {
 
 }  // namespace
 
-int BlockFile::open_existing(Env& env, std::string_view name) { return open_path(env, name, O_RDWR); }
+int BlockFile::open_existing(Env& env, std::string_view name, bool for_writing) {
+  return open_path(env, name, for_writing ? O_RDWR : O_RDONLY);
+}
 
 int BlockFile::create_exclusive(Env& env, std::string_view name) {
   return open_path(env, name, O_RDWR | O_CREAT | O_EXCL);
@@ -66,6 +68,7 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason,
               std::optional<ssize_t> first = std::nullopt) {
   std::size_t done = 0;
   int reason = EBADF;
+  bool at_end = false;
   if (n != 0 && fd >= 0) {
     off_t offset = static_cast<off_t>(offset_of(n));
     reason = short_reason;
@@ -73,11 +76,13 @@ bool transfer(Core& core, int fd, std::uint32_t n, Move move, int short_reason,
       ssize_t moved = first ? *std::exchange(first, std::nullopt) : move(fd, done, offset + static_cast<off_t>(done));
       if (moved < 0 && errno == EINTR) continue;
       if (moved < 0) reason = errno;
+      at_end = moved == 0;
       if (moved <= 0) break;
       done += static_cast<std::size_t>(moved);
     }
   }
   if (done == kBlockSize) return true;
+  core.past_end = at_end && short_reason == EIO;
   core.system_error = reason;
   core.code = kIoFailed;
   return false;
@@ -206,10 +211,10 @@ std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t 
 }
 
 std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const FreeMap& map, std::uint16_t data_start,
-                                        std::uint32_t enough) {
+                                        std::uint32_t enough, bool from_first) {
   std::uint32_t found = 0;
   Block other;
-  std::uint16_t first = map.address == 0 ? kFirstMapAddress : map.address;
+  std::uint16_t first = map.address == 0 || from_first ? kFirstMapAddress : map.address;
   for (std::uint16_t b = first; b < allocation_limit(data_start) && found < enough; b += 2) {
     FreeMap view;
     if (b == map.address) {
@@ -276,15 +281,19 @@ bool left_by_the_dead(Core& core, BlockFile& file) {
 
 bool set_open_mark(Core& core, BlockFile& file) {
   Block& header = core.header;
+  if (file.read_only) {
+    // Nothing can be written: the file is read as it stands.
+    file.keeps_mark = true;
+    return true;
+  }
   if (HeaderView(header).open_mark() != 0) {
     core.code = kWasOpen;
     if (core.writer && !core.accept_open_mark) return false;
     if (!core.writer) {
       if (!core.warned_open_mark && left_by_the_dead(core, file)) {
-        std::fprintf(core.notices,
-                     "warning: the database was not closed by the last program that used it (its open mark is "
-                     "set); it is read as it stands\n");
-        std::fflush(core.notices);
+        core.tell(
+            "warning: the database was not closed by the last program that used it (its open mark is set); it is "
+            "read as it stands");
       }
       core.warned_open_mark = true;
       file.keeps_mark = true;
@@ -301,24 +310,6 @@ bool set_open_mark(Core& core, BlockFile& file) {
 }
 
 namespace {
-
-// Takes the lock of the kind the library's role asks for, trying again
-// until core.lock_wait_ms have passed.
-bool take_lock(Core& core, int fd, Env::LockKind kind) {
-  constexpr int kStep = 20;
-  for (int waited = 0;; waited += kStep) {
-    if (core.env->lock(fd, kind) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EAGAIN) break;
-    if (waited >= core.lock_wait_ms) {
-      errno = EWOULDBLOCK;
-      break;
-    }
-    core.env->pause(kStep);
-  }
-  core.system_error = errno;
-  core.code = kOpenFailed;
-  return false;
-}
 
 bool journal_exists(Env& env, const std::string& path) {
   int fd = env.open(path.c_str(), O_RDONLY, 0);
@@ -344,18 +335,57 @@ Journal& journal_of(Core& core, const std::string& path) {
 
 }  // namespace
 
+bool wait_for_lock(Core& core, int fd, Env::LockKind kind) {
+  constexpr int kStep = 20;
+  constexpr int kTellAfter = 1000;
+  for (int waited = 0;; waited += kStep) {
+    if (core.env->lock(fd, kind) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EAGAIN) break;
+    if (waited >= core.lock_wait_ms) {
+      errno = EWOULDBLOCK;
+      break;
+    }
+    if (core.stop && core.stop()) {
+      errno = EINTR;
+      break;
+    }
+    if (waited >= kTellAfter && !core.told_wait) {
+      core.told_wait = true;
+      if (core.on_wait) core.on_wait();
+    }
+    core.env->pause(kStep);
+  }
+  core.system_error = errno;
+  core.code = kOpenFailed;
+  return false;
+}
+
 bool open_database_file(Core& core, std::string_view name, BlockFile& file) {
   core.code = kNoError;
   int fd = BlockFile::open_existing(*core.env, name);
+  bool read_only = false;
+  if (fd < 0 && !core.writer && core.allow_read_only && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    const int refused = errno;
+    fd = BlockFile::open_existing(*core.env, name, false);
+    if (fd >= 0) {
+      read_only = true;
+      core.tell(std::string(file_of_built_name(name)) + ": cannot be opened for writing (" +
+                (refused == EROFS ? "a read-only file system" : "permission denied") +
+                "); it is read as it stands, its open mark left as it is");
+    } else {
+      errno = refused;
+    }
+  }
   if (fd < 0) {
     core.system_error = errno;
     core.code = kOpenFailed;
     return false;
   }
   file.adopt(*core.env, fd);
+  file.read_only = read_only;
   std::string own_name;
   const std::string journal = journal_path_for(name, own_name);
-  if (!take_lock(core, fd, core.writer ? Env::kExclusive : Env::kShared)) {
+  if (!wait_for_lock(core, fd, core.writer ? Env::kExclusive : Env::kShared)) {
     file.close();
     return false;
   }
@@ -366,16 +396,14 @@ bool open_database_file(Core& core, std::string_view name, BlockFile& file) {
   if (!live && journal_exists(*core.env, journal)) {
     // Only a program that holds the database alone may put it back.
     bool rolled_back = false;
-    if ((!core.writer && !take_lock(core, fd, Env::kExclusive)) || !recover(core, journal, rolled_back) ||
-        (!core.writer && !take_lock(core, fd, Env::kShared))) {
+    if ((!core.writer && !wait_for_lock(core, fd, Env::kExclusive)) || !recover(core, journal, rolled_back) ||
+        (!core.writer && !wait_for_lock(core, fd, Env::kShared))) {
+      if (core.detail.empty() && core.system_error != EWOULDBLOCK && core.system_error != EINTR)
+        core.detail = "a change that was cut short (journal " + journal + ") could not be rolled back";
       file.close();
       return false;
     }
-    if (rolled_back) {
-      std::fprintf(core.notices, "%s: a change that was cut short was rolled back (journal %s)\n", own_name.c_str(),
-                   journal.c_str());
-      std::fflush(core.notices);
-    }
+    if (rolled_back) core.tell(own_name + ": a change that was cut short was rolled back (journal " + journal + ")");
   }
   if (core.writer) {
     Journal& j = journal_of(core, journal);
@@ -404,15 +432,16 @@ std::unique_ptr<RecordFile> opfild(Core& core, std::string_view name) {
   auto rf = open_file_record<RecordFile>(core, name);
   if (!rf) return nullptr;
   BlockFile& file = rf->file;
-  std::uint16_t nb = 0;
-  if (file.read(core, kHeaderAddress, core.header.data())) nb = HeaderView(core.header).map_blocks();
-  if (nb < 1 || nb > kMaxMapBlocks) {
+  if (!file.read(core, kHeaderAddress, core.header.data()) ||
+      header_fault(core.header, FileKind::kRecords) != HeaderFault::kSound) {
     core.code = kHeaderRead;
+    describe_open_fault(core, file, FileKind::kRecords, nullptr);
     return nullptr;
   }
-  rf->data_start = data_start_for(nb);
+  rf->data_start = HeaderView(core.header).data_start();
   if (!load_map(core, file, rf->map, kFirstMapAddress)) {
     core.code = kHeaderRead;
+    describe_open_fault(core, file, FileKind::kRecords, nullptr);
     return nullptr;
   }
   // The mark is set last, so that an open that fails changes nothing.
@@ -426,6 +455,30 @@ bool wrblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<const
 }
 
 std::uint16_t finddp(Core& core, RecordFile& file) { return allocate(core, file.file, file.map, file.data_start); }
+
+std::uint16_t allocate_anywhere(Core& core, RecordFile& file) {
+  const bool from_first = file.map.address == kFirstMapAddress;
+  if (const std::uint16_t address = finddp(core, file)) return address;
+  if (from_first || !load_map(core, file.file, file.map, kFirstMapAddress)) return 0;
+  core.code = kNoError;
+  return finddp(core, file);
+}
+
+void describe_open_fault(Core& core, const BlockFile& file, FileKind kind, const std::uint8_t* root) {
+  const off_t size = file.is_open() ? file.env().file_size(file.fd()) : -1;
+  if (size < 0) return;
+  const std::int16_t code = core.code;
+  const int error = core.system_error;
+  if (static_cast<std::uint64_t>(size) < kBlockSize) {
+    core.detail = "too short to hold a header (" + std::to_string(size) + " bytes)";
+    return;
+  }
+  Block header{};
+  if (file.read(core, kHeaderAddress, header.data()))
+    core.detail = open_fault_words(header, kind, static_cast<std::uint64_t>(size), root);
+  core.code = code;
+  core.system_error = error;
+}
 
 namespace {
 

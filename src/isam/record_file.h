@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -36,28 +37,52 @@ namespace isam::core {
 
 using namespace isam::format;
 
-// State that every open file of one library shares: the core error code,
-// the header buffer used by open, close and create, the scratch node of the
-// index writer, and where the core's own diagnostics go.
+// State that every open file of one library (or one store) shares: the
+// core error code, the header buffer used by open, close and create, the
+// scratch node of the index writer, and where notices go.  Nothing in the
+// core is process-wide: two Cores, each with its own Env, may be used from
+// two threads at once.
 struct Core {
   std::int16_t code = kNoError;
   // errno of the latest failed system call on a database file (0: none).
   int system_error = 0;
-  Env* env = &Env::system();
+  // What an open found wrong with a file, in words (set with code 5 when
+  // the header or root is not what the format allows; empty otherwise).
+  std::string detail;
+  // Whether the latest failed read ended at the end of its file (the file
+  // is shorter than the block asked for: cut short, not a device failure;
+  // system_error still says EIO, as the read call would).
+  bool past_end = false;
+  // The core's own Env, used unless `env` is pointed at another one (which
+  // must then outlive the core).
+  Env own_env;
+  Env* env = &own_env;
   // A writer journals its changes and locks the database exclusively; a
   // reader locks it shared and writes nothing but its open mark.
   bool writer = false;
   // A writer may open files whose open mark is set (after a clean check).
   bool accept_open_mark = false;
+  // A reader that may not open a file for writing (EACCES, EPERM, EROFS)
+  // opens it read-only and neither sets nor clears its open mark.
+  bool allow_read_only = false;
   int lock_wait_ms = 0;
   int write_batch_blocks = 512;
-  // Where notices go: a rolled-back journal, a file found marked open.
-  std::FILE* notices = stderr;
+  // Notices, one line each without its newline: a rolled-back journal, a
+  // file found marked open, a file read read-only.
+  std::function<void(std::string_view)> notice;
+  // Called once (per `told_wait`) when a lock wait has lasted a second.
+  std::function<void()> on_wait;
+  bool told_wait = false;
+  // Polled while waiting for a lock: true gives up at once (EINTR).
+  std::function<bool()> stop;
   bool warned_open_mark = false;
   std::vector<std::unique_ptr<Journal>> journals;
   Block header{};
   Block scratch{};
-  std::FILE* out = stdout;
+
+  void tell(std::string_view line) const {
+    if (notice) notice(line);
+  }
 };
 
 // An open file addressed in 256-byte blocks, through the library's Env.
@@ -75,7 +100,7 @@ class BlockFile {
   // exclusively (owner read/write): a descriptor, or -1 (errno set).
   // `name` is a built file name; a trailing "." (blank extension) names the
   // file without extension.
-  static int open_existing(Env& env, std::string_view name);
+  static int open_existing(Env& env, std::string_view name, bool for_writing = true);
   static int create_exclusive(Env& env, std::string_view name);
 
   // Unguarded transfers of exactly 256 bytes at address n; code 3 when the
@@ -99,6 +124,8 @@ class BlockFile {
   Journal* journal() const { return journal_; }
   // A reader that found the open mark set leaves it as it found it.
   bool keeps_mark = false;
+  // Opened for reading only (see Core::allow_read_only): no mark is set.
+  bool read_only = false;
   bool is_open() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   Env& env() const { return *env_; }
@@ -108,6 +135,7 @@ class BlockFile {
     env_ = &env;
     fd_ = fd;
     wrote_ = false;
+    read_only = false;
   }
 
  private:
@@ -118,7 +146,7 @@ class BlockFile {
   // `move` would have after that call.
   bool read_on(Core& core, std::uint32_t n, std::uint8_t* buffer, ssize_t first) const;
 
-  Env* env_ = &Env::system();
+  Env* env_ = nullptr;
   int fd_ = -1;
   bool wrote_ = false;
   Journal* journal_ = nullptr;
@@ -145,11 +173,12 @@ bool load_map(Core& core, BlockFile& file, FreeMap& map, std::uint16_t address);
 // and returns its address; 0 when none is left (code 3 after the last map
 // block, no code when the held block already lies past it).
 std::uint16_t allocate(Core& core, BlockFile& file, FreeMap& map, std::uint16_t data_start);
-// Counts the blocks that `allocate` could still hand out, stopping once
-// `enough` are found.  Reads later map blocks without disturbing the held
+// Counts the blocks that `allocate` could still hand out (from the first map
+// block on when `from_first`: what allocate_anywhere could), stopping once
+// `enough` are found.  Reads other map blocks without disturbing the held
 // one.  Empty on a failed read (code 3).
 std::optional<std::uint32_t> count_free(Core& core, const BlockFile& file, const FreeMap& map, std::uint16_t data_start,
-                                        std::uint32_t enough);
+                                        std::uint32_t enough, bool from_first = false);
 
 // Writes a new database file of nb + 2 blocks: `header` at address 1 (nb
 // taken from it), the first map block at 3 with bits 0 .. used_bits - 1 set,
@@ -168,11 +197,24 @@ bool set_open_mark(Core& core, BlockFile& file);
 // write it (code 6), flush again.
 bool clear_open_mark(Core& core, BlockFile& file);
 
+// Takes a lock of `kind` on fd, trying again every 20 ms until
+// core.lock_wait_ms have passed; tells core.on_wait once when the wait has
+// lasted a second, and gives up at once when core.stop asks for it.  The one
+// lock wait of the library.  False (code 9) with core.system_error
+// EWOULDBLOCK after the wait, EINTR after a stop, or the lock call's errno.
+bool wait_for_lock(Core& core, int fd, Env::LockKind kind);
+
 // The first steps of every open: clear the code, open the existing file
-// (code 9), lock it (shared for a reader, exclusive for a writer, waiting at
-// most core.lock_wait_ms; code 9 with EWOULDBLOCK), roll a hot journal back
-// (code 9 when that fails) and, for a writer, attach the file to its journal.
+// (code 9; read-only where core.allow_read_only lets a reader), lock it
+// (shared for a reader, exclusive for a writer: see wait_for_lock), roll a
+// hot journal back (code 9 when that fails) and, for a writer, attach the
+// file to its journal.
 bool open_database_file(Core& core, std::string_view name, BlockFile& file);
+
+// Puts into core.detail why an open of `file` found it unsound (see
+// format::open_fault_words; the header is read afresh).  Leaves it empty
+// when the file looks sound or cannot be read at all.
+void describe_open_fault(Core& core, const BlockFile& file, FileKind kind, const std::uint8_t* root);
 
 // open_database_file, then allocate the file's record (code 8), which takes
 // the file over.
@@ -218,6 +260,11 @@ inline bool rdblkd(Core& core, RecordFile& file, std::uint16_t address, std::spa
 bool wrblkd(Core& core, RecordFile& file, std::uint16_t address, std::span<const std::uint8_t, kBlockSize> in);
 // Allocates a data block (see `allocate`).
 std::uint16_t finddp(Core& core, RecordFile& file);
+// Allocates a data block anywhere in the map: from the held map block on
+// and, when none is left there, once more from the first map block, where
+// blocks given back before the held one may be free.  0 when the map is
+// full (code 3).
+std::uint16_t allocate_anywhere(Core& core, RecordFile& file);
 // Sets (used) or clears the block's map bit.  Refuses address 0 and
 // addresses beyond the last map block.
 bool set_map_bit(Core& core, RecordFile& file, std::uint16_t address, bool used);

@@ -22,7 +22,14 @@
 //
 // Errors never throw: every call returns a Status, which carries a kind, the
 // file it concerns, the errno (0 when no system call failed) and the words
-// a message is made of.
+// a message is made of: what failed and why ("cannot open: no such file",
+// "cannot write block 17: the disk is full (No space left on device)").
+//
+// Keys: find, remove and add_key take keys of at most key_length() bytes and
+// pad shorter ones with blanks (keys are blank-padded text); a cursor's seek
+// pads with zero bytes, so that a prefix seeks to the first key that starts
+// with it.  The all-zero key is the index's sentinel (see index.h): it is
+// never added, found or shown.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +40,10 @@
 #include <string_view>
 
 #include "isam/codes.h"
+#include "isam/control_format.h"
 #include "isam/env.h"
 #include "isam/file_format.h"
+#include "isam/store_files.h"
 
 namespace isam {
 
@@ -130,6 +139,12 @@ class Cursor {
   const Entry& entry() const { return entry_; }
 
  private:
+  // Takes the result of a core search as the cursor's place.
+  Status settle(bool found, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type);
+  // Brings the store's index back to this cursor's entry when another
+  // cursor or call moved it; `found`: whether that entry is still live.
+  Status reseek(bool& found, bool& below);
+
   Store& store_;
   Entry entry_;
   bool valid_ = false;
@@ -137,9 +152,10 @@ class Cursor {
 };
 
 // The page-header texts of a store, kept in its control records (see
-// store.cc): two sides of six 24-character lines.
+// control_format.h): two sides of six 24-character lines.  Only a store of
+// 22-byte keys has them.
 enum class HeadingSide { kRight, kLeft };
-inline constexpr int kHeadingBytes = 144;
+inline constexpr int kHeadingBytes = control::kHeadingLength;
 
 class Store {
  public:
@@ -147,7 +163,8 @@ class Store {
   // blocks and index nodes.  Refuses when either file exists; leaves nothing
   // behind on failure.
   static Status create(std::string_view path, std::uint16_t capacity, int key_length);
-  // Opens a store; `store` is null on failure.
+  // Opens a store; `store` is null on failure.  Both files are opened (the
+  // index first) with their open marks set, or neither.
   static Status open(std::string_view path, const StoreOptions& options, std::unique_ptr<Store>& store);
 
   // A reader closes (clearing its marks); a writer that was neither
@@ -179,8 +196,9 @@ class Store {
   Status add_key(std::string_view key, std::uint16_t address, std::uint8_t type);
   // Marks the key deleted and gives its block back.
   Status remove(std::string_view key);
-  // Record blocks and index nodes the maps could still hand out (counting
-  // stops at `enough`).
+  // Record blocks (anywhere in the map, as add finds them) and index nodes
+  // (from the node map's held block on, as a split takes them) the maps
+  // could still hand out; counting stops at `enough`.
   Status free_counts(std::uint32_t& blocks, std::uint32_t& nodes, std::uint32_t enough = 0xFFFFFFFF);
 
   // The heading text of one side (all blanks when its record is missing),

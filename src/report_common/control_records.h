@@ -1,11 +1,7 @@
 // The control records: the two page-header texts, kept in the database beside
-// the items.  Their keys sort before every item key ("12..."):
-//   "001600" + 16 blanks   right heading text
-//   "001601" + 16 blanks   left heading text
-// A control record is found only by its exact 22-character key.  Its text
-// starts at record offset 22, directly after the key: six lines of 24
-// characters, 144 in all.  The item layout does not apply to the rest of the
-// block.
+// the items.  Their layout (keys, offset and size of the text) is the
+// library's (isam/control_format.h); this adds the report side's names and
+// builders.
 #pragma once
 
 #include <algorithm>
@@ -13,24 +9,25 @@
 #include <span>
 #include <string_view>
 
+#include "isam/control_format.h"
 #include "report_common/item_record.h"
 
 namespace report::control {
 
 enum class Heading { kRight, kLeft };
 
-inline constexpr std::string_view kRightHeadingKey = "001600                ";
-inline constexpr std::string_view kLeftHeadingKey = "001601                ";
+inline constexpr std::string_view kRightHeadingKey = isam::control::kRightHeadingKey;
+inline constexpr std::string_view kLeftHeadingKey = isam::control::kLeftHeadingKey;
 static_assert(kRightHeadingKey.size() == kKeyLength && kLeftHeadingKey.size() == kKeyLength);
 
 constexpr std::string_view heading_key(Heading side) {
   return side == Heading::kRight ? kRightHeadingKey : kLeftHeadingKey;
 }
 
-inline constexpr int kHeadingLines = 6;
-inline constexpr int kHeadingLineWidth = 24;
-inline constexpr int kHeadingLength = kHeadingLines * kHeadingLineWidth;
-inline constexpr int kHeadingOffset = kKeyLength;  // the text follows the key
+inline constexpr int kHeadingLines = isam::control::kHeadingLines;
+inline constexpr int kHeadingLineWidth = isam::control::kHeadingLineWidth;
+inline constexpr int kHeadingLength = isam::control::kHeadingLength;
+inline constexpr int kHeadingOffset = isam::control::kHeadingOffset;
 static_assert(kHeadingOffset + kHeadingLength <= kItemSize);
 
 using HeadingText = std::array<char, kHeadingLength>;

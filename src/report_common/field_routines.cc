@@ -204,6 +204,8 @@ void int_to_text(std::int16_t value, std::span<char> dst, int length) {
   const int tail = std::min(length, static_cast<int>(text.size()));
   if (value < 0) end[std::max(length - count - 1, 0) - length] = '-';
   fill_bytes(dst.data(), ' ', static_cast<std::size_t>(length - tail));
+  // At most the buffer's 16 bytes (said so that the compiler sees it too).
+  if (tail < 0 || tail > static_cast<int>(text.size())) __builtin_unreachable();
   copy_bytes(dst.data() + (length - tail), end - tail, static_cast<std::size_t>(tail));
 }
 
@@ -300,7 +302,8 @@ void real_to_text(float value, std::span<char> dst, int width, int decimals) {
     copy_bytes(dst.data(), work + (end - width), static_cast<std::size_t>(width));
   } else {
     fill_bytes(dst.data(), ' ', static_cast<std::size_t>(width - end));
-    copy_bytes(dst.data() + (width - end), work, static_cast<std::size_t>(end));
+    // The digits and the point: 9 to 14 positions.
+    copy_two_words<std::uint64_t>(dst.data() + (width - end), work, static_cast<std::size_t>(end));
   }
 }
 

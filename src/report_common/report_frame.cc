@@ -26,15 +26,10 @@ constexpr std::string_view kBanner = "K O R V A N E     I N V E N T O R Y";
 // file.  Echo lines are never for a split record: a line is echoed after
 // its record is buffered, so only records that went whole are waiting.
 constexpr std::size_t kFlushThreshold = 256 * 1024;
-// The written part of a new file is sent to the disk in steps of this size.
-//
-// When a file is renamed over another, the file system allocates its blocks
-// and starts writing it to the disk (so that after a crash the name shows
-// the old contents or the new, whole), and it releases the replaced file's
-// blocks, which on some disks waits for those writes.  Writing back as the
-// report goes spreads that work over the run instead of waiting for it at
-// the end: 1 to 2 ms less on a 5 MB listing.  The blocks are allocated
-// before the rename either way, so the crash guarantee stays as it was.
+// The written part of a new file is sent to the disk in steps of this size,
+// so that the write-back a rename over the old file starts is spread over
+// the run (bench/README.md).  The blocks are allocated before the rename
+// either way, so the crash guarantee stays as it was.
 constexpr std::size_t kWriteBackStep = 1024 * 1024;
 
 void place(LineBuffer& line, int column, std::string_view text) {

@@ -9,6 +9,20 @@ const CatalogueEntry* find_catalogue_entry(int number) {
   return &kCatalogue[number - 1];
 }
 
+std::string display_title(const CatalogueEntry& entry) {
+  if (entry.comma_separated()) return "export file " + std::string(entry.file_name);
+  std::string words;
+  for (const char c : entry.title) {
+    if (c == ' ' || c == '-') {
+      if (!words.empty() && words.back() != ' ') words += ' ';
+    } else {
+      words += c;
+    }
+  }
+  if (!words.empty() && words.back() == ' ') words.pop_back();
+  return words;
+}
+
 std::string reports_printing_unquoted(const Field& field) {
   std::vector<int> numbers;
   for (const CatalogueEntry& e : kCatalogue)

@@ -152,6 +152,11 @@ constexpr const CatalogueEntry& catalogue_entry(int number) { return kCatalogue.
 // The entry of report `number`, or null when it is not 1 to 15.
 const CatalogueEntry* find_catalogue_entry(int number);
 
+// The title for people: a listing's title without its rule hyphens and with
+// single blanks ("Sales & VALUE by Vendor"); for an export, "export file" and
+// its file name.
+std::string display_title(const CatalogueEntry& entry);
+
 // The reports that print the item text field `field` unquoted, in words:
 // "2", "6 and 15", "2, 6 and 15"; empty when none does.
 std::string reports_printing_unquoted(const Field& field);

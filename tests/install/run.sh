@@ -3,7 +3,7 @@
 # is there and that the manual pages format without a warning, then builds a
 # small program against the installed library twice -- through
 # find_package(invisam CONFIG) and through pkg-config -- and has each count the
-# items of a sample store made by the installed invdb.
+# items of a sample store made by the installed invdb, opened by its path.
 #   run.sh CMAKE BUILD_DIR CXX
 # Exits 77 (skipped) when pkg-config is missing.
 set -euo pipefail
@@ -16,9 +16,14 @@ prefix=$work/prefix
 fail() { echo "install test: $*" >&2; exit 1; }
 
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/invreport bin/invdb bin/invrender include/invisam/isam/call_interface.h share/man/man1/invreport.1 \
-  share/man/man1/invdb.1 share/man/man1/invrender.1 share/bash-completion/completions/invdb; do
+for f in bin/invreport bin/invdb bin/invrender include/invisam/isam/store.h share/man/man1/invreport.1 \
+  share/man/man1/invdb.1 share/man/man1/invrender.1 share/bash-completion/completions/invdb \
+  share/bash-completion/completions/invreport share/bash-completion/completions/invrender; do
   [[ -e $prefix/$f ]] || fail "$f was not installed"
+done
+# The headers are the store API and what it needs, none of the core's.
+for f in call_interface.h record_file.h index.h journal.h block_reader.h; do
+  [[ ! -e $prefix/include/invisam/isam/$f ]] || fail "the core's header $f was installed"
 done
 lib=$(find "$prefix" -name libinvisam.a)
 pc=$(find "$prefix" -name invisam.pc)
@@ -29,14 +34,30 @@ for page in "$prefix"/share/man/man1/*.1; do
   [[ -z $warnings ]] || fail "$page: $warnings"
 done
 
+# Each manual page points to the other programs.
+for page in invreport invdb invrender; do
+  for other in invreport invdb invrender; do
+    [[ $page == "$other" ]] && continue
+    sed -n '/^\.SH SEE ALSO/,$p' "$prefix/share/man/man1/$page.1" | grep -q "^\.BR $other (1)" ||
+      fail "$page.1 does not name $other in SEE ALSO"
+  done
+done
+
 # The completion offers the sub-commands, then a command's options.
 completions=$(bash -c 'source "$1"; COMP_WORDS=(invdb s); COMP_CWORD=1; _invdb; echo "${COMPREPLY[*]}"
   COMP_WORDS=(invdb stat X --); COMP_CWORD=3; _invdb; echo "${COMPREPLY[*]}"' _ \
   "$prefix/share/bash-completion/completions/invdb")
-[[ $completions == $'sample stat\n--json --help' ]] || fail "completion offered: $completions"
+[[ $completions == $'sample show stat\n--json --help' ]] || fail "completion offered: $completions"
 
 mkdir "$work/store"
 (cd "$work/store" && "$prefix/bin/invdb" sample STOCK --items 123 --seed 5 >/dev/null)
+
+# Each installed completion stands alone: databases by the name the programs
+# take, report numbers from the installed invreport.
+completions=$(cd "$work/store" && bash -c 'source "$1"; COMP_WORDS=(invreport -F S); COMP_CWORD=2; _invreport
+  echo "${COMPREPLY[*]}"; COMP_WORDS=("$2" -RPT 1); COMP_CWORD=2; _invreport; echo "${#COMPREPLY[@]}"' _ \
+  "$prefix/share/bash-completion/completions/invreport" "$prefix/bin/invreport")
+[[ $completions == $'STOCK\n6' ]] || fail "invreport completion offered: $completions"
 
 "$cmake" -S "$here/consumer" -B "$work/by-cmake" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$prefix" \
   >"$work/log" 2>&1 || { cat "$work/log"; fail "find_package(invisam) failed"; }
@@ -48,7 +69,7 @@ export PKG_CONFIG_PATH=${pc%/*}
   fail "the pkg-config build failed"
 
 for program in "$work/by-cmake/count_items" "$work/by-pkg-config"; do
-  count=$(cd "$work/store" && "$program" STOCK) || fail "$program failed"
+  count=$("$program" "$work/store/STOCK") || fail "$program failed"
   [[ $count == 123 ]] || fail "$program counted $count items, not 123"
 done
 echo "installed, built twice, counted 123 items twice"

@@ -42,7 +42,7 @@ TEST(InvdbCommandLine, ExitStatusOfEveryKindOfCommandLine) {
       {{"import", "DB"}, 2, "FILE is required"},
       {{"delete", "DB"}, 2, "STOCKINDEX is required"},
       {{"delete", "DB", "1234567890123"}, 2, "not a stock index"},
-      {{"heading", "DB"}, 2, "heading"},
+      {{"heading", "DB", "--json", "--left", "X"}, 2, "heading"},
       {{"heading", "DB", "--left", "1", "2", "3", "4", "5", "6", "7"}, 2, "at most 6 lines"},
       {{"heading", "DB", "--right", std::string(25, 'X')}, 2, "longer than 24"},
       {{"check", "DB", "--json", "x"}, 2, "x"},

@@ -1,18 +1,9 @@
 // The consistency check of a database, made from the bytes of its two files
-// alone (it does not go through the library, so it sees what is on disk).
-//
-// Index file: the header's fields and reserved bytes; the map bits of the
-// header and map blocks; from the root down, every node's flag, entry count,
-// unused bytes, key order and key range; each internal entry's key against
-// its child's first key; leaves all on one level, at most nine levels; the
-// sentinel entry first; each level's next and previous links against the
-// left-to-right order of the tree; map bits against the nodes of the tree.
-// Record file: the header, the map bits of the header and map blocks; every
-// live key's record address (a data block inside the file, in use in the
-// map, not shared with another key, starting with the key itself); blocks
-// marked in use that no key points at.  Open marks left set are findings too.
+// alone by the library's inspection layer (isam/inspect.h has what it
+// checks), with the findings as the tool prints them.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -22,6 +13,8 @@ namespace invdb {
 
 struct CheckReport {
   std::vector<std::string> findings;
+  // The kind of each finding (an open mark, damage of some kind).
+  std::vector<isam::inspect::Finding::Kind> kinds;
   int levels = 0;
   long nodes = 0;
   long live_keys = 0;  // the sentinel not counted
@@ -29,6 +22,9 @@ struct CheckReport {
   long deleted = 0;
   long blocks_in_use = 0;
   bool clean() const { return findings.empty(); }
+  bool is_open_mark(std::size_t finding) const {
+    return finding < kinds.size() && kinds[finding] == isam::inspect::Finding::Kind::kOpenMark;
+  }
 };
 
 CheckReport check_database(const files::FileImage& index, const files::FileImage& records);

@@ -28,9 +28,9 @@ int cmd_clear_mark(const Args& args, const Io& io) {
     marked = files::read_header(index).open_mark != 0 || files::read_header(records).open_mark != 0;
     const CheckReport report = check_database(index, records);
     long problems = 0;
-    for (const std::string& f : report.findings) {
-      if (f.find(": marked open (open mark ") != std::string::npos) continue;
-      std::fprintf(io.out, "%s\n", f.c_str());
+    for (std::size_t i = 0; i < report.findings.size(); ++i) {
+      if (report.is_open_mark(i)) continue;
+      std::fprintf(io.out, "%s\n", report.findings[i].c_str());
       ++problems;
     }
     if (problems > 0)

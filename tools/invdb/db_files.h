@@ -1,6 +1,6 @@
-// Direct, read-only access to the two files of a database, without the
-// library: the checker, `stat` and `dump` read the bytes themselves, through
-// the library's statement of the formats (isam/file_format.h).
+// Direct, read-only access to the two files of a database through the
+// library's inspection layer (isam/inspect.h): the checker, `stat` and
+// `dump` read the bytes themselves.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "isam/file_format.h"
+#include "isam/inspect.h"
 
 namespace invdb::files {
 
@@ -49,22 +50,8 @@ class InDirectory {
   int error_ = 0;
 };
 
-// A whole file in memory.
-struct FileImage {
-  std::string name;  // as shown in messages
-  std::vector<std::uint8_t> bytes;
-  // The shared lock taken while the file was read, held as long as the
-  // image (or a copy) lives: a writer cannot change the database between
-  // the reading of its two files.
-  std::shared_ptr<int> lock;
-
-  bool has_block(std::uint32_t address) const {
-    return address >= 1 && isam::format::offset_of(address) + kBlockSize <= bytes.size();
-  }
-  BlockView block(std::uint32_t address) const {
-    return BlockView(bytes.data() + isam::format::offset_of(address), kBlockSize);
-  }
-};
+// A whole file in memory (see isam/inspect.h).
+using FileImage = isam::inspect::FileImage;
 
 // Reads the whole file under a shared lock, after rolling back a change that
 // a writer left cut short; `shown` names it in messages and findings.
@@ -82,12 +69,9 @@ Header read_header(const FileImage& image);
 
 inline std::uint32_t first_data_address(std::uint16_t map_blocks) { return isam::format::data_start_for(map_blocks); }
 // Whether the map marks the block in use; false when the map block is missing.
-bool map_bit(const FileImage& image, std::uint16_t map_blocks, std::uint32_t address);
+inline bool map_bit(const FileImage& image, std::uint16_t, std::uint32_t address) { return image.map_bit(address); }
 
-// Compares keys as unsigned bytes.
-int compare_keys(std::string_view a, std::string_view b);
-// A key for messages: printable bytes as they are, others as \xNN, trailing
-// blanks dropped, in quotes.
-std::string printable_key(std::string_view key);
+using isam::inspect::compare_keys;
+using isam::inspect::printable_key;
 
 }  // namespace invdb::files

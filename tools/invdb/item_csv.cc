@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "invdb/csv.h"
+#include "invdb/headings.h"
 #include "report_common/latin1.h"
 
 namespace invdb {
@@ -70,7 +71,6 @@ std::string text_problem(const Field& f, std::string_view bytes) {
       return "holds a comma or double quote, which would split the records of the comma-separated report" +
              std::string(u.reports.size() > 1 ? "s " : " ") + std::string(u.reports) + " (they print " +
              std::string(f.name) + " unquoted)";
-  if (key && bytes.find(' ') != std::string_view::npos) return "holds a blank, which has no place inside a key";
   return "";
 }
 
@@ -200,6 +200,7 @@ void ItemRow::apply(report::ItemArea& base) const {
 bool ItemColumns::set_header(std::span<const std::string_view> header, int line, std::string& error) {
   columns_.clear();
   bytes_.clear();
+  stock_index_ = long_name_ = -1;
   ItemRow covered;
   bool has_stock_index = false;
   for (std::size_t i = 0; i < header.size(); ++i) {
@@ -219,6 +220,8 @@ bool ItemColumns::set_header(std::span<const std::string_view> header, int line,
       bytes[b / 64] |= std::uint64_t{1} << (b % 64);
     }
     has_stock_index |= f->offset == item::StockIndex.offset;
+    if (f->offset == item::StockIndex.offset) stock_index_ = static_cast<int>(i);
+    if (f->name == item::LongName.name) long_name_ = static_cast<int>(i);
     columns_.push_back(f);
     bytes_.push_back(bytes);
   }
@@ -263,6 +266,54 @@ bool ItemColumns::parse_row(std::span<const std::string_view> cells, int line, I
     for (std::size_t w = 0; w < row.set.size(); ++w) row.set[w] |= bytes_[i][w];
   }
   return true;
+}
+
+bool FileHeadings::given(report::control::Heading side) const {
+  for (const int line : lines[static_cast<int>(side)])
+    if (line != 0) return true;
+  return false;
+}
+
+ItemColumns::HeadingRow ItemColumns::parse_heading_row(std::span<const std::string_view> cells, int line,
+                                                       ImportMode mode, FileHeadings& headings,
+                                                       std::string& error) const {
+  report::control::Heading side{};
+  int n = 0;
+  if (cells.size() != columns_.size() || stock_index_ < 0 ||
+      !headings::parse_row_name(cells[static_cast<std::size_t>(stock_index_)], side, n))
+    return HeadingRow::kNo;
+  const auto s = static_cast<int>(side);
+  for (std::size_t i = 0; i < cells.size(); ++i)
+    if (!cells[i].empty() && static_cast<int>(i) != stock_index_ && static_cast<int>(i) != long_name_) {
+      error = where(line, static_cast<int>(i) + 1, columns_[i]->name) +
+              "a heading row holds its text in LongName alone; this cell must be empty";
+      return HeadingRow::kFault;
+    }
+  std::string bytes;
+  const std::string_view cell = long_name_ < 0 ? std::string_view() : cells[static_cast<std::size_t>(long_name_)];
+  if (const std::string problem = headings::line_problem(cell, bytes, mode == ImportMode::kChecked); !problem.empty()) {
+    error = where(line, long_name_ + 1, item::LongName.name) + headings::row_name(side, n) + ": " + problem;
+    return HeadingRow::kFault;
+  }
+  int& given = headings.lines[s][n];
+  if (given != 0) {
+    error = "lines " + std::to_string(given) + " and " + std::to_string(line) + " give the same heading line " +
+            headings::row_name(side, n) + "; give each line one row";
+    return HeadingRow::kFault;
+  }
+  if (!headings.given(side)) headings.text[s].fill(' ');
+  given = line;
+  std::copy(bytes.begin(), bytes.end(), headings.text[s].begin() + n * report::control::kHeadingLineWidth);
+  return HeadingRow::kTaken;
+}
+
+std::vector<std::string> export_heading_row(report::control::Heading side, int n, std::string_view line) {
+  std::vector<std::string> cells;
+  for (const Field* f : export_columns())
+    cells.push_back(f->name == item::StockIndex.name ? headings::row_name(side, n)
+                    : f->name == item::LongName.name ? latin1::to_utf8(line)
+                                                     : std::string());
+  return cells;
 }
 
 std::vector<std::string> export_header() {
@@ -347,8 +398,12 @@ std::size_t count_lines(std::string_view text) {
 
 }  // namespace
 
-bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error, ImportMode mode) {
+bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error, ImportMode mode,
+                    FileHeadings* headings) {
   rows.clear();
+  FileHeadings ignored;
+  FileHeadings& file_headings = headings != nullptr ? *headings : ignored;
+  file_headings = {};
   csv::Reader reader(text);
   csv::RecordView record;
   // The first fault of the items; a malformed record anywhere in the text
@@ -363,6 +418,9 @@ bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::stri
       rows.reserve(std::min<std::size_t>(count_lines(text), std::size_t{1} << 15));
       KeyTable keys;
       while (reader.next(record)) {
+        const auto heading = columns.parse_heading_row(record.fields, record.line, mode, file_headings, fault);
+        if (heading == ItemColumns::HeadingRow::kFault) break;
+        if (heading == ItemColumns::HeadingRow::kTaken) continue;
         ItemRow& row = rows.emplace_back();
         if (!columns.parse_row(record.fields, record.line, mode, row, fault)) break;
         if (const int earlier = keys.enter(rows, rows.size() - 1); earlier != 0) {

@@ -254,6 +254,14 @@ int cmd_sample(const Args& args, const Io& io) {
   const std::filesystem::path names = path->dir / "StoreSales.csv";
   const std::string shown_names = (std::filesystem::path(path->given).parent_path() / "StoreSales.csv").string();
   std::error_code ec;
+  // A store is never replaced, --force or not: it may be a real one.  Both
+  // refusals are said at once, so that one step fixes the command.
+  for (const auto& [file, shown] :
+       {std::pair{path->index_file(), path->shown_index()}, std::pair{path->record_file(), path->shown_records()}})
+    if (std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
+      return io.fail(shown + " already exists; sample never replaces a store, --force or not (--force covers only " +
+                     shown_names + "): remove " + path->shown_index() + " and " + path->shown_records() +
+                     " first, or give another name; nothing was created");
   if (!force && std::filesystem::exists(std::filesystem::symlink_status(names, ec)))
     return io.fail(shown_names + " already exists (a store's own category names?); sample --force replaces it; " +
                    "nothing was created");

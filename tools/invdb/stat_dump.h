@@ -8,10 +8,9 @@
 
 namespace invdb {
 
-// The record blocks a record file holds for items and control records: every
-// block its map covers past the header and the map blocks themselves.  (A
-// capacity given at creation is rounded up to whole map blocks.)
-long record_room(const files::FileImage& records);
+// The record blocks a record file holds for items and control records (a
+// capacity given at creation is rounded up to whole map blocks).
+using isam::inspect::record_room;
 
 // What `stat` reports.  The tree is followed from the root down its leftmost
 // entries and then along each level's next links.  A file whose header is
@@ -40,10 +39,7 @@ StatReport stat_report(const files::FileImage& index, const files::FileImage& re
 std::string stat_text(const StatReport& report);
 std::string stat_text(const files::FileImage& index, const files::FileImage& records);
 
-// Every node the map marks in use, in address order, in the node dump
-// format: "\nNode: %4d", "\tlflag: %02x %6d %6d %6d" (flag, next, previous,
-// count), then per entry "\n\t%6d%5d" (pointer as a signed number, type
-// byte), a tab and the key's bytes; a line feed at the end.
-std::string dump_text(const files::FileImage& index);
+// Every node the map marks in use, in address order, in the node dump format.
+using isam::inspect::dump_text;
 
 }  // namespace invdb

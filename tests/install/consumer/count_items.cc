@@ -1,36 +1,33 @@
-// Counts the items of an inventory database through the installed library:
+// Counts the items of an inventory store through the installed library:
 // every key of the index that begins with "12" and leads to a block starting
-// with the same key.  Usage: count_items NAME (NAME.XXX and NAME in the
-// current directory).
-#include <isam/call_interface.h>
+// with the same key.  Usage: count_items PATH (the store PATH.XXX and PATH,
+// in any directory).
+#include <isam/store.h>
 
 #include <algorithm>
 #include <cstdio>
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
-  isam::Library lib;
-  isam::Fcb fcb{};
-  std::int16_t status = 1;
-  lib.copfx(1, isam::make_name_field(argv[1], "XXX"), status);
-  if (status == 0) lib.copfd(isam::make_name_field(argv[1], ""), fcb, status);
-  if (status != 0) return 1;
-  std::array<std::uint8_t, 22> key;
-  key.fill(' ');
-  key[0] = '1', key[1] = '2';
-  std::uint16_t address = 0;
-  std::uint8_t type = 0;
-  bool found = false;
+  std::unique_ptr<isam::Store> store;
+  isam::Status status = isam::Store::open(argv[1], {}, store);
+  if (!status) {
+    std::fprintf(stderr, "%s\n", status.message().c_str());
+    return 1;
+  }
   long items = 0;
+  isam::Cursor cursor(*store);
   isam::Block block;
-  for (lib.cfind(1, 2, key, address, type, found); found;) {
-    lib.cfind(1, 3, key, address, type, found);
-    if (!found || key[0] != '1' || key[1] != '2') break;
-    lib.crdbk(fcb, address, block, status);
-    if (status == 0 && std::equal(key.begin(), key.end(), block.begin())) ++items;
+  for (status = cursor.seek("12"); status && cursor.valid() && cursor.entry().key.starts_with("12");
+       status = cursor.next()) {
+    const isam::Entry& entry = cursor.entry();
+    if (store->read(entry.address, block) && std::equal(entry.key.begin(), entry.key.end(), block.begin())) ++items;
+  }
+  if (status) status = store->commit();
+  if (!status) {
+    std::fprintf(stderr, "%s\n", status.message().c_str());
+    return 1;
   }
   std::printf("%ld\n", items);
-  lib.cclfx(1, status);
-  lib.cclfd(fcb, status);
-  return status;
+  return 0;
 }
