@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "invdb/csv.h"
+#include "invdb/headings.h"
 #include "support/test_support.h"
 
 namespace {
@@ -151,7 +152,13 @@ TEST(Invsql, EveryColumnOfEveryItemIsExportsCell) {
   for (const std::string name : {"S", "E"}) {
     SCOPED_TRACE(name);
     const auto r = run_invdb({"export", name}, dir.path());
-    const std::vector<Row> csv = csv_rows(r.out);
+    std::vector<Row> csv = csv_rows(r.out);
+    // The heading lines' rows are not items: invstore_headings has them.
+    std::erase_if(csv, [](const Row& row) {
+      invdb::headings::Heading side;
+      int line = 0;
+      return invdb::headings::parse_row_name(row[0], side, line);
+    });
     ASSERT_GT(csv.size(), 10u);
     std::string error;
     const std::string path = (dir / name).string();
@@ -362,7 +369,8 @@ TEST(Invsql, RolledBackAndFailedChangesLeaveEveryByte) {
       {"INSERT INTO stock (StockIndex) VALUES ('')", "StockIndex is empty"},
       {"UPDATE stock SET StockIndex = 'TOOLONGNAMEXX' WHERE StockIndex = " + quoted(some), "longer than the field"},
       {"UPDATE stock SET LongName = '€' WHERE StockIndex = " + quoted(some), "(U+20AC) does not fit one byte"},
-      {"UPDATE headings SET text = 'TWENTY FIVE CHARACTERS XX' WHERE rowid = 3", "is longer than 24 characters"},
+      {"UPDATE headings SET text = 'TWENTY FIVE CHARACTERS XX' WHERE rowid = 3",
+       "longer than 24, the width of a heading line"},
       {"BEGIN; INSERT INTO stock (StockIndex) VALUES ('R1'); INSERT INTO stock (StockIndex, QOH) VALUES ('R2', 1), "
        "('R3', 'x'); COMMIT",
        "(QOH): \"x\" is not a whole number"},

@@ -9,8 +9,8 @@
 // rowid is the row's place: 1 to 6 the left side, 7 to 12 the right.
 //
 // Through a table, UPDATE sets a line's text, INSERT sets the line it names
-// and DELETE blanks a line (the twelve rows are always there).  A line holds
-// 24 characters of U+0000 to U+00FF.  The sides changed in a transaction are
+// and DELETE blanks a line (the twelve rows are always there).  A line takes
+// the rules of a heading line on import (invdb/headings.h).  The sides changed in a transaction are
 // written at its commit, right side first, as `invdb heading` writes them.
 #include <array>
 #include <cstring>
@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "invdb/headings.h"
 #include "invsql/sqlite.h"
 #include "invsql/stores.h"
 #include "report_common/latin1.h"
@@ -218,12 +219,8 @@ int x_update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* 
       const unsigned char* value = sqlite3_value_text(argv[4]);
       const std::string_view utf8 =
           value == nullptr ? "" : std::string_view(reinterpret_cast<const char*>(value), sqlite3_value_bytes(argv[4]));
-      std::string problem;
-      if (!report::latin1::printable_from_utf8(utf8, text, problem))
+      if (const std::string problem = invdb::headings::line_problem(utf8, text); !problem.empty())
         return t->fail(SQLITE_CONSTRAINT_CHECK, t->path + ": heading line \"" + std::string(utf8) + "\": " + problem);
-      if (text.size() > static_cast<std::size_t>(kLineWidth))
-        return t->fail(SQLITE_CONSTRAINT_CHECK,
-                       t->path + ": heading line \"" + std::string(utf8) + "\" is longer than 24 characters");
     } else {
       return SQLITE_OK;  // nothing changes
     }
