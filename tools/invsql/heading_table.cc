@@ -100,7 +100,7 @@ int x_best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   bool unusable = false;
   for (int i = 0; i < info->nConstraint; ++i) {
     const auto& c = info->aConstraint[i];
-    if (c.iColumn != kPathColumn || c.op != SQLITE_INDEX_CONSTRAINT_EQ) continue;
+    if (c.iColumn != kPathColumn || c.op != SQLITE_INDEX_CONSTRAINT_EQ || !t->path.empty()) continue;
     if (c.usable)
       path = i;
     else

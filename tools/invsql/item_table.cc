@@ -267,6 +267,7 @@ int x_best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   for (int i = 0; i < info->nConstraint; ++i) {
     const auto& c = info->aConstraint[i];
     if (c.iColumn == path_column()) {
+      if (!table->function()) continue;  // a table's store is its own; SQLite tests the column
       if (c.op == SQLITE_INDEX_CONSTRAINT_EQ && c.usable) path = i;
       if (c.op == SQLITE_INDEX_CONSTRAINT_EQ && !c.usable) path_unusable = true;
       continue;
