@@ -55,6 +55,9 @@ int Stores::open_store(OpenStore& open, isam::StoreOptions::Access access, std::
   options.on_notice = [](std::string_view notice) {
     sqlite3_log(SQLITE_NOTICE, "invsql: %.*s", static_cast<int>(notice.size()), notice.data());
   };
+  options.on_wait = [path = open.path] {
+    sqlite3_log(SQLITE_NOTICE, "invsql: %s: waiting for another program that has it open", path.c_str());
+  };
   std::unique_ptr<isam::Store> store;
   const isam::Status status = isam::Store::open(open.path, options, store);
   if (!status) {
