@@ -107,6 +107,13 @@ TEST(InvdbCommandLine, JsonOutputsParseAndAgree) {
                       "'CAF\\u00c9', 'new': 'CR\\u00c8ME'}]"),
             "1 True\n")
       << r.out;
+  test_support::write_file(dir / "e.csv", "StockIndex,Price\n900,4.99\n901,x\n");
+  r = run_invdb({"import", "DB", "e.csv", "--dry-run", "--json"}, dir.path());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(
+      from_json(r.out, "d['problem_count'], d['problems'][0].startswith('line 2, column 2 (Price): Price is in')"),
+      "2 True\n")
+      << r.out;
 
   // A name with a backslash (JSON escapes it), and its open mark left set:
   // the finding names the file, backslash and all.
