@@ -183,7 +183,8 @@ TEST(InvdbTransfer, KeysWithBlanksAndDashes) {
   ASSERT_EQ(run_invdb({"create", "S"}, dir.path()).exit_code, 0);
   write_file(dir / "k.csv",
              "StockIndex,KeyRest,LongName\n\"      123456\",,RIGHT-JUSTIFIED\nAB 12,,INSIDE\n900,\" A\",KEYREST\n"
-             "-5001,,DASH\n-A7,,DASH LETTER\n");
+             "-5001,,DASH\n-A7,,DASH LETTER\n90\xC3\xA9"
+             "00,,ACCENT\n");
   auto r = run_invdb({"import", "S", "k.csv"}, dir.path());
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const auto blocks = live_blocks(dir.path(), "S");
@@ -208,6 +209,11 @@ TEST(InvdbTransfer, KeysWithBlanksAndDashes) {
       {{"delete", "S", "--", "-A7", "-NONE"}, 1, "no item with the stock index \"-NONE\"; nothing was deleted"},
       {{"delete", "S", "AB 12", "--", "-A7", "-5001"}, 0, "deleted 3 items"},
       {{"delete", "S", "--", "      123456"}, 0, "deleted 1 item"},
+      {{"delete", "S",
+        "90\xC3\xA9"
+        "00"},
+       0,
+       "deleted 1 item"},  // UTF-8, as in the CSV
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.back());
