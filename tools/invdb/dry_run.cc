@@ -136,6 +136,10 @@ int import_dry_run(const DbPath& path, std::string_view shown_file, const Import
       ++added_count;
       continue;
     }
+    if (before == after) {  // the common case: nothing to compare column by column
+      ++unchanged;
+      continue;
+    }
     zeros.observe(before, after);
     const std::vector<std::string> old_cells = export_row(before), new_cells = export_row(after);
     Updated u{shown_item(after), {}};
