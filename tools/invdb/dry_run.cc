@@ -78,6 +78,12 @@ std::string json_list(const std::vector<std::string>& items) {
 
 }  // namespace
 
+void print_problems_json(const ImportCheck& check, const Io& io) {
+  const std::string out = "{\"dry_run\": true, \"problems\": " + json_list(check.problems) +
+                          ", \"problem_count\": " + std::to_string(check.problem_count) + "}\n";
+  std::fwrite(out.data(), 1, out.size(), io.out);
+}
+
 int import_dry_run(const DbPath& path, std::string_view shown_file, const ImportCheck& check, const ImportFlags& flags,
                    const Io& io) {
   const std::vector<ItemRow>& rows = check.rows;
@@ -128,6 +134,10 @@ int import_dry_run(const DbPath& path, std::string_view shown_file, const Import
     if (!found) {
       if (added.size() < kItemsInFull) added.push_back(shown_item(after));
       ++added_count;
+      continue;
+    }
+    if (before == after) {  // the common case: nothing to compare column by column
+      ++unchanged;
       continue;
     }
     zeros.observe(before, after);

@@ -201,6 +201,7 @@ int cmd_import(const Args& args, const Io& io) {
   ImportCheck check;
   if (!check_import_text(text, flags, check)) {
     print_problems(check, csv_path.string(), io);
+    if (flags.dry_run && flags.json) print_problems_json(check, io);
     return 1;
   }
   for (const std::string& note : check.notes) io.fail(csv_path.string() + ": " + note);
