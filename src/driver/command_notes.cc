@@ -102,9 +102,9 @@ void name_notes(Words words, std::vector<std::string>& notes) {
   const std::size_t slash = value->rfind('/');
   if (slash != std::string_view::npos) {
     const std::string_view directory = slash == 0 ? std::string_view("/") : value->substr(0, slash);
-    notes.push_back(given + ": the name holds a directory; invreport opens the database and writes its report in " +
-                    "the directory it runs in: change to " + quoted(directory) + " and give -F " +
-                    quoted(value->substr(slash + 1)));
+    notes.push_back(given + ": the name holds a directory, but invreport writes its report (and report 12 reads " +
+                    "StoreSales.csv) in the directory it runs in; run it in the database's directory: change to " +
+                    quoted(directory) + " and give -F " + quoted(value->substr(slash + 1)));
   }
 }
 

@@ -11,8 +11,8 @@
 //     for a month that is not 1 to 12);
 //   -F longer than 8 characters (only the first 8 name the database),
 //     holding a character that ends the name (outside "," to "z"), or
-//     naming a directory (the database is opened in the directory the
-//     program runs in).
+//     naming a directory (the report files are written, and StoreSales.csv
+//     read, in the directory the program runs in, not the database's).
 #pragma once
 
 #include <cstdio>

@@ -53,7 +53,7 @@ ItemKey Selection::start_key(const ItemKey& low) const {
   return std::lexicographical_compare(low.begin(), low.end(), key.begin(), key.end()) ? key : low;
 }
 
-bool Selection::past_range(const ItemKey& key) const {
+bool Selection::past_range(std::span<const std::uint8_t> key) const {
   return to && std::memcmp(key.data() + kIndexOffset, to->data(), kIndexWidth) > 0;
 }
 
@@ -61,11 +61,7 @@ bool Selection::takes(const report::ItemArea& item) const {
   namespace f = report::item;
   if (dept && report::i16(item, f::Dept) != *dept) return false;
   if (cat && report::i16(item, f::Cat) != *cat) return false;
-  if (vendor && std::memcmp(item.data() + f::Vendor.offset, vendor->data(), vendor->size()) != 0) return false;
-  const auto* index = item.data() + kIndexOffset;
-  if (from && std::memcmp(index, from->data(), kIndexWidth) < 0) return false;
-  if (to && std::memcmp(index, to->data(), kIndexWidth) > 0) return false;
-  return true;
+  return !vendor || std::memcmp(item.data() + f::Vendor.offset, vendor->data(), vendor->size()) == 0;
 }
 
 SelectionParse parse_selection(Words words) {

@@ -22,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "driver/options.h"
@@ -45,8 +46,10 @@ struct Selection {
   // above `low`.
   ItemKey start_key(const ItemKey& low) const;
   // Whether the walk, having reached `key`, is past the --to index.
-  bool past_range(const ItemKey& key) const;
-  // Whether the item (its block read) is one the selection takes.
+  bool past_range(std::span<const std::uint8_t> key) const;
+  // Whether the item (its block read) meets the department, category and
+  // vendor selections.  The stock index range is the walk's: it reaches no
+  // key below start_key() and stops at the first past_range().
   bool takes(const report::ItemArea& item) const;
 };
 

@@ -87,8 +87,8 @@ TEST(InvreportCommandLine, EveryTriedCommandLine) {
        std::string(kUnableToOpen),
        {},
        {"a database name has at most 8 characters; the first 8, \"demo/STO\", are taken",
-        "the name holds a directory; invreport opens the database and writes its report in the directory it runs "
-        "in: change to \"demo\" and give -F \"STOCK\"",
+        "the name holds a directory, but invreport writes its report (and report 12 reads StoreSales.csv) in the "
+        "directory it runs in; run it in the database's directory: change to \"demo\" and give -F \"STOCK\"",
         "cannot open the index file demo/STO.XXX"}},
       {{"-RPT", "09", "-F", "STOCK~"},
        "",

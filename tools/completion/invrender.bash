@@ -6,7 +6,11 @@ _invrender() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   case $prev in
     --format)
-      mapfile -t COMPREPLY < <(compgen -W "text html pdf" -- "$cur")
+      mapfile -t COMPREPLY < <(compgen -W "text html pdf xlsx" -- "$cur")
+      return
+      ;;
+    --encoding)
+      mapfile -t COMPREPLY < <(compgen -W "utf-8 latin1" -- "$cur")
       return
       ;;
     --report)
@@ -17,7 +21,7 @@ _invrender() {
       ;;
   esac
   if [[ $cur == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "-o --format --report --help" -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W "-o --format --report --encoding --help" -- "$cur")
     return
   fi
   compopt -o filenames 2>/dev/null

@@ -78,11 +78,17 @@ std::string json_list(const std::vector<std::string>& items) {
 
 }  // namespace
 
+void print_problems_json(const ImportCheck& check, const Io& io) {
+  const std::string out = "{\"dry_run\": true, \"problems\": " + json_list(check.problems) +
+                          ", \"problem_count\": " + std::to_string(check.problem_count) + "}\n";
+  std::fwrite(out.data(), 1, out.size(), io.out);
+}
+
 int import_dry_run(const DbPath& path, std::string_view shown_file, const ImportCheck& check, const ImportFlags& flags,
                    const Io& io) {
   const std::vector<ItemRow>& rows = check.rows;
   std::string error;
-  Database db(Database::Access::kRead);
+  Database db(Database::Access::kRead, {}, io.session);
   if (!db.open(path, error)) return io.fail(error);
   // The page headings the file gives, against the stored ones: each line
   // that would change.
@@ -128,6 +134,10 @@ int import_dry_run(const DbPath& path, std::string_view shown_file, const Import
     if (!found) {
       if (added.size() < kItemsInFull) added.push_back(shown_item(after));
       ++added_count;
+      continue;
+    }
+    if (before == after) {  // the common case: nothing to compare column by column
+      ++unchanged;
       continue;
     }
     zeros.observe(before, after);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <deque>
+#include <functional>
 #include <unordered_map>
 
 #include "invdb/csv.h"
@@ -105,6 +107,15 @@ bool all_digits(std::string_view t) {
 
 std::string_view trimmed(std::string_view t) { return t.substr(0, t.find_last_not_of(' ') + 1); }
 
+// An item's key, as the table of the keys read so far holds it.
+struct Key {
+  char bytes[report::kKeyLength];
+  bool operator==(const Key& other) const { return std::memcmp(bytes, other.bytes, sizeof bytes) == 0; }
+};
+struct KeyHash {
+  std::size_t operator()(const Key& k) const { return std::hash<std::string_view>()({k.bytes, sizeof k.bytes}); }
+};
+
 // A message "line L, column K ..." about the K-th column read, with K made
 // that column's place in the file (columns skipped before it count).
 std::string in_file_columns(std::string message, int line, const std::vector<std::size_t>& kept) {
@@ -182,8 +193,18 @@ bool check_import_text(std::string_view text, const ImportFlags& flags, ImportCh
 
   if (columns_ok) {
     std::vector<const Field*> fields;
-    for (const std::string_view n : names) fields.push_back(find_column(n));
-    std::unordered_map<std::string, int> lines_of_keys;
+    std::vector<const MoneyColumn*> money;
+    for (const std::string_view n : names) {
+      fields.push_back(find_column(n));
+      money.push_back(money_column(*fields.back()));
+    }
+    // About a row a line, and no more rows than a record file has blocks
+    // (a text of empty lines must not reserve room for millions).
+    const std::size_t expected = std::min<std::size_t>(
+        static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1, std::size_t{1} << 15);
+    check.rows.reserve(expected);
+    std::unordered_map<Key, int, KeyHash> lines_of_keys;
+    lines_of_keys.reserve(expected);
     std::vector<std::string_view> cells(kept.size());
     std::deque<std::string> converted;
     while (reader.next(record)) {
@@ -196,7 +217,7 @@ bool check_import_text(std::string_view text, const ImportFlags& flags, ImportCh
       converted.clear();
       for (std::size_t c = 0; c < kept.size(); ++c) {
         std::string_view cell = record.fields[kept[c]];
-        if (const MoneyColumn* m = money_column(*fields[c]); m != nullptr && !cell.empty()) {
+        if (const MoneyColumn* m = money[c]; m != nullptr && !cell.empty()) {
           const std::string at = where(record.line, static_cast<int>(kept[c]) + 1, fields[c]->name);
           if (flags.decimal_money) {
             bool too_many = false;
@@ -232,7 +253,9 @@ bool check_import_text(std::string_view text, const ImportFlags& flags, ImportCh
         problem(in_file_columns(error, record.line, kept));
         continue;
       }
-      const auto [it, fresh] = lines_of_keys.emplace(row.key(), row.line);
+      Key key;
+      row.key_into(key.bytes);
+      const auto [it, fresh] = lines_of_keys.emplace(key, row.line);
       if (!fresh) {
         problem("lines " + std::to_string(it->second) + " and " + std::to_string(row.line) +
                 " name the same item (StockIndex and KeyRest); give each item one row");

@@ -85,6 +85,11 @@ class LeadingZeros {
 int import_dry_run(const DbPath& path, std::string_view shown_file, const ImportCheck& check, const ImportFlags& flags,
                    const Io& io);
 
+// import --dry-run --json over a file with problems: {"dry_run": true,
+// "problems": [...the first kProblemsShown...], "problem_count": N} on
+// standard output (the problems also go to standard error).
+void print_problems_json(const ImportCheck& check, const Io& io);
+
 // The item as a person names it: its stock index, and its KeyRest after a
 // blank when it has one (UTF-8, trailing blanks dropped).
 std::string shown_item(const report::ItemArea& item);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <list>
@@ -18,6 +19,7 @@
 #include "invdb/database.h"
 #include "invdb/headings.h"
 #include "report_common/latin1.h"
+#include "report_common/stop_signal.h"
 
 #ifndef INV_VERSION
 #define INV_VERSION "unknown"
@@ -55,10 +57,10 @@ constexpr const char* kHelp =
     "                               print a field, no key starting below the blank;\n"
     "                               rows named \"(left heading 1)\" ... set the page\n"
     "                               headings; --restore takes back exactly what export\n"
-    "                               wrote, all of it; \"-\" reads standard input\n"
+    "                               wrote, all of it; \"-\" reads standard input;\n"
     "                               every bad row is named (the first 50); header\n"
     "                               names match in any case\n"
-    "         [--dry-run [--json]] [--decimal-money] [--ignore-unknown]\n"
+    "       [--dry-run [--json]] [--decimal-money] [--ignore-unknown]\n"
     "                               --dry-run: check everything, print the items it\n"
     "                               would add, update (old -> new) or leave, change\n"
     "                               nothing; --decimal-money: Price, UntCost and the\n"
@@ -80,7 +82,7 @@ constexpr const char* kHelp =
     "                               delete the items with these stock indexes; when one\n"
     "                               names no item, says which and deletes nothing; a\n"
     "                               stock index that begins with \"-\" goes after \"--\"\n"
-    "  show NAME STOCKINDEX... [--json]\n"
+    "  show NAME [--] STOCKINDEX... [--json]\n"
     "                               every field of the items with these stock indexes,\n"
     "                               one a line with its name, as export writes them\n"
     "  check NAME [--json]          verify both files; exit 0 only when clean\n"
@@ -96,14 +98,22 @@ constexpr const char* kHelp =
     "                               never replaced, --force or not\n"
     "\n"
     "--json prints one JSON object (check: the findings as a list).\n"
+    "--wait SECONDS (every command, default 5, 0 for none): how long to wait, all\n"
+    "told, for another program using the database; after a second it says so.\n"
     "\n"
     "Each command that changes a database is all-or-nothing (a journal, NAME.JNL,\n"
     "puts it back if the command fails or is cut short) and holds the database\n"
-    "alone; readers share it.  A command waits up to 5 seconds for another\n"
-    "program using the database, then stops: \"in use by another program\".\n"
+    "alone; readers share it.  A command waits up to 5 seconds (--wait) for\n"
+    "another program using the database, then stops: \"in use by another program\".\n"
+    "A command that changes a database and finds it marked open by a program that\n"
+    "stopped without closing it checks it, and clears the marks when they are all\n"
+    "the check finds.  SIGINT, SIGTERM and SIGHUP stop a command at its next safe\n"
+    "point: the database is closed unchanged, or a change already committed is kept,\n"
+    "and one line says which.\n"
     "\n"
     "Exit status: 0 success, 1 failure (also an index that cannot be read to its\n"
-    "end), 2 a command line it cannot use.\n";
+    "end), 2 a command line it cannot use, 3 (check) clean apart from the open\n"
+    "marks, 128+n stopped by signal n (130 SIGINT, 143 SIGTERM, 129 SIGHUP).\n";
 
 using Handler = int (*)(const Args&, const Io&);
 
@@ -196,6 +206,7 @@ std::string dash_hint(std::string_view command, int argc, const char* const* arg
               w != "--json" && !w.starts_with("--left=") && !w.starts_with("--right=");
   }
   if (!dashed) return "";
+  if (command == "show") return "; a stock index that begins with \"-\" goes after \"--\": invdb show NAME -- -5001";
   if (command == "delete")
     return "; a stock index that begins with \"-\" goes after \"--\": invdb delete NAME -- -5001";
   if (command == "heading") return "; a heading line that begins with \"-\" follows an equals sign: --left=-SALE-";
@@ -271,7 +282,11 @@ class CommandLine {
         ->check(text_up_to(12, true, "a stock index"));
 
     Command& show = add("show", "every field of the items with these stock indexes, one a line", cmd_show);
-    show.app->add_option("STOCKINDEX", show.more, "stock indexes, 1 to 12 characters each")->required()->type_name("");
+    show.app
+        ->add_option("STOCKINDEX", show.more,
+                     "stock indexes, 1 to 12 characters each; one that begins with \"-\" after \"--\"")
+        ->required()
+        ->type_name("");
     flag(show, "--json", "one JSON array instead of text");
 
     flag(add("check", "verify both files; exit status 0 only when clean", cmd_check), "--json",
@@ -291,6 +306,14 @@ class CommandLine {
     help_->add_option("COMMAND", help_topic_, "a command");
   }
 
+  // The --wait of the command line, in milliseconds (the default when not given).
+  int wait_ms() const {
+    long seconds = files::kLockWaitMs / 1000;
+    if (!wait_seconds_.empty())
+      std::from_chars(wait_seconds_.data(), wait_seconds_.data() + wait_seconds_.size(), seconds);
+    return static_cast<int>(seconds * 1000);
+  }
+
   int run(int argc, const char* const* argv, const Io& io) {
     if (argc < 2) {
       std::fputs(kHelp, io.err);
@@ -300,8 +323,9 @@ class CommandLine {
     if (!first.starts_with('-') && !find(first)) {
       return io.usage_error("unknown command \"" + std::string(first) + "\"", "");
     }
-    const std::vector<const char*> words =
-        first == "delete" ? mark_before_positionals(argc, argv) : std::vector<const char*>(argv, argv + argc);
+    const std::vector<const char*> words = (first == "delete" || first == "show")
+                                               ? mark_before_positionals(argc, argv)
+                                               : std::vector<const char*>(argv, argv + argc);
     try {
       app_.parse(static_cast<int>(words.size()), words.data());
     } catch (const CLI::CallForHelp&) {
@@ -329,7 +353,17 @@ class CommandLine {
             if (lines.size() > 6) return io.usage_error(name + ": a heading has at most 6 lines", "heading");
         std::vector<std::string> storage;
         const Args args = c.arguments(storage);
-        return c.handler(args, io);
+        files::Session session(wait_ms(), io.err);
+        if (!args.empty()) session.shown = std::string(args.front());
+        Io with_session = io;
+        with_session.session = &session;
+        const int status = c.handler(args, with_session);
+        // The command's output is out (or its write cut short) before a stop
+        // is looked at for the last time.
+        std::fflush(io.out);
+        if (report::stop::requested() == 0 || status >= 128) return status;
+        // A stop that came while the command ran: it says so once.
+        return session.told_stop ? report::stop::exit_status(report::stop::requested()) : with_session.stopped();
       }
     return 2;
   }
@@ -340,6 +374,11 @@ class CommandLine {
     c.handler = handler;
     c.app = app_.add_subcommand(name, description);
     positional(c, "NAME", "the database (NAME.XXX and NAME)")->required()->check(kDatabaseName);
+    // Every command may wait for another program; the value is the
+    // session's, not the handler's.
+    c.app->add_option("--wait", wait_seconds_, "seconds to wait for another program using the database (default 5)")
+        ->type_name("SECONDS")
+        ->check(whole_number(0, 3600));
     return c;
   }
 
@@ -386,11 +425,22 @@ class CommandLine {
   CLI::App app_;
   std::list<Command> commands_;  // stable addresses: CLI11 writes into them
   const Command* heading_ = nullptr;
+  std::string wait_seconds_;
   CLI::App* help_ = nullptr;
   std::string help_topic_;
 };
 
 }  // namespace
+
+int Io::stopped() const {
+  const int signal = report::stop::requested();
+  const std::string shown = session ? session->shown : std::string("the database");
+  if (session) session->told_stop = true;
+  std::fprintf(
+      err, "invdb: interrupted: %s\n",
+      (session && session->changed ? "the change to " + shown + " was kept" : shown + " is unchanged").c_str());
+  return report::stop::exit_status(signal != 0 ? signal : SIGINT);
+}
 
 int Io::fail(const std::string& message) const {
   std::fprintf(err, "invdb: %s\n", message.c_str());

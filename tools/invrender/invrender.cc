@@ -30,8 +30,9 @@ constexpr const char* kHelp =
     "and 14 also get a bar chart of their groups' sales (HTML, PDF, xlsx).\n"
     "A report that selected no item says so.\n"
     "\n"
-    "  -o OUTPUT        write there (written whole, or not at all); without it,\n"
-    "                   text and HTML go to standard output\n"
+    "  -o OUTPUT        write there (written whole, or not at all; a device such\n"
+    "                   as /dev/stdout is written into, never replaced); without\n"
+    "                   it, text and HTML go to standard output\n"
     "  --format F       text, html, pdf or xlsx; without it, taken from OUTPUT's\n"
     "                   extension (.html, .htm, .pdf, .xlsx; anything else is text)\n"
     "  --report NN      the report the file holds (1 to 15); without it, it is\n"
@@ -84,20 +85,17 @@ bool render(Output how, const Report& report, std::string_view source, std::FILE
   return false;
 }
 
-// Writes into a new file beside `target` and renames it over `target` only
-// when everything was written and flushed to the disk, so a failure never
-// leaves a partial file.  Every failure names the file and its cause.
-bool write_atomically(const std::filesystem::path& target, Output how, const Report& report, std::string_view source,
-                      std::string& error) {
-  const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+// Renders into a new file in `dir` and flushes it to the disk; its name is
+// left in `temp`.  On failure the file is removed and `cause` says why.
+bool render_to_new_file(const std::filesystem::path& dir, const std::string& stem, Output how, const Report& report,
+                        std::string_view source, std::string& temp, std::string& cause) {
+  temp = (dir / ("." + stem + ".XXXXXX")).string();
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
-    error = "cannot write " + target.string() + ": cannot create a file in " + dir.string() + ": " + in_words(errno);
+    cause = "cannot create a file in " + dir.string() + ": " + in_words(errno);
     return false;
   }
   fchmod(fd, 0644);
-  std::string cause;
   bool ok = true;
   if (how.format == Format::kXlsx) {
     // The spreadsheet library writes the file by name; the descriptor is
@@ -130,14 +128,79 @@ bool write_atomically(const std::filesystem::path& target, Output how, const Rep
       }
     }
   }
-  if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
+  if (!ok) std::remove(temp.c_str());
+  return ok;
+}
+
+// Copies the finished file `from` into `target`, which is no regular file
+// (a device, a pipe, a terminal) and so cannot be replaced by a rename.
+bool copy_into(const std::string& from, const std::filesystem::path& target, std::string& cause) {
+  std::FILE* in = std::fopen(from.c_str(), "rb");
+  std::FILE* out = in != nullptr ? std::fopen(target.c_str(), "wb") : nullptr;
+  bool ok = in != nullptr && out != nullptr;
+  if (!ok) cause = in_words(errno);
+  char block[1 << 16];
+  for (std::size_t n; ok && (n = std::fread(block, 1, sizeof block, in)) > 0;) {
+    errno = 0;
+    if (std::fwrite(block, 1, n, out) != n) {
+      cause = in_words(errno);
+      ok = false;
+    }
+  }
+  errno = 0;
+  if (ok && (std::ferror(in) != 0 || std::fflush(out) != 0)) {
+    cause = in_words(errno);
+    ok = false;
+  }
+  if (out != nullptr && std::fclose(out) != 0 && ok) {
+    cause = in_words(errno);
+    ok = false;
+  }
+  if (in != nullptr) std::fclose(in);
+  return ok;
+}
+
+// Writes into a new file beside `target` and renames it over `target` only
+// when everything was written and flushed to the disk, so a failure never
+// leaves a partial file.  A target that exists and is no regular file (say
+// /dev/stdout) is never replaced: the finished file, made in the temporary
+// directory, is copied into it.  Every failure names the file and its cause.
+bool write_atomically(const std::filesystem::path& target, Output how, const Report& report, std::string_view source,
+                      std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const auto type = fs::status(target, ec).type();
+  // A link is followed: the file it names is replaced, the link stays.  A
+  // name under /dev or /proc (/dev/stdout, /proc/self/fd/1) stands for an
+  // open file that a rename would not reach.
+  fs::path resolved = fs::is_symlink(fs::symlink_status(target, ec)) ? fs::canonical(target, ec) : target;
+  if (resolved.empty()) resolved = target;
+  const std::string absolute = fs::absolute(target, ec).lexically_normal().string();
+  const bool exists = type != fs::file_type::not_found && type != fs::file_type::none;
+  const bool special = exists && (type != fs::file_type::regular || absolute.starts_with("/dev/") ||
+                                  absolute.starts_with("/proc/") || resolved.string().starts_with("/proc/"));
+  if (type == fs::file_type::directory) {
+    error = "cannot write " + target.string() + ": it is a directory";
+    return false;
+  }
+  std::string temp, cause;
+  if (special) {
+    const bool ok = render_to_new_file(fs::temp_directory_path(ec), "invrender", how, report, source, temp, cause) &&
+                    copy_into(temp, target, cause);
+    std::remove(temp.c_str());
+    if (!ok) error = "cannot write " + target.string() + ": " + cause;
+    return ok;
+  }
+  const fs::path dir = resolved.has_parent_path() ? resolved.parent_path() : ".";
+  bool ok = render_to_new_file(dir, resolved.filename().string(), how, report, source, temp, cause);
+  if (ok && std::rename(temp.c_str(), resolved.c_str()) != 0) {
     cause = "cannot rename the finished file into place: " + in_words(errno);
+    std::remove(temp.c_str());
     ok = false;
   }
   if (!ok) {
     error = "cannot write " + target.string() + ": " + (cause.empty() ? in_words(0) : cause) + " (no file was written" +
-            (std::filesystem::exists(target) ? "; the earlier one is kept)" : ")");
-    std::remove(temp.c_str());
+            (fs::exists(target, ec) ? "; the earlier one is kept)" : ")");
   }
   return ok;
 }

@@ -299,11 +299,13 @@ bool read_report(std::string_view bytes, int forced_number, std::string_view fil
       return false;
     }
     if (report.number != 0 && report.number != forced_number) {
-      Report named;
-      named.number = forced_number;
-      error = "--report " + std::to_string(forced_number) + " says " + describe(named) + ", but the file holds " +
-              describe(report) +
-              (report.layout == Layout::kListing ? " (by its page header)" : " (by its heading line)");
+      const auto named = [](int number) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%02d", number);
+        return "report " + std::string(digits) + " (" + std::string(report::catalogue_entry(number).name) + ")";
+      };
+      error = "--report " + std::to_string(forced_number) + " names " + named(forced_number) + ", but the file's " +
+              (report.layout == Layout::kListing ? "page header" : "heading line") + " shows " + named(report.number);
       return false;
     }
     report.number = forced_number;

@@ -99,39 +99,46 @@ constexpr SheetColumn kCurrentPurchases[] = {
 };
 constexpr TotalField kCurrentPurchasesTotals[] = {{40, 49, 12}, {51, 59, 14}};
 
-// The sales columns every grouped report shares, after the group's number
-// and name.
-#define INVRENDER_SALES_COLUMNS                                                                    \
-  {20, 27, "Cycle Sold $", true}, {28, 35, "Cycle Cost $", true}, {36, 43, "Cycle Margin$", true}, \
-      {44, 51, "Cycle Margin%", true}, {58, 65, "YTD Sold $", true}, {66, 73, "YTD Cost $", true}, \
-      {74, 81, "YTD Margin$", true}, {                                                             \
-    82, 88, "YTD Margin%", true                                                                    \
-  }
-#define INVRENDER_UNITS_COLUMNS                                                         \
-  {89, 95, "Sold Qty", true}, {96, 101, "Purc Qty", true}, {102, 108, "YTD $/U", true}, \
-      {109, 117, "Retail $Value", true}, {118, 126, "Cost $Value", true}, {             \
-    127, 132, "YTD QOH", true                                                           \
-  }
-
+// The grouped reports: the group's number and name, the sales of the cycle
+// and of the year to date (sold, cost, margin, margin %), then purchases and
+// stock value by category, or units and stock value by department and vendor.
 constexpr SheetColumn kByCategory[] = {
-    {2, 3, "Ct cNT", true},          {5, 19, "Name", false},        INVRENDER_SALES_COLUMNS,
-    {92, 100, "CycPurc $", true},    {101, 108, "YTDPurc $", true}, {109, 117, "Retail $Value", true},
-    {118, 126, "Cost $Value", true}, {127, 132, "YTD QOH", true},
+    {2, 3, "Ct cNT", true},
+    {5, 19, "Name", false},
+    {20, 27, "Cycle Sold $", true},
+    {28, 35, "Cycle Cost $", true},
+    {36, 43, "Cycle Margin$", true},
+    {44, 51, "Cycle Margin%", true},
+    {58, 65, "YTD Sold $", true},
+    {66, 73, "YTD Cost $", true},
+    {74, 81, "YTD Margin$", true},
+    {82, 88, "YTD Margin%", true},
+    {92, 100, "CycPurc $", true},
+    {101, 108, "YTDPurc $", true},
+    {109, 117, "Retail $Value", true},
+    {118, 126, "Cost $Value", true},
+    {127, 132, "YTD QOH", true},
 };
 constexpr SheetColumn kByDepartment[] = {
-    {2, 4, "Ct cNT", true},
-    {6, 19, "Name", false},
-    INVRENDER_SALES_COLUMNS,
-    INVRENDER_UNITS_COLUMNS,
+    {2, 4, "Ct cNT", true},          {6, 19, "Name", false},
+    {20, 27, "Cycle Sold $", true},  {28, 35, "Cycle Cost $", true},
+    {36, 43, "Cycle Margin$", true}, {44, 51, "Cycle Margin%", true},
+    {58, 65, "YTD Sold $", true},    {66, 73, "YTD Cost $", true},
+    {74, 81, "YTD Margin$", true},   {82, 88, "YTD Margin%", true},
+    {89, 95, "Sold Qty", true},      {96, 101, "Purc Qty", true},
+    {102, 108, "YTD $/U", true},     {109, 117, "Retail $Value", true},
+    {118, 126, "Cost $Value", true}, {127, 132, "YTD QOH", true},
 };
 constexpr SheetColumn kByVendor[] = {
-    {2, 4, "Ct cNT", true},
-    {6, 17, "Name", false},
-    INVRENDER_SALES_COLUMNS,
-    INVRENDER_UNITS_COLUMNS,
+    {2, 4, "Ct cNT", true},          {6, 17, "Name", false},
+    {20, 27, "Cycle Sold $", true},  {28, 35, "Cycle Cost $", true},
+    {36, 43, "Cycle Margin$", true}, {44, 51, "Cycle Margin%", true},
+    {58, 65, "YTD Sold $", true},    {66, 73, "YTD Cost $", true},
+    {74, 81, "YTD Margin$", true},   {82, 88, "YTD Margin%", true},
+    {89, 95, "Sold Qty", true},      {96, 101, "Purc Qty", true},
+    {102, 108, "YTD $/U", true},     {109, 117, "Retail $Value", true},
+    {118, 126, "Cost $Value", true}, {127, 132, "YTD QOH", true},
 };
-#undef INVRENDER_SALES_COLUMNS
-#undef INVRENDER_UNITS_COLUMNS
 
 }  // namespace
 

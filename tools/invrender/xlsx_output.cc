@@ -58,6 +58,15 @@ class Sheet {
     format_set_bg_color(heading_, 0xE8ECF4);
     format_set_text_wrap(heading_);
     format_set_align(heading_, LXW_ALIGN_VERTICAL_TOP);
+    // A figure kept as printed text stands right-aligned like the numbers
+    // around it, in red so that its comment is looked at.
+    flagged_ = workbook_add_format(book);
+    format_set_align(flagged_, LXW_ALIGN_RIGHT);
+    format_set_font_color(flagged_, 0xB00000);
+    flagged_bold_ = workbook_add_format(book);
+    format_set_align(flagged_bold_, LXW_ALIGN_RIGHT);
+    format_set_font_color(flagged_bold_, 0xB00000);
+    format_set_bold(flagged_bold_);
     title_ = workbook_add_format(book);
     format_set_bold(title_);
     format_set_font_size(title_, 13);
@@ -104,7 +113,7 @@ class Sheet {
       number(row, col, value, decimals, bold, printed.size());
       return;
     }
-    text(row, col, printed, bold ? bold_ : nullptr);
+    text(row, col, printed, number_column ? (bold ? flagged_bold_ : flagged_) : (bold ? bold_ : nullptr));
     if (!cut_note.empty()) {
       comment(row, col, std::string(cut_note));
     } else if (number_column && printed.find_first_not_of('*') == std::string_view::npos) {
@@ -148,6 +157,8 @@ class Sheet {
   lxw_format* bold_ = nullptr;
   lxw_format* heading_ = nullptr;
   lxw_format* title_ = nullptr;
+  lxw_format* flagged_ = nullptr;
+  lxw_format* flagged_bold_ = nullptr;
   std::map<std::pair<int, bool>, lxw_format*> numbers_;
   std::vector<std::size_t> widths_;
   lxw_error status_ = LXW_NO_ERROR;
@@ -352,8 +363,12 @@ bool render_xlsx(const Report& report, std::string_view source, const std::strin
   // Rows are written in order, so each can go to the sheet's file as soon as
   // the next begins: half the time of holding every cell until the close,
   // and a fourth of the memory.
+  // Its own work files go beside the workbook, on the same disk.
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;
+  const std::size_t slash = path.find_last_of('/');
+  std::string work_dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  options.tmpdir = work_dir.data();
   lxw_workbook* book = workbook_new_opt(path.c_str(), &options);
   if (book == nullptr) {
     error = "cannot start a spreadsheet: out of memory";
