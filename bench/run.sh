@@ -12,6 +12,9 @@
 #   random      the same items imported in a shuffled order (as when items are
 #               added over the years): record blocks scattered over the file
 #
+# Last, the invsql extension is timed against SQLite over a native table of
+# the same rows (bench/sql_compare.cc).
+#
 # Columns of the report tables (milliseconds are medians of RUNS runs of the
 # whole process, after one untimed run that puts the files in the page cache):
 #   ms        the report's wall-clock time (min: the fastest run, steadier on
@@ -189,6 +192,16 @@ for layout in KEY RND; do
   line "report 12 ($layout)" "$(median_of --cold "$layout,$layout.XXX" "$runs" "$invreport" -RPT 12 -F "$layout" -DT 123108)" \
     "$(median_of --cold "$sql_db" "$runs" sqlite3 "$sql_db" "$group_query")"
 done
+
+# ---- the SQLite extension beside SQLite reading its own table ----
+if [[ -x $build/bench/sql_compare && -f $build/invsql.so ]]; then
+  for i in $(seq -w 1 20); do cp KEY "C$i" && cp KEY.XXX "C$i.XXX"; done
+  echo
+  echo "== SQL: the invsql extension against SQLite over a native table of the same rows, one process," \
+    "runs alternating, $((2 * runs + 1)) pairs (ms medians, median of the paired ratios)"
+  "$build/bench/sql_compare" "$build/invsql.so" "$work" $((2 * runs + 1))
+  rm -f C?? C??.XXX
+fi
 
 echo
 printf '%s\n' "${worst_summary[@]}"

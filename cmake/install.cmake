@@ -6,6 +6,8 @@
 #   lib/cmake/invisam/                     find_package(invisam CONFIG)
 #   lib/pkgconfig/invisam.pc               pkg-config invisam
 #   share/man/man1/                        invreport.1, invdb.1, invrender.1
+#   lib/invsql.so                          the SQLite extension
+#   share/man/man7/invsql.7                its manual
 #   share/bash-completion/completions/     invreport, invdb, invrender
 include(CMakePackageConfigHelpers)
 
@@ -37,6 +39,12 @@ foreach(page invreport.1 invdb.1 invrender.1)
   configure_file(doc/${page}.in ${PROJECT_BINARY_DIR}/doc/${page} @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/doc/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
+
+# The SQLite extension beside the library, and its manual.
+install(TARGETS invsql LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+set(INVSQL_LOAD_PATH ${CMAKE_INSTALL_FULL_LIBDIR}/invsql)
+configure_file(doc/invsql.7.in ${PROJECT_BINARY_DIR}/doc/invsql.7 @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/doc/invsql.7 DESTINATION ${CMAKE_INSTALL_MANDIR}/man7)
 
 # Bash completion, one file per program (bash-completion loads it by the
 # command's name), each with the shared functions in front.

@@ -30,4 +30,11 @@ if [[ -s demo/OUTF21.DAT ]]; then
   echo "            $PWD/demo/report12.xlsx   (a spreadsheet: figures as numbers, a chart sheet)"
   echo "            ../build/invrender OUTF21.DAT | less   (in demo/; plain text)"
 fi
+if [[ -f $build/invsql.so ]] && command -v sqlite3 >/dev/null; then
+  echo
+  echo "== sqlite3 with the invsql extension: the five categories holding the most stock at cost"
+  sqlite3 -header -column -cmd ".load $build/invsql" :memory: \
+    "SELECT Cat, count(*) AS items, sum(QOH) AS on_hand, round(sum(QOH * UntCost) / 1000.0, 2) AS at_cost
+       FROM invstore('demo/STOCK') GROUP BY Cat ORDER BY at_cost DESC LIMIT 5"
+fi
 echo "Try another report there:  (cd demo && ../build/invreport -RPT 09 -F STOCK)"

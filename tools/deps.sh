@@ -13,6 +13,7 @@ packages=(
   python3-openpyxl                            # the rendering tests read spreadsheets back
   clang-format                                # make format-check
   sqlite3                                     # make bench compares against it
+  libsqlite3-dev                              # the invsql extension (headers) and its tests
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <span>
 #include <string>
@@ -15,6 +16,7 @@
 #include "driver/help.h"
 #include "driver/period_calendar.h"
 #include "report_common/field_routines.h"
+#include "report_common/stop_signal.h"
 #include "reports/reports.h"
 
 namespace driver {
@@ -27,6 +29,9 @@ constexpr std::uint8_t kSkippedType = 9;  // entries of this type byte are not i
 constexpr std::string_view kItemClass = "12";
 constexpr std::string_view kLowKey = "12                    ";
 static_assert(kLowKey.size() == report::kKeyLength);
+
+// How long the opens wait, all told, for a program changing the database.
+constexpr int kLockWaitMs = 5000;
 
 constexpr std::string_view kSyntaxError = " Syntax error";
 constexpr std::string_view kUnableToOpen = " Unable to open data base";
@@ -103,6 +108,8 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
   const std::string_view base(name.data(), name.size());
   std::int16_t status = 1;
   const isam::NameField index_name = isam::make_name_field(base, "XXX");
+  // One wait for both opens.
+  const auto give_up_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
   lib.copfx(kIndexSlot, index_name, status);
   if (status != 0) {
     diagnostic(ctx.diagnostics, "cannot open the index file " + shown_name(index_name) + reason(lib));
@@ -110,6 +117,9 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
     return kExitFailure;
   }
   const isam::NameField record_name = isam::make_name_field(base, "");
+  lib.set_lock_wait(static_cast<int>(std::max<std::int64_t>(
+      0,
+      std::chrono::duration_cast<std::chrono::milliseconds>(give_up_at - std::chrono::steady_clock::now()).count())));
   lib.copfd(record_name, fcb, status);
   if (status != 0) {
     diagnostic(ctx.diagnostics, "cannot open the record file " + shown_name(record_name) + reason(lib));
@@ -124,6 +134,7 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
   if (const std::unique_ptr<report::Report> rep = make_report(number, ctx)) {
     result = walk(lib, fcb, ctx, *rep, run_date, selection.selection);
   }
+  if (result.stopped_by != 0) return report::stop::exit_status(result.stopped_by);
   completion(out, name);
   return (result.unreadable > 0 || result.cut_short || ctx.output_failed) ? kExitFailure : kExitOk;
 }
@@ -154,6 +165,7 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
   lib.cfind(kIndexSlot, isam::kFindPosition, key, address, type, found);
   bool at_start = found && start != low && std::equal(start.begin(), start.end(), key.begin());
   while (found) {
+    if ((result.stopped_by = report::stop::requested()) != 0) return result;
     if (!std::exchange(at_start, false)) lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
     if (!found) break;
     if (type == kSkippedType) continue;
@@ -210,9 +222,26 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
   const report::RunDate run_date = run_date_text(words, today);
   const DatabaseName name = database_name(words, console.in, console.out);
 
+  // A stop asked for at the name's prompt: nothing was opened.
+  if (const int signal = report::stop::requested()) {
+    diagnostic(console.err, "interrupted before the database was opened");
+    return report::stop::exit_status(signal);
+  }
+
   // The run only reads: it shares the database with other readers and waits
-  // a while for a program that is changing it.
-  isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader, .notices = console.err});
+  // a while for a program that is changing it, saying so after a second.
+  const std::string shown(name.data(), std::find(name.begin(), name.end(), ' '));
+  bool said_waiting = false;
+  isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader,
+                                         .lock_wait_ms = kLockWaitMs,
+                                         .on_wait =
+                                             [&] {
+                                               if (std::exchange(said_waiting, true)) return;
+                                               diagnostic(console.err, "waiting for another program using " + shown);
+                                               std::fflush(console.err);
+                                             },
+                                         .stop = [] { return report::stop::requested() != 0; },
+                                         .notices = console.err});
   isam::Fcb fcb{};
   bool opened = false;
   int exit_status = open_and_walk(lib, fcb, ctx, words, name, run_date, make_report, opened);
@@ -228,6 +257,14 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
     const int error = record_status != 0 ? lib.system_error() : index_error;
     diagnostic(console.err, std::string("cannot close the database: ") + std::strerror(error != 0 ? error : EIO));
     exit_status = kExitFailure;
+  }
+  // A stopped run says what became of the database and the report file.
+  if (const int signal = report::stop::requested()) {
+    const bool cut = exit_status == report::stop::exit_status(signal);
+    diagnostic(console.err, "interrupted (" + report::stop::name(signal) + "): " + shown + " is unchanged" +
+                                (cut ? " and closed; the report was not finished and replaced no file" : ""));
+    std::fflush(console.out);
+    return report::stop::exit_status(signal);
   }
   // A console that cannot be written fails a run that went well otherwise.
   if (const std::string problem = flush_console(console.out); !problem.empty()) {

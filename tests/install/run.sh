@@ -29,7 +29,15 @@ lib=$(find "$prefix" -name libinvisam.a)
 pc=$(find "$prefix" -name invisam.pc)
 [[ -n $lib && -n $pc && -n $(find "$prefix" -name invisamConfigVersion.cmake) ]] || fail "library files missing"
 
-for page in "$prefix"/share/man/man1/*.1; do
+# The SQLite extension and its manual; the installed extension loads.
+so=$(find "$prefix" -name invsql.so)
+[[ -n $so && -e $prefix/share/man/man7/invsql.7 ]] || fail "the SQLite extension or its manual was not installed"
+if command -v sqlite3 >/dev/null; then
+  [[ $(sqlite3 :memory: -cmd ".load ${so%.so}" "SELECT count(*) FROM pragma_table_xinfo('invstore')") == 47 ]] ||
+    fail "the installed extension does not load"
+fi
+
+for page in "$prefix"/share/man/man1/*.1 "$prefix"/share/man/man7/*.7; do
   warnings=$(groff -man -ww -z "$page" 2>&1) || fail "groff failed on $page"
   [[ -z $warnings ]] || fail "$page: $warnings"
 done

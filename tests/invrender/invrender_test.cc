@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -82,10 +81,15 @@ Listing read_listing(const std::string& bytes, std::size_t length) {
 // under the column headings.
 double pitch_of(const fs::path& pdf, const fs::path& dir) {
   const auto bbox = run_process(tool("pdftotext"), {"-bbox", pdf.string(), "-"}, dir);
-  const std::regex rule(R"re(xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">-{131}<)re");
-  std::smatch m;
-  if (!std::regex_search(bbox.out, m, rule)) return 0;
-  return (std::stod(m[2]) - std::stod(m[1])) / 131;
+  // <word xMin="..." yMin="..." xMax="..." yMax="...">---...---</word>
+  const std::size_t rule = bbox.out.find(">" + std::string(131, '-') + "<");
+  const std::size_t word = rule == std::string::npos ? rule : bbox.out.rfind("<word ", rule);
+  if (word == std::string::npos) return 0;
+  const std::string tag = bbox.out.substr(word, rule - word);
+  const auto attribute = [&](const std::string& name) {
+    return std::stod(tag.substr(tag.find(name + "=\"") + name.size() + 2));
+  };
+  return (attribute("xMax") - attribute("xMin")) / 131;
 }
 
 // pdftotext at that pitch, page by page, with the page margin taken off so
@@ -205,9 +209,9 @@ TEST_F(Render, ListingsPageForPage) {
     // The chart: a cycle and a year-to-date bar per group line, in order.
     std::vector<double> bars, groups;
     std::size_t cut = 0;
-    const std::regex value("data-value=\"(-?[0-9.]+)\"");
-    for (std::sregex_iterator m(page_html.begin(), page_html.end(), value), end; m != end; ++m) {
-      bars.push_back(std::stod((*m)[1]));
+    const std::string value = "data-value=\"";
+    for (std::size_t at = page_html.find(value); at != std::string::npos; at = page_html.find(value, at + 1)) {
+      bars.push_back(std::stod(page_html.substr(at + value.size(), 24)));
     }
     if (c.chart) {
       for (const auto& page : listing.pages) {

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
+#include "invdb/check.h"
 #include "invdb/db_files.h"
 #include "invdb/open_reason.h"
+#include "report_common/stop_signal.h"
 
 namespace invdb {
 
@@ -106,7 +109,11 @@ bool create_database(const DbPath& db, std::uint16_t capacity, std::string& erro
   return true;
 }
 
-Database::Database(Access access, isam::LibraryOptions options) : access_(access), lib_(options_for(access, options)) {
+Database::Database(Access access, isam::LibraryOptions options, files::Session* session)
+    : access_(access), options_(options), session_(session), lib_([&] {
+        if (session && !options.on_wait) options.on_wait = [session] { session->say_waiting(); };
+        return options_for(access, options);
+      }()) {
   lib_.set_error_hook([this](std::string_view tag, std::string_view message) {
     hook_tag_ = tag;
     hook_message_ = message;
@@ -123,51 +130,112 @@ Database::~Database() {
 }
 
 std::string Database::last_failure() const {
-  std::string out;
-  if (!hook_tag_.empty()) {
-    std::string m = hook_message_;
-    while (!m.empty() && m.back() == ' ') m.pop_back();
-    out = " (" + hook_tag_ + ": " + m + ")";
-  }
   const std::int16_t code = lib_.core_error();
   if (lib_.system_error() != 0 &&
       (code == isam::kIoFailed || code == isam::kHeaderRead || code == isam::kHeaderWrite || code == isam::kOpenFailed))
-    out += ": " + files::system_reason(lib_.system_error());
-  return out;
+    return ": " + files::system_reason(lib_.system_error());
+  if (code == isam::kIoFailed || code == isam::kHeaderRead) return ": a block of the file is damaged (run invdb check)";
+  if (code == isam::kNoMemory) return ": out of memory";
+  return "";
+}
+
+bool Database::open_files(const DbPath& db, std::string& error, bool& marked) {
+  marked = false;
+  // The library opens by bare name in the working directory: without the
+  // database's own directory it would open (and mark) a namesake there.
+  InDirectory here(db.dir);
+  if (!here.ok()) {
+    error = db.shown_index() + ": cannot open: " + files::system_reason(here.error());
+    return false;
+  }
+  std::int16_t status = 1;
+  hook_tag_.clear();
+  if (session_) lib_.set_lock_wait(session_->remaining_ms());
+  lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
+  if (status != 0) {
+    marked = lib_.core_error() == isam::kWasOpen;
+    error = db.shown_index() + ": cannot open: " + open_failure(db, DbFile::kIndex);
+    return false;
+  }
+  index_open_ = true;
+  if (session_) lib_.set_lock_wait(session_->remaining_ms());
+  lib_.copfd(isam::make_name_field(db.name, ""), fcb_, status);
+  if (status != 0) {
+    marked = lib_.core_error() == isam::kWasOpen;
+    error = db.shown_records() + ": cannot open: " + open_failure(db, DbFile::kRecords);
+    // The index's open changed nothing that stays: its mark is rolled back.
+    if (access_ != Access::kRead) {
+      lib_.rollback();
+    } else {
+      lib_.cclfx(kSlot, status);
+    }
+    index_open_ = false;
+    return false;
+  }
+  records_open_ = true;
+  return true;
+}
+
+bool Database::clear_dead_marks(const DbPath& db, std::string& error) {
+  CheckReport report;
+  {
+    files::FileImage index, records;
+    if (!files::load_file(db.index_file(), db.shown_index(), index, error, session_) ||
+        !files::load_file(db.record_file(), db.shown_records(), records, error, session_)) {
+      error += "; nothing was changed";
+      return false;
+    }
+    report = check_database(index, records);
+  }
+  if (!report.only_open_marks()) {
+    // Name what was found besides the marks.
+    std::string named;
+    std::size_t shown = 0;
+    const std::size_t others = report.findings.size() - report.open_marks();
+    for (std::size_t i = 0; i < report.findings.size() && shown < 3; ++i)
+      if (!report.is_open_mark(i)) named += (shown++ ? "; " : "") + report.findings[i];
+    error = db.given + " is marked open and its check finds " + std::to_string(others) + " other problem" +
+            (others == 1 ? "" : "s") + " (" + named + (others > shown ? "; ..." : "") + "); run \"invdb check " +
+            db.given + "\"; nothing was changed";
+    return false;
+  }
+  Database clearer(Access::kClearMark, options_, session_);
+  std::string why;
+  if (!clearer.open(db, why) || !clearer.close(why)) {
+    error = db.given + " is marked open, and clearing the marks failed: " + why;
+    return false;
+  }
+  std::fprintf(options_.notices,
+               "invdb: %s was marked open by a program that stopped without closing it; the "
+               "files check clean otherwise, so the marks were cleared\n",
+               db.given.c_str());
+  std::fflush(options_.notices);
+  return true;
 }
 
 bool Database::open(const DbPath& db, std::string& error) {
   name_ = db.name;
+  db_ = db;
   for (const auto& [p, shown] :
        {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
     if (!fs::is_regular_file(p, ec)) {
-      error = shown + ": cannot open: " + open_failure(db, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords);
+      // No file to change: nothing to say about changes.
+      error =
+          shown + ": cannot open: " + open_failure(db, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords, false);
       return false;
     }
   }
-  {
-    // The library opens by bare name in the working directory: without the
-    // database's own directory it would open (and mark) a namesake there.
-    InDirectory here(db.dir);
-    if (!here.ok()) {
-      error = db.shown_index() + ": cannot open: " + files::system_reason(here.error());
-      return false;
-    }
-    std::int16_t status = 1;
-    hook_tag_.clear();
-    lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
-    if (status != 0) {
-      error = db.shown_index() + ": cannot open: " + open_failure(db, DbFile::kIndex);
-      return false;
-    }
-    index_open_ = true;
-    lib_.copfd(isam::make_name_field(db.name, ""), fcb_, status);
-    if (status != 0) {
-      error = db.shown_records() + ": cannot open: " + open_failure(db, DbFile::kRecords);
-      return false;
-    }
-    records_open_ = true;
+  // A change needs its journal beside the files.
+  if (access_ != Access::kRead && ::access(db.dir.c_str(), W_OK | X_OK) != 0) {
+    error = db.given + ": cannot change the database: its directory " + db.dir.string() + " cannot be written (" +
+            std::strerror(errno) + "), and a change keeps its journal there; nothing was changed";
+    return false;
+  }
+  bool marked = false;
+  if (!open_files(db, error, marked)) {
+    if (!marked || access_ != Access::kWrite) return false;
+    if (!clear_dead_marks(db, error) || !open_files(db, error, marked)) return false;
   }
   // The record file's header gives the first data address, below which the
   // library must never hand out a block.
@@ -178,28 +246,60 @@ bool Database::open(const DbPath& db, std::string& error) {
   return true;
 }
 
-std::string Database::open_failure(const DbPath& db, DbFile kind) const {
+std::string Database::open_failure(const DbPath& db, DbFile kind, bool say_unchanged) const {
   if (lib_.core_error() == isam::kWasOpen)
     return "it is marked open, so a program that used it stopped without closing it or changed it without a "
            "journal; run \"invdb check " +
            db.given + "\" and, if it is clean, \"invdb clear-mark " + db.given + "\"";
-  if (lib_.system_error() == EWOULDBLOCK) return "in use by another program";
+  const std::string fate = access_ == Access::kRead || !say_unchanged ? "" : "; nothing was changed";
+  if (lib_.system_error() == EWOULDBLOCK) return "in use by another program" + fate;
+  if (access_ != Access::kRead && (lib_.system_error() == EACCES || lib_.system_error() == EROFS))
+    return std::string(lib_.system_error() == EACCES ? "permission denied" : "read-only file system") +
+           ": it can be read but not written, and this command changes it" + fate;
   // The library only says that the open failed: look at the file itself.
   const std::string reason =
       open_failure_reason(kind == DbFile::kIndex ? db.index_file() : db.record_file(), kind, access_ != Access::kRead);
-  if (!reason.empty()) return reason;
-  if (lib_.system_error() != 0) return files::system_reason(lib_.system_error());
-  return "the file could not be read as a database file";
+  if (!reason.empty()) return reason + fate;
+  if (lib_.system_error() != 0) return files::system_reason(lib_.system_error()) + fate;
+  return "the file could not be read as a database file" + fate;
+}
+
+std::string Database::close_outcome() const {
+  if (access_ == Access::kRead) return "; the items are unchanged";
+  std::error_code ec;
+  if (fs::exists(db_.dir / (db_.name + ".JNL"), ec))
+    return "; nothing was changed (its journal " + db_.given + ".JNL puts it back at the next use)";
+  return "; nothing was changed";
+}
+
+std::string Database::change_given_up() const {
+  // A writer's command gives its whole change up when one step fails.
+  return access_ == Access::kRead ? "" : "; nothing was changed";
+}
+
+void Database::abandon() {
+  if (access_ == Access::kRead) return;
+  lib_.rollback();
+  index_open_ = records_open_ = false;
 }
 
 bool Database::close(std::string& error) {
+  if (access_ != Access::kRead && (index_open_ || records_open_) && report::stop::requested() != 0) {
+    // Stopped before the commit: the change is given up whole.
+    abandon();
+    error = "interrupted: " + db_.given + " is unchanged";
+    if (session_) session_->told_stop = true;
+    return false;
+  }
   bool ok = true;
   std::int16_t status = 0;
+  const bool writer = access_ != Access::kRead;
+  const char* what = writer ? "cannot complete the change" : "cannot close (clearing its open mark failed)";
   if (index_open_) {
     index_open_ = false;
     lib_.cclfx(kSlot, status);
     if (status != 0) {
-      error = name_ + ".XXX: close failed" + last_failure();
+      error = db_.shown_index() + ": " + what + last_failure();
       ok = false;
     }
   }
@@ -207,11 +307,13 @@ bool Database::close(std::string& error) {
     records_open_ = false;
     status = 0;
     lib_.cclfd(fcb_, status);
-    if (status != 0) {
-      error = name_ + ": close failed" + last_failure();
+    if (status != 0 && ok) {
+      error = db_.shown_records() + ": " + what + last_failure();
       ok = false;
     }
+    if (writer && ok && session_) session_->changed = true;
   }
+  if (!ok) error += close_outcome();
   return ok;
 }
 
@@ -256,7 +358,7 @@ bool Database::read_block(std::uint16_t address, isam::Block& block, std::string
   std::int16_t status = 1;
   lib_.crdbk(fcb_, address, block, status);
   if (status == 0) return true;
-  error = name_ + ": cannot read block " + std::to_string(address) + last_failure();
+  error = name_ + ": cannot read block " + std::to_string(address) + last_failure() + change_given_up();
   return false;
 }
 
@@ -264,7 +366,7 @@ bool Database::write_block(std::uint16_t address, const isam::Block& block, std:
   std::int16_t status = 1;
   lib_.cwrbk(fcb_, address, block, status);
   if (status == 0) return true;
-  error = name_ + ": cannot write block " + std::to_string(address) + last_failure();
+  error = name_ + ": cannot write block " + std::to_string(address) + last_failure() + change_given_up();
   return false;
 }
 
@@ -281,7 +383,7 @@ std::uint16_t Database::add_record(const isam::Block& block, std::string& error,
     lib_.cgetr(fcb_, address, flag);
   }
   if (address == 0) {
-    error = name_ + ": no free block left in the record file";
+    error = name_ + ": no free block left in the record file" + change_given_up();
     return 0;
   }
   if (!write_block(address, block, error) ||
@@ -299,7 +401,8 @@ bool Database::add_key(std::string_view key, std::uint16_t address, std::uint8_t
   const std::int16_t code = lib_.core_error();
   error = name_ + ".XXX: cannot add the key " + files::printable_key(key) +
           (code == isam::kNoFreeNode || code == isam::kTooDeep ? " (no free node left, or the tree is full)"
-                                                               : last_failure());
+                                                               : last_failure()) +
+          change_given_up();
   return false;
 }
 
@@ -307,7 +410,8 @@ bool Database::delete_record(const KeyEntry& entry, std::string& error) {
   bool done = false;
   lib_.cmdky(kSlot, key_span(entry.key), 0, kDeletedType, done);
   if (!done) {
-    error = name_ + ".XXX: cannot delete the key " + files::printable_key(entry.key) + last_failure();
+    error =
+        name_ + ".XXX: cannot delete the key " + files::printable_key(entry.key) + last_failure() + change_given_up();
     return false;
   }
   lib_.cgivr(fcb_, entry.address);

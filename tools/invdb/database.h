@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "invdb/db_files.h"
 #include "invdb/open_reason.h"
 #include "isam/call_interface.h"
 #include "report_common/control_records.h"
@@ -67,16 +68,29 @@ class Database {
   // kClearMark changes it too, and accepts files marked open.
   enum class Access { kRead, kWrite, kClearMark };
   // `options` adjusts the library (tests pass a file system seam); its role
-  // follows `access`.
-  explicit Database(Access access = Access::kWrite, isam::LibraryOptions options = {});
+  // follows `access`.  `session`, when given, is the command's one wait for
+  // another program using the database (and the line saying so).
+  explicit Database(Access access = Access::kWrite, isam::LibraryOptions options = {},
+                    files::Session* session = nullptr);
   // A reader closes both files.  A writer that was not closed gives up every
   // change it made (the command failed part way).
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
+  // Opens both files.  A writer that finds them marked open, with no journal
+  // and no other program using them, checks them: when the marks are all
+  // the check finds (a reader stopped without closing), it clears them with
+  // one notice on the library's notices and goes on; otherwise it refuses,
+  // naming the findings.
   bool open(const DbPath& db, std::string& error);
+  // Closes both files; a writer's close commits its change.  A writer asked
+  // to stop by a signal (report/stop_signal.h) before its commit rolls back
+  // instead and fails with "interrupted: NAME is unchanged".  Failures say
+  // the file, what failed and why, and whether the database was changed.
   bool close(std::string& error);
+  // A writer gives up every change made since the open (both files closed).
+  void abandon();
 
   // The live entry with exactly this key.
   std::optional<KeyEntry> find(std::string_view key);
@@ -102,11 +116,25 @@ class Database {
   bool write_heading(report::control::Heading side, const report::control::HeadingText& text, std::string& error);
 
  private:
+  // Why the latest call failed, in words: ": " and the reason, or nothing.
   std::string last_failure() const;
-  // Why opening one of the files failed, in words.
-  std::string open_failure(const DbPath& db, DbFile kind) const;
+  // Why opening one of the files failed, in words (and, for a writer when
+  // `say_unchanged`, that nothing was changed).
+  std::string open_failure(const DbPath& db, DbFile kind, bool say_unchanged = true) const;
+  // Both files through the library; `marked` when one was refused for its
+  // open mark (and nothing is left open then).
+  bool open_files(const DbPath& db, std::string& error, bool& marked);
+  // The check of a writer that found the marks set (see open).
+  bool clear_dead_marks(const DbPath& db, std::string& error);
+  // What became of the database after a failed close, for its message.
+  std::string close_outcome() const;
+  // "; nothing was changed" after a failed step of a writer.
+  std::string change_given_up() const;
 
   Access access_;
+  isam::LibraryOptions options_;
+  files::Session* session_ = nullptr;
+  DbPath db_;
   isam::Library lib_;
   isam::Fcb fcb_{};
   bool index_open_ = false;

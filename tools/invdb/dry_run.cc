@@ -88,7 +88,7 @@ int import_dry_run(const DbPath& path, std::string_view shown_file, const Import
                    const Io& io) {
   const std::vector<ItemRow>& rows = check.rows;
   std::string error;
-  Database db(Database::Access::kRead);
+  Database db(Database::Access::kRead, {}, io.session);
   if (!db.open(path, error)) return io.fail(error);
   // The page headings the file gives, against the stored ones: each line
   // that would change.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <list>
@@ -18,6 +19,7 @@
 #include "invdb/database.h"
 #include "invdb/headings.h"
 #include "report_common/latin1.h"
+#include "report_common/stop_signal.h"
 
 #ifndef INV_VERSION
 #define INV_VERSION "unknown"
@@ -96,14 +98,22 @@ constexpr const char* kHelp =
     "                               never replaced, --force or not\n"
     "\n"
     "--json prints one JSON object (check: the findings as a list).\n"
+    "--wait SECONDS (every command, default 5, 0 for none): how long to wait, all\n"
+    "told, for another program using the database; after a second it says so.\n"
     "\n"
     "Each command that changes a database is all-or-nothing (a journal, NAME.JNL,\n"
     "puts it back if the command fails or is cut short) and holds the database\n"
-    "alone; readers share it.  A command waits up to 5 seconds for another\n"
-    "program using the database, then stops: \"in use by another program\".\n"
+    "alone; readers share it.  A command waits up to 5 seconds (--wait) for\n"
+    "another program using the database, then stops: \"in use by another program\".\n"
+    "A command that changes a database and finds it marked open by a program that\n"
+    "stopped without closing it checks it, and clears the marks when they are all\n"
+    "the check finds.  SIGINT, SIGTERM and SIGHUP stop a command at its next safe\n"
+    "point: the database is closed unchanged, or a change already committed is kept,\n"
+    "and one line says which.\n"
     "\n"
     "Exit status: 0 success, 1 failure (also an index that cannot be read to its\n"
-    "end), 2 a command line it cannot use.\n";
+    "end), 2 a command line it cannot use, 3 (check) clean apart from the open\n"
+    "marks, 128+n stopped by signal n (130 SIGINT, 143 SIGTERM, 129 SIGHUP).\n";
 
 using Handler = int (*)(const Args&, const Io&);
 
@@ -296,6 +306,14 @@ class CommandLine {
     help_->add_option("COMMAND", help_topic_, "a command");
   }
 
+  // The --wait of the command line, in milliseconds (the default when not given).
+  int wait_ms() const {
+    long seconds = files::kLockWaitMs / 1000;
+    if (!wait_seconds_.empty())
+      std::from_chars(wait_seconds_.data(), wait_seconds_.data() + wait_seconds_.size(), seconds);
+    return static_cast<int>(seconds * 1000);
+  }
+
   int run(int argc, const char* const* argv, const Io& io) {
     if (argc < 2) {
       std::fputs(kHelp, io.err);
@@ -335,7 +353,17 @@ class CommandLine {
             if (lines.size() > 6) return io.usage_error(name + ": a heading has at most 6 lines", "heading");
         std::vector<std::string> storage;
         const Args args = c.arguments(storage);
-        return c.handler(args, io);
+        files::Session session(wait_ms(), io.err);
+        if (!args.empty()) session.shown = std::string(args.front());
+        Io with_session = io;
+        with_session.session = &session;
+        const int status = c.handler(args, with_session);
+        // The command's output is out (or its write cut short) before a stop
+        // is looked at for the last time.
+        std::fflush(io.out);
+        if (report::stop::requested() == 0 || status >= 128) return status;
+        // A stop that came while the command ran: it says so once.
+        return session.told_stop ? report::stop::exit_status(report::stop::requested()) : with_session.stopped();
       }
     return 2;
   }
@@ -346,6 +374,11 @@ class CommandLine {
     c.handler = handler;
     c.app = app_.add_subcommand(name, description);
     positional(c, "NAME", "the database (NAME.XXX and NAME)")->required()->check(kDatabaseName);
+    // Every command may wait for another program; the value is the
+    // session's, not the handler's.
+    c.app->add_option("--wait", wait_seconds_, "seconds to wait for another program using the database (default 5)")
+        ->type_name("SECONDS")
+        ->check(whole_number(0, 3600));
     return c;
   }
 
@@ -392,11 +425,22 @@ class CommandLine {
   CLI::App app_;
   std::list<Command> commands_;  // stable addresses: CLI11 writes into them
   const Command* heading_ = nullptr;
+  std::string wait_seconds_;
   CLI::App* help_ = nullptr;
   std::string help_topic_;
 };
 
 }  // namespace
+
+int Io::stopped() const {
+  const int signal = report::stop::requested();
+  const std::string shown = session ? session->shown : std::string("the database");
+  if (session) session->told_stop = true;
+  std::fprintf(
+      err, "invdb: interrupted: %s\n",
+      (session && session->changed ? "the change to " + shown + " was kept" : shown + " is unchanged").c_str());
+  return report::stop::exit_status(signal != 0 ? signal : SIGINT);
+}
 
 int Io::fail(const std::string& message) const {
   std::fprintf(err, "invdb: %s\n", message.c_str());

@@ -46,7 +46,7 @@ namespace {
 // `heading NAME [--json]`: both headings as stored, every line.
 int show_headings(const DbPath& path, bool json, const Io& io) {
   std::string error;
-  Database db(Database::Access::kRead);
+  Database db(Database::Access::kRead, {}, io.session);
   if (!db.open(path, error)) return io.fail(error);
   std::optional<control::HeadingText> text[2];
   for (const control::Heading side : headings::kSides)
@@ -126,7 +126,7 @@ int cmd_heading(const Args& args, const Io& io) {
     const std::vector<std::string_view> lines(b.begin(), b.end());
     return control::heading_text(lines);
   };
-  Database db;
+  Database db(Database::Access::kWrite, {}, io.session);
   if (!db.open(*path, error)) return io.fail(error);
   if ((has_right && !db.write_heading(control::Heading::kRight, text(control::Heading::kRight), error)) ||
       (has_left && !db.write_heading(control::Heading::kLeft, text(control::Heading::kLeft), error)) ||
@@ -139,7 +139,7 @@ int cmd_delete(const Args& args, const Io& io) {
   if (args.size() < 2) return io.usage("delete NAME [--] STOCKINDEX...");
   std::string error;
   const auto path = parse_db_path(args[0], error);
-  Database db;
+  Database db(Database::Access::kWrite, {}, io.session);
   if (!path || !db.open(*path, error)) return io.fail(error);
   // Every stock index must name at least one item before anything is deleted.
   // A stock index is given as UTF-8, and kept one Latin-1 byte per character.

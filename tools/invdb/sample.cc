@@ -212,8 +212,8 @@ SampleStore make_sample(int count, std::uint64_t seed) {
 
 namespace {
 
-bool build_sample(const DbPath& path, const SampleStore& store, std::string& error) {
-  Database db(Database::Access::kWrite, bulk_load_options());
+bool build_sample(const DbPath& path, const SampleStore& store, std::string& error, files::Session* session) {
+  Database db(Database::Access::kWrite, bulk_load_options(), session);
   if (!db.open(path, error)) return false;
   for (const auto& items : {&store.items, &store.discontinued})
     for (const report::ItemArea& a : *items)
@@ -267,7 +267,7 @@ int cmd_sample(const Args& args, const Io& io) {
                    "nothing was created");
   if (!create_database(*path, 32767, error)) return io.fail(error);
   const SampleStore store = make_sample(static_cast<int>(count), static_cast<std::uint64_t>(seed));
-  if (!build_sample(*path, store, error) || !refuse_own_file(*path, names, error)) {
+  if (!build_sample(*path, store, error, io.session) || !refuse_own_file(*path, names, error)) {
     std::filesystem::remove(path->index_file(), ec);
     std::filesystem::remove(path->record_file(), ec);
     return io.fail(error);

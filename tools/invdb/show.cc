@@ -87,7 +87,7 @@ int cmd_show(const Args& args, const Io& io) {
     bytes.resize(kIndexWidth, ' ');
     prefixes.push_back("12" + bytes);
   }
-  Database db(Database::Access::kRead);
+  Database db(Database::Access::kRead, {}, io.session);
   if (!db.open(*path, error)) return io.fail(error);
   std::string out = json ? "[" : "";
   int shown = 0, status = 0;

@@ -16,6 +16,7 @@
 #include "invdb/import_check.h"
 #include "invdb/item_csv.h"
 #include "report_common/latin1.h"
+#include "report_common/stop_signal.h"
 
 namespace invdb {
 
@@ -51,9 +52,9 @@ bool read_text_file(const std::filesystem::path& path, std::string& text, std::s
 }
 
 // Free data blocks in the record file's map, read from disk.
-long free_blocks(const DbPath& db, std::string& error) {
+long free_blocks(const DbPath& db, std::string& error, files::Session* session) {
   files::FileImage records;
-  if (!files::load_file(db.record_file(), db.shown_records(), records, error)) return -1;
+  if (!files::load_file(db.record_file(), db.shown_records(), records, error, session)) return -1;
   const std::uint16_t nb = files::read_header(records).map_blocks;
   long free = 0;
   for (std::uint32_t a = files::first_data_address(nb); a < files::map_end(nb); a += 2)
@@ -210,8 +211,8 @@ int cmd_import(const Args& args, const Io& io) {
   // Counted from the files before the command holds the database: the
   // count needs the shared lock that the command's own would exclude.
   std::string count_error;
-  const long free = free_blocks(*path, count_error);
-  Database db(Database::Access::kWrite, bulk_load_options());
+  const long free = free_blocks(*path, count_error, io.session);
+  Database db(Database::Access::kWrite, bulk_load_options(), io.session);
   if (!db.open(*path, error)) return io.fail(error);
   if (free < 0) return io.fail(count_error);
   // The new keys must all find a block before the first one is written.
@@ -238,7 +239,7 @@ int cmd_import(const Args& args, const Io& io) {
   static const isam::Block blank = blank_item();
   long added = 0, updated = 0;
   LeadingZeros zeros;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  for (std::size_t i = 0; i < rows.size() && report::stop::requested() == 0; ++i) {
     const ItemRow& row = rows[i];
     isam::Block block = blank;
     const bool update = existing[i] >= 0;
@@ -249,7 +250,7 @@ int cmd_import(const Args& args, const Io& io) {
     row.apply(block);
     if (update) zeros.observe(before, block);
     const bool ok = update ? db.write_block(address, block, error) : db.add_record(block, error) != 0;
-    if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error + "; nothing was imported");
+    if (!ok) return io.fail("line " + std::to_string(row.line) + ": " + error);
     ++(update ? updated : added);
   }
   for (const auto side : headings::kSides)
@@ -279,7 +280,7 @@ int cmd_export(const Args& args, const Io& io) {
   const bool to_file = words == 2 && args[1] != "-";
   const std::string shown_out = to_file ? std::string(args[1]) : "standard output";
   if (to_file && !refuse_own_file(*path, shown_out, error)) return io.fail(error + "; nothing was written");
-  Database db(Database::Access::kRead);
+  Database db(Database::Access::kRead, {}, io.session);
   if (!db.open(*path, error)) return io.fail(error);
   OutputFile file;
   std::FILE* out = io.out;
@@ -319,7 +320,7 @@ int cmd_export(const Args& args, const Io& io) {
   long count = 0;
   std::string last_key;
   const bool whole = db.walk_from("12", [&](const KeyEntry& e) {
-    if (!e.key.starts_with("12")) return false;
+    if (!e.key.starts_with("12") || report::stop::requested() != 0) return false;
     isam::Block block{};
     if (!db.read_block(e.address, block, error)) return ok = false;
     // The index key is the item's identity; the block's own copy of it is
@@ -337,6 +338,10 @@ int cmd_export(const Args& args, const Io& io) {
   if (ok && !to_file && std::fflush(out) != 0) {
     write_error = shown_out + ": cannot write: " + std::strerror(errno);
     ok = false;
+  }
+  if (report::stop::requested() != 0) {
+    db.close(error);
+    return io.stopped();
   }
   std::string ignored;
   if (!ok) {
