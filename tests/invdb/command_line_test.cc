@@ -60,10 +60,11 @@ TEST(InvdbCommandLine, ExitStatusOfEveryKindOfCommandLine) {
     if (c.status == 2) { EXPECT_NE(r.err.find("invdb help"), std::string::npos) << line << "\n" << r.err; }
     if (c.status != 1) { EXPECT_EQ(r.err.empty(), c.err.empty()) << line << "\n" << r.err; }
   }
-  // "invdb N.N.N\n" (std::regex warns falsely in the sanitizer build).
+  // "invdb N.N.N": three numbers between points (std::regex warns in the
+  // sanitizer build).
   const std::string version = run_invdb({"--version"}, dir.path()).out;
   std::string shape;
-  for (const char c : version) shape += c >= '0' && c <= '9' ? (shape.ends_with('9') ? "" : "9") : std::string(1, c);
+  for (const char c : version) shape += (c >= '0' && c <= '9') ? (shape.ends_with('9') ? "" : "9") : std::string(1, c);
   EXPECT_EQ(shape, "invdb 9.9.9\n") << version;
   std::vector<std::string> files;
   for (const auto& e : fs::directory_iterator(dir.path())) files.push_back(e.path().filename().string());
