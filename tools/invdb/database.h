@@ -1,21 +1,21 @@
-// A database opened through the library's call interface, with the writer's
-// side wrapped in calls that return readable errors.
+// A database opened through the library's store API (isam/store.h), with
+// every failure turned into a message that names the file as the command
+// line wrote it.
 //
-// A database NAME is the index file NAME.XXX and the record file NAME.  The
-// library names files relative to the current directory and keeps at most 8
-// characters of a name, so a name given with a directory ("demo/STOCK") is
-// split: the files are created and opened from inside that directory.
+// A database NAME is the index file NAME.XXX and the record file NAME.  A
+// name given with a directory ("demo/STOCK") is opened there by its path.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "invdb/open_reason.h"
 #include "isam/call_interface.h"
+#include "isam/store.h"
 #include "report_common/control_records.h"
 
 namespace invdb {
@@ -31,6 +31,9 @@ struct DbPath {
   std::filesystem::path record_file() const { return dir / name; }
   std::string shown_index() const { return given + ".XXX"; }
   std::string shown_records() const { return given; }
+  // The store's path for the library: as given, so that the library's
+  // messages name the files as the command line did.
+  const std::string& store_path() const { return given; }
 };
 
 // Splits NAME or DIR/NAME; fails on an empty name, one longer than 8
@@ -53,11 +56,9 @@ struct KeyEntry {
 
 // The library's options for a command that writes many blocks (an import, a
 // sample store): up to 1 MiB of changed blocks wait before they are written,
-// eight times the default, so that the files grow in long runs.  The system
-// can keep a file written in long runs in large pages, which every later
-// reader enters and walks faster than a file written a few blocks at a time
-// (an 8 MiB record file: some 0.1 ms to enter instead of 0.3).  The import
-// takes no longer and the change is still one journalled whole.
+// eight times the default, so that the files grow in long runs, which later
+// readers walk faster (bench/README.md).  The change is still one
+// journalled whole.
 inline isam::LibraryOptions bulk_load_options() { return {.write_batch_blocks = 4096}; }
 
 class Database {
@@ -66,8 +67,8 @@ class Database {
   // that changes it holds it alone, and its changes are all-or-nothing.
   // kClearMark changes it too, and accepts files marked open.
   enum class Access { kRead, kWrite, kClearMark };
-  // `options` adjusts the library (tests pass a file system seam); its role
-  // follows `access`.
+  // `options` adjusts the library (tests pass a file system seam, notices
+  // go to its stream); its role follows `access`.
   explicit Database(Access access = Access::kWrite, isam::LibraryOptions options = {});
   // A reader closes both files.  A writer that was not closed gives up every
   // change it made (the command failed part way).
@@ -102,18 +103,16 @@ class Database {
   bool write_heading(report::control::Heading side, const report::control::HeadingText& text, std::string& error);
 
  private:
-  std::string last_failure() const;
-  // Why opening one of the files failed, in words.
-  std::string open_failure(const DbPath& db, DbFile kind) const;
+  // A failure as a message: the file as the command line named it, then
+  // the status's words.
+  std::string message(const isam::Status& status) const;
+  // A key that could not be added: what was found against it.
+  std::string add_key_failure(const isam::Status& status, std::string_view key) const;
 
   Access access_;
-  isam::Library lib_;
-  isam::Fcb fcb_{};
-  bool index_open_ = false;
-  bool records_open_ = false;
-  std::uint16_t first_data_address_ = 0;
-  std::string name_;
-  std::string hook_tag_, hook_message_;
+  isam::StoreOptions options_;
+  std::unique_ptr<isam::Store> store_;
+  DbPath db_;
 };
 
 }  // namespace invdb

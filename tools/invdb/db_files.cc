@@ -8,27 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "isam/call_interface.h"
-#include "isam/env.h"
-
 namespace invdb::files {
-
-std::string system_reason(int error) {
-  if (error == ENOSPC) return "the disk is full (" + std::string(std::strerror(error)) + ")";
-  if (error == EIO) return "the device failed (" + std::string(std::strerror(error)) + ")";
-  return std::strerror(error);
-}
-
-InDirectory::InDirectory(const std::filesystem::path& dir) {
-  std::error_code ec;
-  previous_ = std::filesystem::current_path(ec);
-  ok_ = !ec && ::chdir(dir.c_str()) == 0;
-  if (!ok_) error_ = ec ? ec.value() : errno;
-}
-
-InDirectory::~InDirectory() {
-  if (ok_) (void)::chdir(previous_.c_str());
-}
 
 bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error) {
   // The index is NAME.XXX; the record file NAME: either names the store.
