@@ -36,7 +36,7 @@ clean:
 # A sample store in demo/, one report run over it and rendered: builds only the
 # programs it runs.
 demo: configure
-	cmake --build $(BUILD) -j $(JOBS) --target invreport invdb invrender
+	cmake --build $(BUILD) -j $(JOBS) --target invreport invdb invrender invsql
 	BUILD=$(BUILD) bash tools/demo.sh
 
 # The programs, the library with its headers, CMake and pkg-config files, the

@@ -6,7 +6,9 @@
 #   lib/cmake/invisam/                     find_package(invisam CONFIG)
 #   lib/pkgconfig/invisam.pc               pkg-config invisam
 #   share/man/man1/                        invreport.1, invdb.1, invrender.1
-#   share/bash-completion/completions/     invdb
+#   lib/invsql.so                          the SQLite extension
+#   share/man/man7/invsql.7                its manual
+#   share/bash-completion/completions/     invreport, invdb, invrender
 include(CMakePackageConfigHelpers)
 
 install(TARGETS invreport invdb invrender RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -38,8 +40,23 @@ foreach(page invreport.1 invdb.1 invrender.1)
   install(FILES ${PROJECT_BINARY_DIR}/doc/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
-install(FILES tools/completion/invdb.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
-  RENAME invdb)
+# The SQLite extension beside the library, and its manual.
+install(TARGETS invsql LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+set(INVSQL_LOAD_PATH ${CMAKE_INSTALL_FULL_LIBDIR}/invsql)
+configure_file(doc/invsql.7.in ${PROJECT_BINARY_DIR}/doc/invsql.7 @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/doc/invsql.7 DESTINATION ${CMAKE_INSTALL_MANDIR}/man7)
+
+# Bash completion, one file per program (bash-completion loads it by the
+# command's name), each with the shared functions in front.
+file(READ tools/completion/inv_common.bash INV_COMPLETION_COMMON)
+foreach(program invreport invdb invrender)
+  file(READ tools/completion/${program}.bash INV_COMPLETION_BODY)
+  file(WRITE ${PROJECT_BINARY_DIR}/completion/${program} "${INV_COMPLETION_COMMON}${INV_COMPLETION_BODY}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS tools/completion/${program}.bash)
+  install(FILES ${PROJECT_BINARY_DIR}/completion/${program}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS tools/completion/inv_common.bash)
 
 # `make package`: one Debian package of everything above, installed under /usr.
 set(CPACK_GENERATOR DEB)

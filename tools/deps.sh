@@ -9,8 +9,11 @@ packages=(
   libcli11-dev                                # invdb's command line
   libcairo2-dev fonts-dejavu-core             # PDF rendering of reports
   poppler-utils                               # the rendering tests read PDFs back
+  libxlsxwriter-dev                           # xlsx output of reports
+  python3-openpyxl                            # the rendering tests read spreadsheets back
   clang-format                                # make format-check
   sqlite3                                     # make bench compares against it
+  libsqlite3-dev                              # the invsql extension (headers) and its tests
 )
 missing=()
 for p in "${packages[@]}"; do

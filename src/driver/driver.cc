@@ -3,15 +3,20 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "driver/command_notes.h"
 #include "driver/console.h"
+#include "driver/help.h"
 #include "driver/period_calendar.h"
 #include "report_common/field_routines.h"
+#include "report_common/stop_signal.h"
 #include "reports/reports.h"
 
 namespace driver {
@@ -24,6 +29,9 @@ constexpr std::uint8_t kSkippedType = 9;  // entries of this type byte are not i
 constexpr std::string_view kItemClass = "12";
 constexpr std::string_view kLowKey = "12                    ";
 static_assert(kLowKey.size() == report::kKeyLength);
+
+// How long the opens wait, all told, for a program changing the database.
+constexpr int kLockWaitMs = 5000;
 
 constexpr std::string_view kSyntaxError = " Syntax error";
 constexpr std::string_view kUnableToOpen = " Unable to open data base";
@@ -89,8 +97,9 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
                   const report::RunDate& run_date, const ReportFactory& make_report, bool& opened) {
   std::FILE* const out = ctx.console;
   const std::int16_t number = report_number(words);
-  if (number == 0) {
-    diagnostic(ctx.diagnostics, "-RPT needs a report number of two characters, 01 to 15");
+  const SelectionParse selection = parse_selection(words);
+  if (number == 0 || !selection.error.empty()) {
+    diagnostic(ctx.diagnostics, number == 0 ? report_number_problem(words) : selection.error);
     write_line(out, kSyntaxError);
     unable_to_open(out);
     return kExitSyntax;
@@ -99,6 +108,8 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
   const std::string_view base(name.data(), name.size());
   std::int16_t status = 1;
   const isam::NameField index_name = isam::make_name_field(base, "XXX");
+  // One wait for both opens.
+  const auto give_up_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
   lib.copfx(kIndexSlot, index_name, status);
   if (status != 0) {
     diagnostic(ctx.diagnostics, "cannot open the index file " + shown_name(index_name) + reason(lib));
@@ -106,6 +117,9 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
     return kExitFailure;
   }
   const isam::NameField record_name = isam::make_name_field(base, "");
+  lib.set_lock_wait(static_cast<int>(std::max<std::int64_t>(
+      0,
+      std::chrono::duration_cast<std::chrono::milliseconds>(give_up_at - std::chrono::steady_clock::now()).count())));
   lib.copfd(record_name, fcb, status);
   if (status != 0) {
     diagnostic(ctx.diagnostics, "cannot open the record file " + shown_name(record_name) + reason(lib));
@@ -118,8 +132,9 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
   ctx.current_report = number;
   WalkResult result;
   if (const std::unique_ptr<report::Report> rep = make_report(number, ctx)) {
-    result = walk(lib, fcb, ctx, *rep, run_date);
+    result = walk(lib, fcb, ctx, *rep, run_date, selection.selection);
   }
+  if (result.stopped_by != 0) return report::stop::exit_status(result.stopped_by);
   completion(out, name);
   return (result.unreadable > 0 || result.cut_short || ctx.output_failed) ? kExitFailure : kExitOk;
 }
@@ -127,7 +142,7 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
 }  // namespace
 
 WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, report::Report& rep,
-                const report::RunDate& run_date) {
+                const report::RunDate& run_date, const Selection& selection) {
   // The first 22 bytes of the item area are the key buffer: every find
   // writes the key it reached there, and the block read then fills the whole
   // area beginning with the same key.
@@ -140,14 +155,22 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
 
   // Position at the greatest live key not above the low key: a control
   // record, the sentinel or the low key itself -- never an item handed over.
-  std::copy(kLowKey.begin(), kLowKey.end(), key.begin());
+  // A selection from a stock index positions below the first key that index
+  // can have; a key equal to that one is itself taken.
+  ItemKey low;
+  std::copy(kLowKey.begin(), kLowKey.end(), low.begin());
+  const ItemKey start = selection.start_key(low);
+  std::copy(start.begin(), start.end(), key.begin());
   std::array<std::uint8_t, report::kKeyLength> item_key{};
   lib.cfind(kIndexSlot, isam::kFindPosition, key, address, type, found);
+  bool at_start = found && start != low && std::equal(start.begin(), start.end(), key.begin());
   while (found) {
-    lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
+    if ((result.stopped_by = report::stop::requested()) != 0) return result;
+    if (!std::exchange(at_start, false)) lib.cfind(kIndexSlot, isam::kFindNext, key, address, type, found);
     if (!found) break;
     if (type == kSkippedType) continue;
     if (!std::equal(kItemClass.begin(), kItemClass.end(), key.begin())) break;  // past the items
+    if (selection.past_range(key)) break;
     std::copy(key.begin(), key.end(), item_key.begin());
     std::int16_t status = 1;
     lib.crdbk(fcb, address, ctx.item, status);
@@ -159,6 +182,7 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
                                       std::to_string(address) + "); item skipped");
       continue;
     }
+    if (!selection.takes(ctx.item)) continue;
     ++result.items;
     rep.call(run_date, mode);
   }
@@ -181,6 +205,16 @@ WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ct
 }
 
 int run(Words words, const Console& console, const std::tm& today, const ReportFactory& make_report) {
+  if (const std::string text = self_description(words); !text.empty()) {
+    std::fwrite(text.data(), 1, text.size(), console.out);
+    if (const std::string problem = flush_console(console.out); !problem.empty()) {
+      diagnostic(console.err, "cannot write to standard output: " + problem);
+      return kExitFailure;
+    }
+    return kExitOk;
+  }
+  for (const std::string& note : command_line_notes(words, today)) diagnostic(console.err, note);
+
   report::RunContext ctx;
   ctx.console = console.out;
   ctx.diagnostics = console.err;
@@ -188,9 +222,26 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
   const report::RunDate run_date = run_date_text(words, today);
   const DatabaseName name = database_name(words, console.in, console.out);
 
+  // A stop asked for at the name's prompt: nothing was opened.
+  if (const int signal = report::stop::requested()) {
+    diagnostic(console.err, "interrupted before the database was opened");
+    return report::stop::exit_status(signal);
+  }
+
   // The run only reads: it shares the database with other readers and waits
-  // a while for a program that is changing it.
-  isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader, .notices = console.err});
+  // a while for a program that is changing it, saying so after a second.
+  const std::string shown(name.data(), std::find(name.begin(), name.end(), ' '));
+  bool said_waiting = false;
+  isam::Library lib(isam::LibraryOptions{.role = isam::LibraryOptions::Role::kReader,
+                                         .lock_wait_ms = kLockWaitMs,
+                                         .on_wait =
+                                             [&] {
+                                               if (std::exchange(said_waiting, true)) return;
+                                               diagnostic(console.err, "waiting for another program using " + shown);
+                                               std::fflush(console.err);
+                                             },
+                                         .stop = [] { return report::stop::requested() != 0; },
+                                         .notices = console.err});
   isam::Fcb fcb{};
   bool opened = false;
   int exit_status = open_and_walk(lib, fcb, ctx, words, name, run_date, make_report, opened);
@@ -206,6 +257,14 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
     const int error = record_status != 0 ? lib.system_error() : index_error;
     diagnostic(console.err, std::string("cannot close the database: ") + std::strerror(error != 0 ? error : EIO));
     exit_status = kExitFailure;
+  }
+  // A stopped run says what became of the database and the report file.
+  if (const int signal = report::stop::requested()) {
+    const bool cut = exit_status == report::stop::exit_status(signal);
+    diagnostic(console.err, "interrupted (" + report::stop::name(signal) + "): " + shown + " is unchanged" +
+                                (cut ? " and closed; the report was not finished and replaced no file" : ""));
+    std::fflush(console.out);
+    return report::stop::exit_status(signal);
   }
   // A console that cannot be written fails a run that went well otherwise.
   if (const std::string problem = flush_console(console.out); !problem.empty()) {

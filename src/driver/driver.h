@@ -1,8 +1,11 @@
 // The report run: options, database, walk over the items, completion.
 //
-// Run order:
+// Run order (a command line of --help, -h or --version alone prints that
+// text instead, help.h; notes on a doubtful command line go to standard
+// error first, command_notes.h):
 //   1. run date text (clock or "-DT"), database name ("-F" or the prompt);
-//   2. "-RPT": exactly 2 characters spelling 1 to 15, else " Syntax error";
+//   2. "-RPT": exactly 2 characters spelling 1 to 15, and the selection
+//      options usable (selection.h), else " Syntax error";
 //   3. open NAME.XXX in index slot 1 (copfx), then NAME (copfd);
 //   4. the period calendar;
 //   5. the walk: position at "12" + 20 blanks (cfind mode 2), then step
@@ -15,7 +18,13 @@
 // Exit status: 0 after a normal run; 2 after " Syntax error"; 1 when the
 // index or record file cannot be opened, when an item block cannot be read
 // (the item is skipped), when the report's output failed or when the console
-// could not be written.
+// could not be written; 128 + n when signal n (SIGINT, SIGTERM, SIGHUP,
+// SIGPIPE) stopped the run: the walk ends before its next item, both files
+// are closed (their open marks cleared), the old report file is kept, and
+// one line on stderr says so.
+//
+// Waits: the opens of both files wait 5 seconds in all for a program that
+// is changing the database, and after a second say once that they wait.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +34,7 @@
 #include <memory>
 
 #include "driver/options.h"
+#include "driver/selection.h"
 #include "isam/call_interface.h"
 #include "report_common/run_context.h"
 
@@ -47,15 +57,20 @@ struct WalkResult {
   std::uint64_t items = 0;       // items handed to the report
   std::uint64_t unreadable = 0;  // items skipped because their block could not be read
   bool cut_short = false;        // the index could not be read to the end of the keys
+  int stopped_by = 0;            // the signal that stopped the walk between two items (0: none)
 };
 
 // Walks the item keys of the database open in index slot 1 and `fcb`, hands
 // every readable item to `rep` and makes the finishing call when any item
 // was handed over.  An unreadable item is skipped with a diagnostic naming
 // its key on ctx.diagnostics; so is an index that cannot be read to its end
-// (the walk stops there, naming the last key it reached).
+// (the walk stops there, naming the last key it reached).  With a
+// selection only the items it takes are handed over, and a stock index range
+// is walked through the index alone (selection.h).  A stop asked for by a
+// signal (report_common/stop_signal.h) ends the walk before the next item,
+// without the finishing call, so the report replaces no file.
 WalkResult walk(isam::Library& lib, const isam::Fcb& fcb, report::RunContext& ctx, report::Report& rep,
-                const report::RunDate& run_date);
+                const report::RunDate& run_date, const Selection& selection = {});
 
 // The whole run over `words` (the command line after the program's name),
 // with `today` as the clock's date and `make_report` as the dispatch table.

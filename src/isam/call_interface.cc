@@ -95,6 +95,10 @@ Library::Library(const LibraryOptions& options) : Library() {
   if (options.env) core.env = options.env;
   core.writer = options.role == LibraryOptions::Role::kWriter;
   core.lock_wait_ms = options.lock_wait_ms;
+  core.on_wait = options.on_wait;
+  core.stop = options.stop;
+  // A reader reads files it may not write, without their open marks.
+  core.allow_read_only = !core.writer;
   core.accept_open_mark = options.accept_open_mark;
   core.notice = lines_to(options.notices);
   core.write_batch_blocks = options.write_batch_blocks;
@@ -123,6 +127,8 @@ Library::~Library() {
 }
 
 void Library::set_error_hook(ErrorHook hook) { state_->hook = std::move(hook); }
+
+void Library::set_lock_wait(int milliseconds) { state_->core.lock_wait_ms = milliseconds; }
 
 std::int16_t Library::core_error() const { return state_->core.code; }
 

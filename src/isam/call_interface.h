@@ -70,12 +70,20 @@ std::string file_name_of(const NameField& field);
 //
 // Either waits up to `lock_wait_ms` for a program holding the database in
 // the other way; after that the open fails with system_error() EWOULDBLOCK
-// ("in use by another program").  Either rolls back a journal that a writer
+// ("in use by another program").  A reader whose files cannot be opened for
+// writing (EACCES, EROFS) reads them without setting the open mark, with one
+// notice on `notices`; a writer's open then fails.  Either rolls back a journal that a writer
 // left behind, with a line on `notices`.
 struct LibraryOptions {
   enum class Role { kWriter, kReader };
   Role role = Role::kWriter;
   int lock_wait_ms = 5000;
+  // Called once in each wait for a lock that has lasted a second, so that
+  // the program can say it is waiting (may be empty).
+  std::function<void()> on_wait = nullptr;
+  // Asked while waiting for a lock: true gives the wait up at once (the open
+  // fails with system_error() EINTR), for a program asked to stop.
+  std::function<bool()> stop = nullptr;
   // A writer opens files whose open mark is set (for clearing the mark
   // after a clean check).
   bool accept_open_mark = false;
@@ -101,6 +109,9 @@ class Library {
 
   // Replaces the error hook; an empty function restores the silent default.
   void set_error_hook(ErrorHook hook);
+  // How long each later open waits for a lock (LibraryOptions::lock_wait_ms),
+  // for a program that shares one wait among several opens.
+  void set_lock_wait(int milliseconds);
 
   // ---- reader side ----
   void copfx(std::int16_t slot, const NameField& name, std::int16_t& status);

@@ -369,9 +369,10 @@ bool open_database_file(Core& core, std::string_view name, BlockFile& file) {
     fd = BlockFile::open_existing(*core.env, name, false);
     if (fd >= 0) {
       read_only = true;
-      core.tell(std::string(file_of_built_name(name)) + ": cannot be opened for writing (" +
-                (refused == EROFS ? "a read-only file system" : "permission denied") +
-                "); it is read as it stands, its open mark left as it is");
+      if (!std::exchange(core.told_read_only, true))
+        core.tell(std::string(file_of_built_name(name)) + ": cannot be opened for writing (" +
+                  (refused == EROFS ? "a read-only file system" : "permission denied") +
+                  "); it is read as it stands, its open mark left as it is");
     } else {
       errno = refused;
     }

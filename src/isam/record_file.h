@@ -76,6 +76,7 @@ struct Core {
   // Polled while waiting for a lock: true gives up at once (EINTR).
   std::function<bool()> stop;
   bool warned_open_mark = false;
+  bool told_read_only = false;  // one notice for all the files read read-only
   std::vector<std::unique_ptr<Journal>> journals;
   Block header{};
   Block scratch{};

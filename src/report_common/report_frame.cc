@@ -49,7 +49,12 @@ mode_t new_file_mode() {
 
 ReportFrame::ReportFrame(RunContext& ctx, FrameLayout layout) : ctx_(ctx), layout_(layout) {}
 
-ReportFrame::~ReportFrame() { close(); }
+// A frame that goes without its close (a run stopped part way) leaves the
+// old file as it was: its work file is removed unrenamed.
+ReportFrame::~ReportFrame() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
 
 bool ReportFrame::open(const RunDate& run_date) {
   run_date_ = run_date;

@@ -89,7 +89,8 @@ class ReportFrame {
   bool open(const RunDate& run_date);
   bool is_open() const { return fd_ >= 0; }
   // Writes what is buffered, cuts the file to the records written and closes
-  // it.  Does nothing when the file is not open.
+  // it.  Does nothing when the file is not open.  A frame destroyed without
+  // a close (a run stopped part way) replaces nothing: the old file stays.
   void close();
 
   // ---- the line buffer ----

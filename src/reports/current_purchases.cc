@@ -26,6 +26,7 @@
 // was purchased leaves just those two records.  The totals are the cycle
 // purchases and the year-to-date purchases of the listed items.
 #include "report_common/heading_line.h"
+#include "reports/catalogue.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -43,7 +44,7 @@ constexpr HeadingLine kHeading2 =
                   at(104, "$"), at(110, "Qty"), at(118, "$"), at(123, "$/U"), at(128, "QOH")});
 
 constexpr FrameLayout kLayout{
-    .title = "---- Current Purchases & VALUE  -----", .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
+    .title = catalogue_entry(11).title, .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
 
 // An item's figures; zero where a figure does not apply.
 struct PurchaseFigures {

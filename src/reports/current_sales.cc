@@ -29,6 +29,7 @@
 #include <algorithm>
 
 #include "report_common/heading_line.h"
+#include "reports/catalogue.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -46,7 +47,7 @@ constexpr HeadingLine kHeading2 =
                   at(104, "YTD"), at(110, "$Vlaue"), at(117, "$Value"), at(126, "$"), at(130, "QOH")});
 
 constexpr FrameLayout kLayout{
-    .title = "------ Current Sales & VALUE  -------", .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
+    .title = catalogue_entry(10).title, .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
 
 // An item's figures; zero where a figure does not apply.
 struct SalesFigures {

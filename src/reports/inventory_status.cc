@@ -18,6 +18,7 @@
 #include "report_common/field_routines.h"
 #include "report_common/framed_report.h"
 #include "report_common/heading_line.h"
+#include "reports/catalogue.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -38,7 +39,7 @@ constexpr std::int16_t kHundredthsUnitType = 2;
 class InventoryStatus final : public FramedReport {
  public:
   explicit InventoryStatus(RunContext& ctx)
-      : FramedReport(ctx, FrameLayout{.title = "------ Current Inventory Status -----",
+      : FramedReport(ctx, FrameLayout{.title = catalogue_entry(1).title,
                                       .heading1 = kHeading1.text(),
                                       .heading2 = kHeading2.text(),
                                       .page_length = 54}) {}

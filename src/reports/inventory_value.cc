@@ -23,6 +23,7 @@
 // The totals line carries the total sales value and the total purchase
 // value, each summed in single precision in key order.
 #include "report_common/heading_line.h"
+#include "reports/catalogue.h"
 #include "reports/listing_totals.h"
 #include "reports/reports.h"
 
@@ -40,7 +41,7 @@ constexpr HeadingLine kHeading2 =
                   at(98, "Long Description"), at(121, "Vendor Id")});
 
 constexpr FrameLayout kLayout{
-    .title = "---- Current VALUE of Inventory -----", .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
+    .title = catalogue_entry(9).title, .heading1 = kHeading1.text(), .heading2 = kHeading2.text()};
 
 // An item's figures; zero where a figure does not apply.
 struct ValueFigures {

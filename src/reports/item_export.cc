@@ -8,6 +8,7 @@
 //   89-94 mark-up % (2 decimals)  96-102 inventory value (2 decimals)
 //   104-108 QOH  110-114 QOS  116-120 CycSold  122-126 YTDSold
 // Numbers are right-aligned and blank when zero.
+#include "reports/catalogue.h"
 #include "reports/csv_export.h"
 #include "reports/margin_export.h"
 #include "reports/reports.h"
@@ -17,9 +18,7 @@ namespace report {
 namespace {
 
 // 14 names over the 13 values: there is a "Shortage" name but no such value.
-constexpr std::string_view kHeading =
-    "StockIndex,LongName,Vendor Id,Alternate,UntPrice,UntCost,Margin,MarkUp,"
-    "InvValue,QOH,QOS,Shortage,   CycSold,YTDSold";
+constexpr std::string_view kHeading = catalogue_entry(15).heading_record;
 static_assert(kHeading.size() == 115);
 
 void place_fields(const ItemArea& it, ReportFrame& f) {
@@ -35,7 +34,7 @@ void place_fields(const ItemArea& it, ReportFrame& f) {
 }  // namespace
 
 std::unique_ptr<Report> make_item_export(RunContext& ctx) {
-  return make_csv_export(ctx, "KOROt15.csv", kHeading, place_fields);
+  return make_csv_export(ctx, catalogue_entry(15).file_name, kHeading, place_fields);
 }
 
 }  // namespace report

@@ -10,6 +10,7 @@
 // shows blank cost, mark-up, inventory and shortage columns.
 #include "reports/margin_export.h"
 
+#include "reports/catalogue.h"
 #include "reports/csv_export.h"
 #include "reports/reports.h"
 
@@ -50,8 +51,7 @@ MarginFigures place_identity_and_margin(const ItemArea& it, ReportFrame& f) {
 namespace {
 
 // The 11 names stand as they are; they do not line up with the 12 values.
-constexpr std::string_view kHeading =
-    "StockIndex,ShortName,Price,AvgCost,Margin,%MarkUp,InvValue,QOH,QOS,Shortage,Vendor,";
+constexpr std::string_view kHeading = catalogue_entry(6).heading_record;
 static_assert(kHeading.size() == 83);
 
 void place_fields(const ItemArea& it, ReportFrame& f) {
@@ -67,7 +67,7 @@ void place_fields(const ItemArea& it, ReportFrame& f) {
 }  // namespace
 
 std::unique_ptr<Report> make_margin_export(RunContext& ctx) {
-  return make_csv_export(ctx, kWorkFile, kHeading, place_fields);
+  return make_csv_export(ctx, catalogue_entry(6).file_name, kHeading, place_fields);
 }
 
 }  // namespace report

@@ -19,6 +19,7 @@
 #include "report_common/field_routines.h"
 #include "report_common/framed_report.h"
 #include "report_common/heading_line.h"
+#include "reports/catalogue.h"
 #include "reports/reports.h"
 
 namespace report {
@@ -26,8 +27,8 @@ namespace report {
 namespace {
 
 constexpr std::int16_t kAllRentals = 7;
-constexpr std::string_view kTitleAll = "------ Rental  Inventory Status -----";
-constexpr std::string_view kTitleRented = "--- Rented Inventory Stock Status ---";
+constexpr std::string_view kTitleAll = catalogue_entry(7).title;
+constexpr std::string_view kTitleRented = catalogue_entry(8).title;
 
 constexpr HeadingLine kHeading1 =
     heading_line({at(1, "Item Index"), at(14, "Short Name"), at(27, "Long Description"), at(53, "$/Unit"),

@@ -8,6 +8,7 @@
 //   65-69 POI  71-75 QOS  77-81 CPQ   83-94 Vendor
 // Numbers are right-aligned and blank when zero; a quantity too wide for its
 // five columns shows its last five characters.
+#include "reports/catalogue.h"
 #include "reports/csv_export.h"
 #include "reports/reports.h"
 
@@ -15,7 +16,7 @@ namespace report {
 
 namespace {
 
-constexpr std::string_view kHeading = "StockIndex,ShortName,Price,QOH,QOO,MOQ,ROQ,ROP,POI,QOS,CPQ,Vendor,";
+constexpr std::string_view kHeading = catalogue_entry(2).heading_record;
 static_assert(kHeading.size() == 66);
 
 // The re-order quantity: MOQ when the stock on hand has fallen to the
@@ -43,7 +44,7 @@ void place_fields(const ItemArea& it, ReportFrame& f) {
 }  // namespace
 
 std::unique_ptr<Report> make_reorder_export(RunContext& ctx) {
-  return make_csv_export(ctx, kWorkFile, kHeading, place_fields);
+  return make_csv_export(ctx, catalogue_entry(2).file_name, kHeading, place_fields);
 }
 
 }  // namespace report

@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "report_common/field_routines.h"
+#include "reports/catalogue.h"
 #include "reports/grouped_sales.h"
 #include "reports/reports.h"
 
@@ -50,7 +51,7 @@ using CsvLine = std::array<char, kCsvLineLength>;
 
 FrameLayout category_layout() {
   FrameLayout layout;
-  layout.title = "----- Sales & VALUE by Category -----";
+  layout.title = catalogue_entry(12).title;
   layout.heading1 = kHeading1.text();
   layout.heading2 = kHeading2.text();
   layout.recreate = true;

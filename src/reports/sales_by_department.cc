@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 
+#include "reports/catalogue.h"
 #include "reports/grouped_sales.h"
 #include "reports/reports.h"
 
@@ -20,8 +21,7 @@ constexpr int kLabelLength = 24;
 
 class SalesByDepartment final : public UnitsAndValueReport {
  public:
-  explicit SalesByDepartment(RunContext& ctx)
-      : UnitsAndValueReport(ctx, "---- Sales & VALUE by Department ----", kDepartments) {}
+  explicit SalesByDepartment(RunContext& ctx) : UnitsAndValueReport(ctx, catalogue_entry(13).title, kDepartments) {}
 
  private:
   int group_of(const ItemArea& item) override {

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "report_common/field_routines.h"
+#include "reports/catalogue.h"
 #include "reports/grouped_sales.h"
 #include "reports/reports.h"
 
@@ -29,7 +30,7 @@ using VendorId = std::array<char, kIdLength>;
 
 class SalesByVendor final : public UnitsAndValueReport {
  public:
-  explicit SalesByVendor(RunContext& ctx) : UnitsAndValueReport(ctx, "----- Sales & VALUE  by  Vendor -----", kSlots) {}
+  explicit SalesByVendor(RunContext& ctx) : UnitsAndValueReport(ctx, catalogue_entry(14).title, kSlots) {}
 
  private:
   void prepare_labels() override {

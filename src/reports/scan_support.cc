@@ -16,13 +16,14 @@
 
 #include "report_common/framed_report.h"
 #include "report_common/heading_line.h"
+#include "reports/catalogue.h"
 #include "reports/reports.h"
 
 namespace report {
 
 namespace {
 
-constexpr std::string_view kTitle = "----- Scan support    Parameters ----";
+constexpr std::string_view kTitle = catalogue_entry(3).title;
 
 constexpr HeadingLine kHeading1 =
     heading_line({at(7, "SKU"), at(26, "UPC"), at(35, "PLU"), at(43, "Short"), at(56, "Long"), at(78, "Unit"),

@@ -25,14 +25,15 @@
 //  117-122 ROP  123-127 POI   128-132 QOS   (integer columns)
 #include "report_common/framed_report.h"
 #include "report_common/heading_line.h"
+#include "reports/catalogue.h"
 #include "reports/reports.h"
 
 namespace report {
 
 namespace {
 
-constexpr std::string_view kTitleAll = "------ Current Inventory Status -----";
-constexpr std::string_view kTitleBelowMinimum = "----- Below Minimum Stock Status ----";
+constexpr std::string_view kTitleAll = catalogue_entry(4).title;
+constexpr std::string_view kTitleBelowMinimum = catalogue_entry(5).title;
 constexpr std::int16_t kBelowMinimum = 2;
 
 constexpr HeadingLine kHeading1 =

@@ -42,7 +42,7 @@ TEST(InvdbCommandLine, ExitStatusOfEveryKindOfCommandLine) {
       {{"import", "DB"}, 2, "FILE is required"},
       {{"delete", "DB"}, 2, "STOCKINDEX is required"},
       {{"delete", "DB", "1234567890123"}, 2, "not a stock index"},
-      {{"heading", "DB"}, 2, "heading"},
+      {{"heading", "DB", "--json", "--left", "X"}, 2, "heading"},
       {{"heading", "DB", "--left", "1", "2", "3", "4", "5", "6", "7"}, 2, "at most 6 lines"},
       {{"heading", "DB", "--right", std::string(25, 'X')}, 2, "longer than 24"},
       {{"check", "DB", "--json", "x"}, 2, "x"},
@@ -95,6 +95,26 @@ TEST(InvdbCommandLine, JsonOutputsParseAndAgree) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(from_json(r.out, "d['clean'], d['findings'], d['items'], d['other_keys']"), "True [] 300 2\n");
 
+  // show and import --dry-run: Latin-1 text comes out as its characters.
+  test_support::write_file(dir / "e.csv", "StockIndex,LongName\n900,CAF\xC3\x89\n");
+  ASSERT_EQ(run_invdb({"import", "DB", "e.csv"}, dir.path()).exit_code, 0);
+  r = run_invdb({"show", "DB", "900", "--json"}, dir.path());
+  EXPECT_EQ(from_json(r.out, "len(d), d[0]['LongName'] == 'CAF\\u00c9', d[0]['Price']"), "1 True 0\n") << r.out;
+  test_support::write_file(dir / "e.csv", "StockIndex,LongName\n900,CR\xC3\x88ME\n");
+  r = run_invdb({"import", "DB", "e.csv", "--dry-run", "--json"}, dir.path());
+  EXPECT_EQ(from_json(r.out,
+                      "d['updated'], d['updated_items'][0]['changes'] == [{'column': 'LongName', 'old': "
+                      "'CAF\\u00c9', 'new': 'CR\\u00c8ME'}]"),
+            "1 True\n")
+      << r.out;
+  test_support::write_file(dir / "e.csv", "StockIndex,Price\n900,4.99\n901,x\n");
+  r = run_invdb({"import", "DB", "e.csv", "--dry-run", "--json"}, dir.path());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(
+      from_json(r.out, "d['problem_count'], d['problems'][0].startswith('line 2, column 2 (Price): Price is in')"),
+      "2 True\n")
+      << r.out;
+
   // A name with a backslash (JSON escapes it), and its open mark left set:
   // the finding names the file, backslash and all.
   ASSERT_EQ(run_invdb({"create", "Q\\1", "--capacity", "100"}, dir.path()).exit_code, 0);
@@ -104,7 +124,7 @@ TEST(InvdbCommandLine, JsonOutputsParseAndAgree) {
     index.put(1);
   }
   r = run_invdb({"check", "Q\\1", "--json"}, dir.path());
-  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.exit_code, 3);  // clean apart from the open mark
   EXPECT_EQ(from_json(r.out, "d['clean'], len(d['findings']), d['findings'][0].startswith('Q\\\\1.XXX')"),
             "False 1 True\n")
       << r.out;

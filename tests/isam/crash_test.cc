@@ -4,7 +4,12 @@
 // seam.  Stopped there as by a crash, the next open leaves both files
 // byte-identical to before the command, or to after it once the commit point
 // (the journal's removal) has passed, and the check is clean.  Failed there
-// (EIO, ENOSPC), the command fails and leaves the files as before.
+// (EIO, ENOSPC), the command fails and leaves the files as before, and says
+// so in words.  Cut there by a power loss (the writes since each file's last
+// flush dropped or torn at sectors, entries since the directory's last flush
+// undone), and again at each change of the recovery that follows, the next
+// open finds exactly the items and headings from before or after, and the
+// next writer goes on by itself to a clean check.
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -12,6 +17,7 @@
 #include "fault_env.h"
 #include "invdb/check.h"
 #include "invdb/database.h"
+#include "invdb/test_helpers.h"
 #include "isam_fixture.h"
 
 namespace isam_test {
@@ -55,14 +61,15 @@ class CrashSweep : public InTempDir {
 
   Files snapshot() const { return {file_bytes("DB.XXX"), file_bytes("DB")}; }
   void restore(const Files& f) const {
-    test_support::write_file("DB.XXX", f.index);
-    test_support::write_file("DB", f.records);
+    FaultEnv::put_file("DB.XXX", f.index);
+    FaultEnv::put_file("DB", f.records);
   }
 
   // Runs the changes as one command: open, the changes, close.  Small
   // write batches cut the command into many more points.
-  bool command(isam::Env* env, const Scenario& changes, int batch = 8) {
-    std::string error;
+  bool command(isam::Env* env, const Scenario& changes, int batch = 8, std::string* why = nullptr) {
+    std::string ignored;
+    std::string& error = why ? *why : ignored;
     isam::LibraryOptions options;
     options.env = env;
     options.notices = quiet_.get();
@@ -102,6 +109,93 @@ class CrashSweep : public InTempDir {
     EXPECT_TRUE(report.clean()) << what << ": " << (report.findings.empty() ? "" : report.findings[0]);
   }
 
+  // The items and headings a reader finds (rolling a hot journal back).
+  using Content = std::map<std::string, std::string>;
+  Content content() {
+    std::string error;
+    FaultEnv unarmed;
+    isam::LibraryOptions options;
+    options.notices = quiet_.get();
+    options.env = &unarmed;
+    Database reader(Database::Access::kRead, options);
+    if (!reader.open(db_, error) || !reader.close(error)) return {{"unreadable", error}};
+    return invdb_test::live_blocks(".", "DB");
+  }
+
+  // After a power loss: the items and headings of before or after, and the
+  // next writer goes on (clearing any mark a cut reader left) to a clean check.
+  void expect_recovered(const Content& before, const Content& after, const std::string& what) {
+    const Content found = content();
+    EXPECT_TRUE(found == before || found == after) << what;
+    std::string error;
+    FaultEnv unarmed;
+    isam::LibraryOptions options;
+    options.notices = quiet_.get();
+    options.env = &unarmed;
+    {
+      Database writer(Database::Access::kWrite, options);
+      ASSERT_TRUE(writer.open(db_, error) && writer.close(error)) << what << ": " << error;
+    }
+    invdb::files::FileImage index, records;
+    ASSERT_TRUE(invdb::files::load_file("DB.XXX", "DB.XXX", index, error));
+    ASSERT_TRUE(invdb::files::load_file("DB", "DB", records, error));
+    const invdb::CheckReport report = invdb::check_database(index, records);
+    EXPECT_TRUE(report.clean()) << what << ": " << (report.findings.empty() ? "" : report.findings[0]);
+    EXPECT_TRUE(content() == found) << what;
+  }
+
+  // Power cuts at change k of the command, each tear; and, every tenth
+  // point that leaves a journal to roll back, cuts at each change of that
+  // recovery too.
+  void power_cuts(const Scenario& changes, int batch, long k, const Content& before, const Content& after) {
+    using Tear = FaultEnv::Tear;
+    for (const Tear tear : {Tear::kDropAll, Tear::kAllButLast, Tear::kEveryOther}) {
+      const std::string what =
+          "power cut (tear " + std::to_string(static_cast<int>(tear)) + ") at change " + std::to_string(k);
+      restore(base_);
+      {
+        FaultEnv env;
+        env.arm(k, FaultEnv::Fault::kStop);
+        command(&env, changes, batch);
+        env.cut_power(tear);
+      }
+      ++power_states_;
+      if (k % 10 == 0 && std::filesystem::exists("DB.JNL")) {
+        const Files cut = snapshot();
+        const std::string journal = file_bytes("DB.JNL");
+        FaultEnv counter;
+        {
+          isam::LibraryOptions options;
+          options.notices = quiet_.get();
+          options.env = &counter;
+          std::string error;
+          Database reader(Database::Access::kRead, options);
+          EXPECT_TRUE(reader.open(db_, error) && reader.close(error)) << what << ": " << error;
+        }
+        for (long j = 1; j <= counter.changes(); ++j) {
+          restore(cut);
+          FaultEnv::put_file("DB.JNL", journal);
+          {
+            FaultEnv env;
+            env.arm(j, FaultEnv::Fault::kStop);
+            isam::LibraryOptions options;
+            options.notices = quiet_.get();
+            options.env = &env;
+            std::string error;
+            Database reader(Database::Access::kRead, options);
+            if (reader.open(db_, error)) reader.close(error);
+            env.cut_power(tear);
+          }
+          ++power_states_;
+          expect_recovered(before, before, what + ", then at change " + std::to_string(j) + " of its recovery");
+        }
+        restore(cut);
+        FaultEnv::put_file("DB.JNL", journal);
+      }
+      expect_recovered(before, after, what);
+    }
+  }
+
   // Cuts the command at change points: the first and last 20, every one
   // around the root's growth (`focus`), and evenly spread ones, at least
   // `spread` in all; stops there, then fails there with EIO and ENOSPC at
@@ -112,6 +206,10 @@ class CrashSweep : public InTempDir {
     ASSERT_TRUE(command(&counter, changes, batch));
     const Files after = snapshot();
     ASSERT_FALSE(after == base_);
+    const Content after_content = content();
+    restore(base_);
+    const Content before_content = content();
+    restore(after);
     const long total = counter.changes();
     const long commit = counter.last_unlink();
     ASSERT_GT(commit, 0);
@@ -132,27 +230,37 @@ class CrashSweep : public InTempDir {
       ASSERT_TRUE(env.fired());
       expect_sound(k > commit ? after : base_,
                    "stopped at change " + std::to_string(k) + " of " + std::to_string(total));
+      power_cuts(changes, batch, k, before_content, after_content);
       if (i % 3 != 0) continue;
       for (int error : {EIO, ENOSPC}) {
         restore(base_);
         env.arm(k, FaultEnv::Fault::kFail, error);
-        const bool ok = command(&env, changes, batch);
+        std::string why;
+        const bool ok = command(&env, changes, batch, &why);
         const std::string what = "failed (" + std::to_string(error) + ") at change " + std::to_string(k);
         // Only a change past the commit point (making the journal's removal
         // durable) may fail without failing the command.
         EXPECT_EQ(ok, k > commit) << what;
+        // In words: the reason, and what became of the database; no routine tags.
+        if (!ok) {
+          EXPECT_NE(why.find(error == ENOSPC ? "the disk is full" : "the device failed"), std::string::npos) << why;
+          EXPECT_NE(why.find("nothing was changed"), std::string::npos) << what << ": " << why;
+          EXPECT_EQ(why.find("(c"), std::string::npos) << what << ": " << why;
+        }
         EXPECT_TRUE(snapshot() == (ok ? after : base_)) << what;
         EXPECT_FALSE(std::filesystem::exists("DB.JNL")) << what;
       }
       if (HasFailure()) return;
     }
     EXPECT_GT(rolled_back_, 0);
+    RecordProperty("power_states", power_states_);
   }
 
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> quiet_;
   invdb::DbPath db_;
   Files base_;
-  int rolled_back_ = 0;  // reopens that rolled a hot journal back
+  int rolled_back_ = 0;   // reopens that rolled a hot journal back
+  int power_states_ = 0;  // states left by a power cut, recoveries' included
 };
 
 TEST_F(CrashSweep, ImportThatSplitsAndGrowsTheRoot) {

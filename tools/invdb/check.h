@@ -25,6 +25,15 @@ struct CheckReport {
   bool is_open_mark(std::size_t finding) const {
     return finding < kinds.size() && kinds[finding] == isam::inspect::Finding::Kind::kOpenMark;
   }
+  // How many findings are an open mark left set (one per marked file).
+  std::size_t open_marks() const {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < findings.size(); ++i) n += is_open_mark(i) ? 1 : 0;
+    return n;
+  }
+  // Whether open marks are all that was found (a program stopped without
+  // closing a database that is otherwise sound).
+  bool only_open_marks() const { return !findings.empty() && open_marks() == findings.size(); }
 };
 
 CheckReport check_database(const files::FileImage& index, const files::FileImage& records);

@@ -22,8 +22,8 @@ int cmd_clear_mark(const Args& args, const Io& io) {
   bool marked = false;
   {
     files::FileImage index, records;
-    if (!files::load_file(path->index_file(), path->shown_index(), index, error) ||
-        !files::load_file(path->record_file(), path->shown_records(), records, error))
+    if (!files::load_file(path->index_file(), path->shown_index(), index, error, io.session) ||
+        !files::load_file(path->record_file(), path->shown_records(), records, error, io.session))
       return io.fail(error);
     marked = files::read_header(index).open_mark != 0 || files::read_header(records).open_mark != 0;
     const CheckReport report = check_database(index, records);
@@ -42,7 +42,7 @@ int cmd_clear_mark(const Args& args, const Io& io) {
     return 0;
   }
   // Writers refuse a marked database, so nothing changed it since the check.
-  Database db(Database::Access::kClearMark);
+  Database db(Database::Access::kClearMark, {}, io.session);
   if (!db.open(*path, error) || !db.close(error)) return io.fail(error);
   std::fprintf(io.out, "cleared the open marks of %s and %s\n", path->shown_index().c_str(),
                path->shown_records().c_str());

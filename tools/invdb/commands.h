@@ -1,7 +1,8 @@
 // The sub-commands of the tool.  Each takes the arguments after its name,
 // writes its results to `out` and its errors to `err` (one line each, starting
 // "invdb: "), and returns the exit status: 0 success, 1 failure, 2 a command
-// line it cannot use.
+// line it cannot use, 3 (check) clean apart from the open marks, 128 + n
+// stopped by signal n.
 #pragma once
 
 #include <cstdio>
@@ -9,13 +10,24 @@
 #include <string_view>
 #include <vector>
 
+#include "invdb/db_files.h"
+
 namespace invdb {
 
 using Args = std::vector<std::string_view>;
 
+// check's exit status for files that are clean apart from their open marks.
+inline constexpr int kCheckOnlyOpenMarks = 3;
+
 struct Io {
   std::FILE* out;
   std::FILE* err;
+  // The command's one wait for another program using its database (--wait)
+  // and what it did; every open of the command goes through it.
+  files::Session* session = nullptr;
+  // Says that a signal stopped the command ("interrupted: NAME is
+  // unchanged", or that the change was kept) and returns 128 + the signal.
+  int stopped() const;
   // Prints "invdb: " + message on the error stream and returns 1.
   int fail(const std::string& message) const;
   // Prints the usage line of a command and returns 2.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <span>
@@ -30,12 +31,60 @@ using Node = isam::format::NodeView;
 // it gives up with "in use by another program".
 inline constexpr int kLockWaitMs = 5000;
 
+// What the opens of one command share: one wait for another program using
+// the database, all told (the time runs from the first lock the command
+// waits for, and each later lock waits only for what is left), one line
+// saying that it waits, once a wait has lasted a second, and whether the
+// command committed a change (for the line a stop by a signal prints).
+class Session {
+ public:
+  Session(int wait_ms, std::FILE* notices) : wait_ms_(wait_ms), notices_(notices) {}
+  // The database as the user named it, for the waiting line.
+  std::string shown;
+  // A writer's close committed its change.
+  bool changed = false;
+  // The command has said that a signal stopped it.
+  bool told_stop = false;
+  // Milliseconds of the wait left (the whole wait until the first call).
+  int remaining_ms();
+  // "invdb: waiting for another program using S", the first time.
+  void say_waiting();
+
+ private:
+  int wait_ms_;
+  std::FILE* notices_;
+  bool said_ = false;
+  long long deadline_ms_ = -1;  // on the steady clock; -1: not started
+};
+
+// An errno as a message: a full disk and a failing device read differently.
+std::string system_reason(int error);
+
+// Runs with the current directory set to `dir`, then returns to where it was.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::filesystem::path& dir);
+  ~InDirectory();
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
+  bool ok() const { return ok_; }
+  // Why the change of directory failed (an errno).
+  int error() const { return error_; }
+
+ private:
+  std::filesystem::path previous_;
+  bool ok_ = false;
+  int error_ = 0;
+};
+
 // A whole file in memory (see isam/inspect.h).
 using FileImage = isam::inspect::FileImage;
 
 // Reads the whole file under a shared lock, after rolling back a change that
-// a writer left cut short; `shown` names it in messages and findings.
-bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error);
+// a writer left cut short; `shown` names it in messages and findings.  The
+// lock is waited for as `session` allows (kLockWaitMs without one).
+bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error,
+               Session* session = nullptr);
 
 struct Header {
   std::uint16_t root = 0;           // index only

@@ -17,8 +17,8 @@ namespace {
 bool load_images(std::string_view name, files::FileImage& index, files::FileImage& records, const Io& io) {
   std::string error;
   const auto db = parse_db_path(name, error);
-  if (!db || !files::load_file(db->index_file(), db->shown_index(), index, error) ||
-      !files::load_file(db->record_file(), db->shown_records(), records, error)) {
+  if (!db || !files::load_file(db->index_file(), db->shown_index(), index, error, io.session) ||
+      !files::load_file(db->record_file(), db->shown_records(), records, error, io.session)) {
     io.fail(error);
     return false;
   }
@@ -36,11 +36,23 @@ int cmd_check(const Args& args, const Io& io) {
   files::FileImage index, records;
   if (!load_images(args[0], index, records, io)) return 1;
   const CheckReport report = check_database(index, records);
+  // Marks alone: a program stopped without closing the database, which is
+  // otherwise sound.
+  const int status = report.clean() ? 0 : report.only_open_marks() ? kCheckOnlyOpenMarks : 1;
   if (json) {
     std::fputs(check_json(report).c_str(), io.out);
-    return report.clean() ? 0 : 1;
+    return status;
   }
   for (const std::string& f : report.findings) std::fprintf(io.out, "%s\n", f.c_str());
+  if (status == kCheckOnlyOpenMarks) {
+    std::fprintf(io.out,
+                 "clean apart from the open marks: %ld items, %ld other keys, %ld deleted entries, %d levels, %ld "
+                 "nodes, %ld blocks in use; \"invdb clear-mark %s\" clears the marks (so does the next command "
+                 "that changes the database)\n",
+                 report.items, report.live_keys - report.items, report.deleted, report.levels, report.nodes,
+                 report.blocks_in_use, std::string(args[0]).c_str());
+    return status;
+  }
   if (!report.clean()) {
     std::fprintf(io.out, "%zu problem%s found\n", report.findings.size(), report.findings.size() == 1 ? "" : "s");
     return 1;
@@ -66,7 +78,7 @@ int cmd_dump(const Args& args, const Io& io) {
   std::string error;
   const auto db = parse_db_path(args[0], error);
   files::FileImage index;
-  if (!db || !files::load_file(db->index_file(), db->shown_index(), index, error)) return io.fail(error);
+  if (!db || !files::load_file(db->index_file(), db->shown_index(), index, error, io.session)) return io.fail(error);
   const std::string text = dump_text(index);
   std::fwrite(text.data(), 1, text.size(), io.out);
   return 0;

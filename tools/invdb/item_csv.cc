@@ -4,16 +4,18 @@
 #include <bit>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <limits>
 
 #include "invdb/csv.h"
+#include "invdb/headings.h"
+#include "report_common/latin1.h"
 
 namespace invdb {
 
 namespace item = report::item;
+namespace latin1 = report::latin1;
 using report::Field;
 using report::FieldKind;
 
@@ -56,90 +58,20 @@ constexpr UnquotedField kUnquoted[] = {
     {item::Alternate.offset, "6 and 15"},
 };
 
-bool is_control(unsigned char c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
-std::string hex_byte(unsigned char c) {
-  constexpr std::string_view kUpper = "0123456789ABCDEF";
-  return std::string("0x") + kUpper[c >> 4] + kUpper[c & 15];
-}
-
 // Why a checked import refuses these bytes of the text field `f` (trailing
 // blanks dropped), or "".
 std::string text_problem(const Field& f, std::string_view bytes) {
   const bool key = f.offset == item::StockIndex.offset || f.offset == item::KeyRest.offset;
   if (key && !bytes.empty() && static_cast<unsigned char>(bytes.front()) < ' ')
-    return "starts with the byte " + hex_byte(static_cast<unsigned char>(bytes.front())) +
+    return "starts with the byte " + latin1::hex_byte(static_cast<unsigned char>(bytes.front())) +
            ", below the blank: the report walk would never reach the item";
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    if (is_control(static_cast<unsigned char>(bytes[i])))
-      return "character " + std::to_string(i + 1) + " is the control character " +
-             hex_byte(static_cast<unsigned char>(bytes[i])) + ", which the reports cannot print";
+  if (std::string control = latin1::control_problem(bytes); !control.empty()) return control;
   for (const UnquotedField& u : kUnquoted)
     if (u.offset == f.offset && bytes.find_first_of(",\"") != std::string_view::npos)
       return "holds a comma or double quote, which would split the records of the comma-separated report" +
              std::string(u.reports.size() > 1 ? "s " : " ") + std::string(u.reports) + " (they print " +
              std::string(f.name) + " unquoted)";
-  if (key && bytes.find(' ') != std::string_view::npos) return "holds a blank, which has no place inside a key";
   return "";
-}
-
-// UTF-8 text as record bytes: U+0000 to U+00FF become the byte of the same
-// value; anything else is refused.  Plain ASCII is its own bytes: `out` then
-// views the cell itself, otherwise `bytes`.
-bool utf8_to_bytes(std::string_view cell, std::string& bytes, std::string_view& out, std::string& problem) {
-  std::size_t ascii = 0;
-  while (ascii < cell.size() && static_cast<unsigned char>(cell[ascii]) < 0x80) ++ascii;
-  if (ascii == cell.size()) {
-    out = cell;
-    return true;
-  }
-  bytes.assign(cell.substr(0, ascii));
-  for (std::size_t i = ascii; i < cell.size();) {
-    const auto c = static_cast<unsigned char>(cell[i]);
-    const int column = static_cast<int>(bytes.size()) + 1;
-    if (c < 0x80) {
-      bytes += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-    char32_t code = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
-    bool valid = length > 0 && c <= 0xF4 && i + length <= cell.size();
-    for (int k = 1; valid && k < length; ++k) {
-      const auto t = static_cast<unsigned char>(cell[i + k]);
-      valid = (t & 0xC0) == 0x80;
-      code = code << 6 | (t & 0x3Fu);
-    }
-    if (!valid || code < 0x80 || (length == 3 && code < 0x800) || (length == 4 && code < 0x10000)) {
-      problem = "character " + std::to_string(column) + " is not UTF-8 text (byte " + hex_byte(c) + ")";
-      return false;
-    }
-    if (code > 0xFF) {
-      char hex[16];
-      std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code));
-      problem = "character " + std::to_string(column) + " (" + hex +
-                ") does not fit one byte; the record holds U+0000 to U+00FF only";
-      return false;
-    }
-    bytes += static_cast<char>(code);
-    i += static_cast<std::size_t>(length);
-  }
-  out = bytes;
-  return true;
-}
-
-std::string bytes_to_utf8(std::string_view bytes) {
-  std::string text;
-  for (const char b : bytes) {
-    const auto c = static_cast<unsigned char>(b);
-    if (c < 0x80) {
-      text += b;
-    } else {
-      text += static_cast<char>(0xC0 | c >> 6);
-      text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return text;
 }
 
 int hex_value(char c) {
@@ -202,7 +134,7 @@ std::string trimmed_text(const report::ItemArea& item, const Field& f) {
 
 std::string cell_of(const report::ItemArea& item, const Field& f) {
   switch (f.kind) {
-    case FieldKind::kText: return bytes_to_utf8(trimmed_text(item, f));
+    case FieldKind::kText: return latin1::to_utf8(trimmed_text(item, f));
     case FieldKind::kInt16: return std::to_string(report::i16(item, f));
     case FieldKind::kInt32: return std::to_string(report::i32(item, f));
     case FieldKind::kOpaque: break;
@@ -268,6 +200,7 @@ void ItemRow::apply(report::ItemArea& base) const {
 bool ItemColumns::set_header(std::span<const std::string_view> header, int line, std::string& error) {
   columns_.clear();
   bytes_.clear();
+  stock_index_ = long_name_ = -1;
   ItemRow covered;
   bool has_stock_index = false;
   for (std::size_t i = 0; i < header.size(); ++i) {
@@ -287,6 +220,8 @@ bool ItemColumns::set_header(std::span<const std::string_view> header, int line,
       bytes[b / 64] |= std::uint64_t{1} << (b % 64);
     }
     has_stock_index |= f->offset == item::StockIndex.offset;
+    if (f->offset == item::StockIndex.offset) stock_index_ = static_cast<int>(i);
+    if (f->name == item::LongName.name) long_name_ = static_cast<int>(i);
     columns_.push_back(f);
     bytes_.push_back(bytes);
   }
@@ -321,7 +256,7 @@ bool ItemColumns::parse_row(std::span<const std::string_view> cells, int line, I
     }
     if (cell.empty()) continue;
     if (f.kind == FieldKind::kText) {
-      if (!utf8_to_bytes(cell, bytes, cell, problem)) return fault();
+      if (!latin1::decode(cell, bytes, cell, problem)) return fault();
       std::string_view trimmed = cell;
       while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
       if (mode == ImportMode::kChecked) problem = text_problem(f, trimmed);
@@ -331,6 +266,54 @@ bool ItemColumns::parse_row(std::span<const std::string_view> cells, int line, I
     for (std::size_t w = 0; w < row.set.size(); ++w) row.set[w] |= bytes_[i][w];
   }
   return true;
+}
+
+bool FileHeadings::given(report::control::Heading side) const {
+  for (const int line : lines[static_cast<int>(side)])
+    if (line != 0) return true;
+  return false;
+}
+
+ItemColumns::HeadingRow ItemColumns::parse_heading_row(std::span<const std::string_view> cells, int line,
+                                                       ImportMode mode, FileHeadings& headings,
+                                                       std::string& error) const {
+  report::control::Heading side{};
+  int n = 0;
+  if (cells.size() != columns_.size() || stock_index_ < 0 ||
+      !headings::parse_row_name(cells[static_cast<std::size_t>(stock_index_)], side, n))
+    return HeadingRow::kNo;
+  const auto s = static_cast<int>(side);
+  for (std::size_t i = 0; i < cells.size(); ++i)
+    if (!cells[i].empty() && static_cast<int>(i) != stock_index_ && static_cast<int>(i) != long_name_) {
+      error = where(line, static_cast<int>(i) + 1, columns_[i]->name) +
+              "a heading row holds its text in LongName alone; this cell must be empty";
+      return HeadingRow::kFault;
+    }
+  std::string bytes;
+  const std::string_view cell = long_name_ < 0 ? std::string_view() : cells[static_cast<std::size_t>(long_name_)];
+  if (const std::string problem = headings::line_problem(cell, bytes, mode == ImportMode::kChecked); !problem.empty()) {
+    error = where(line, long_name_ + 1, item::LongName.name) + headings::row_name(side, n) + ": " + problem;
+    return HeadingRow::kFault;
+  }
+  int& given = headings.lines[s][n];
+  if (given != 0) {
+    error = "lines " + std::to_string(given) + " and " + std::to_string(line) + " give the same heading line " +
+            headings::row_name(side, n) + "; give each line one row";
+    return HeadingRow::kFault;
+  }
+  if (!headings.given(side)) headings.text[s].fill(' ');
+  given = line;
+  std::copy(bytes.begin(), bytes.end(), headings.text[s].begin() + n * report::control::kHeadingLineWidth);
+  return HeadingRow::kTaken;
+}
+
+std::vector<std::string> export_heading_row(report::control::Heading side, int n, std::string_view line) {
+  std::vector<std::string> cells;
+  for (const Field* f : export_columns())
+    cells.push_back(f->name == item::StockIndex.name ? headings::row_name(side, n)
+                    : f->name == item::LongName.name ? latin1::to_utf8(line)
+                                                     : std::string());
+  return cells;
 }
 
 std::vector<std::string> export_header() {
@@ -415,8 +398,12 @@ std::size_t count_lines(std::string_view text) {
 
 }  // namespace
 
-bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error, ImportMode mode) {
+bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error, ImportMode mode,
+                    FileHeadings* headings) {
   rows.clear();
+  FileHeadings ignored;
+  FileHeadings& file_headings = headings != nullptr ? *headings : ignored;
+  file_headings = {};
   csv::Reader reader(text);
   csv::RecordView record;
   // The first fault of the items; a malformed record anywhere in the text
@@ -431,6 +418,9 @@ bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::stri
       rows.reserve(std::min<std::size_t>(count_lines(text), std::size_t{1} << 15));
       KeyTable keys;
       while (reader.next(record)) {
+        const auto heading = columns.parse_heading_row(record.fields, record.line, mode, file_headings, fault);
+        if (heading == ItemColumns::HeadingRow::kFault) break;
+        if (heading == ItemColumns::HeadingRow::kTaken) continue;
         ItemRow& row = rows.emplace_back();
         if (!columns.parse_row(record.fields, record.line, mode, row, fault)) break;
         if (const int earlier = keys.enter(rows, rows.size() - 1); earlier != 0) {

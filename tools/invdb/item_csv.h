@@ -24,9 +24,14 @@
 // A checked import also refuses, with line and column, text the reports
 // cannot carry: control characters (below the blank, 0x7F, U+0080 to U+009F),
 // a comma or double quote in a field that a comma-separated report prints
-// unquoted, and a StockIndex or KeyRest with a blank before its last
-// character (or starting below the blank: the report walk never reaches it).
+// unquoted, and a StockIndex or KeyRest starting below the blank (the report
+// walk never reaches it).  Blanks are ordinary key bytes, before or inside a
+// key ("      123456", "AB 12"): every report prints them as they are.
 // A restore takes back exactly what export wrote.
+//
+// Rows whose StockIndex cell names a page heading's line ("(left heading 1)",
+// see invdb/headings.h) carry the headings; a checked import holds their text
+// to the rules of the heading command.
 #pragma once
 
 #include <array>
@@ -36,6 +41,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report_common/control_records.h"
 #include "report_common/item_record.h"
 
 namespace invdb {
@@ -66,6 +72,15 @@ report::ItemArea blank_item();
 
 enum class ImportMode { kChecked, kRestore };
 
+// The page headings that the heading rows of a file give.
+struct FileHeadings {
+  // Indexed by report::control::Heading: each side's text, its lines without
+  // a row blank, and the line of the file that gave each line (0: none).
+  std::array<report::control::HeadingText, 2> text{};
+  std::array<std::array<int, report::control::kHeadingLines>, 2> lines{};
+  bool given(report::control::Heading side) const;
+};
+
 // Maps the header row to columns.  Fails on an unknown or repeated column,
 // a missing StockIndex, or RenterPhone given with UnitDscp or PkgDscp.
 class ItemColumns {
@@ -75,8 +90,14 @@ class ItemColumns {
   // `error` names the line and column.
   bool parse_row(std::span<const std::string_view> cells, int line, ImportMode mode, ItemRow& row,
                  std::string& error) const;
+  // A row whose StockIndex cell names a heading line: its text (the LongName
+  // cell; every other cell empty) goes into `headings`.  kNo for an item's row.
+  enum class HeadingRow { kNo, kTaken, kFault };
+  HeadingRow parse_heading_row(std::span<const std::string_view> cells, int line, ImportMode mode,
+                               FileHeadings& headings, std::string& error) const;
 
  private:
+  int stock_index_ = -1, long_name_ = -1;  // their columns, -1 when absent
   std::vector<const report::Field*> columns_;
   std::vector<ByteSet> bytes_;  // the bytes of each column
 };
@@ -84,14 +105,17 @@ class ItemColumns {
 // The header row and the data row that export writes for an item block.
 std::vector<std::string> export_header();
 std::vector<std::string> export_row(const report::ItemArea& item);
+// The row of line `n` (from 0) of a heading, given its bytes.
+std::vector<std::string> export_heading_row(report::control::Heading side, int n, std::string_view line);
 
 // Why a checked import would refuse the item's text ("Vendor: ..."), or an
 // empty text when it would take it.
 std::string refused_text(const report::ItemArea& item);
 
-// Reads a whole CSV text into validated rows; stops at the first fault.  The
-// same item (key) twice is a fault.
+// Reads a whole CSV text into validated rows, and the heading rows into
+// `headings` when given; stops at the first fault.  The same item (key), or
+// the same heading line, twice is a fault.
 bool parse_item_csv(std::string_view text, std::vector<ItemRow>& rows, std::string& error,
-                    ImportMode mode = ImportMode::kChecked);
+                    ImportMode mode = ImportMode::kChecked, FileHeadings* headings = nullptr);
 
 }  // namespace invdb

@@ -60,6 +60,7 @@ std::string json_string(std::string_view text) {
 std::string check_json(const CheckReport& r) {
   return Object()
              .boolean("clean", r.clean())
+             .boolean("only_open_marks", r.only_open_marks())
              .raw("findings", list(r.findings, [](const std::string& f) { return json_string(f); }))
              .number("items", r.items)
              .number("other_keys", r.live_keys - r.items)

@@ -212,8 +212,8 @@ SampleStore make_sample(int count, std::uint64_t seed) {
 
 namespace {
 
-bool build_sample(const DbPath& path, const SampleStore& store, std::string& error) {
-  Database db(Database::Access::kWrite, bulk_load_options());
+bool build_sample(const DbPath& path, const SampleStore& store, std::string& error, files::Session* session) {
+  Database db(Database::Access::kWrite, bulk_load_options(), session);
   if (!db.open(path, error)) return false;
   for (const auto& items : {&store.items, &store.discontinued})
     for (const report::ItemArea& a : *items)
@@ -254,12 +254,20 @@ int cmd_sample(const Args& args, const Io& io) {
   const std::filesystem::path names = path->dir / "StoreSales.csv";
   const std::string shown_names = (std::filesystem::path(path->given).parent_path() / "StoreSales.csv").string();
   std::error_code ec;
+  // A store is never replaced, --force or not: it may be a real one.  Both
+  // refusals are said at once, so that one step fixes the command.
+  for (const auto& [file, shown] :
+       {std::pair{path->index_file(), path->shown_index()}, std::pair{path->record_file(), path->shown_records()}})
+    if (std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
+      return io.fail(shown + " already exists; sample never replaces a store, --force or not (--force covers only " +
+                     shown_names + "): remove " + path->shown_index() + " and " + path->shown_records() +
+                     " first, or give another name; nothing was created");
   if (!force && std::filesystem::exists(std::filesystem::symlink_status(names, ec)))
     return io.fail(shown_names + " already exists (a store's own category names?); sample --force replaces it; " +
                    "nothing was created");
   if (!create_database(*path, 32767, error)) return io.fail(error);
   const SampleStore store = make_sample(static_cast<int>(count), static_cast<std::uint64_t>(seed));
-  if (!build_sample(*path, store, error) || !refuse_own_file(*path, names, error)) {
+  if (!build_sample(*path, store, error, io.session) || !refuse_own_file(*path, names, error)) {
     std::filesystem::remove(path->index_file(), ec);
     std::filesystem::remove(path->record_file(), ec);
     return io.fail(error);

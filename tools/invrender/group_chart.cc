@@ -59,6 +59,21 @@ std::string figure(double value, int decimals) {
 
 bool has_chart(const Report& report) { return report.number >= 12 && report.number <= 14; }
 
+bool sales_cut(std::string_view line, std::size_t at) {
+  const double sales = amount(columns(line, at, at + 7));
+  return std::abs(amount(columns(line, at + 8, at + 15)) + amount(columns(line, at + 16, at + 23)) - sales) > 0.05;
+}
+
+std::string chart_message(std::span<const GroupSales> groups) {
+  if (groups.empty()) return "no items were selected: no sales to chart";
+  const bool cycle = std::any_of(groups.begin(), groups.end(), [](const GroupSales& g) { return g.cycle != 0; });
+  const bool ytd = std::any_of(groups.begin(), groups.end(), [](const GroupSales& g) { return g.ytd != 0; });
+  if (!cycle && !ytd) return "no sales this cycle, none this year to date";
+  if (!cycle) return "no sales this cycle";
+  if (!ytd) return "no sales this year to date";
+  return {};
+}
+
 std::vector<GroupSales> group_sales(const Report& report) {
   std::vector<GroupSales> groups;
   for (const Page& page : report.pages) {
@@ -69,13 +84,8 @@ std::vector<GroupSales> group_sales(const Report& report) {
       if (trim(line).empty()) continue;
       // Sales, cost of sales and margin of the cycle from column 20, of the
       // year to date from column 58, eight columns each.
-      const auto cut = [&](std::size_t at) {
-        const double sales = amount(columns(line, at, at + 7));
-        return std::abs(amount(columns(line, at + 8, at + 15)) + amount(columns(line, at + 16, at + 23)) - sales) >
-               0.05;
-      };
       groups.push_back({std::string(trim(columns(line, 2, 19))), amount(columns(line, 20, 27)),
-                        amount(columns(line, 58, 65)), cut(20), cut(58)});
+                        amount(columns(line, 58, 65)), sales_cut(line, 20), sales_cut(line, 58)});
     }
   }
   return groups;
@@ -94,12 +104,22 @@ ChartScale chart_scale(std::span<const GroupSales> groups) {
   return scale;
 }
 
-double chart_height(std::size_t rows) { return kTop + kBottom + kRowHeight * static_cast<double>(rows); }
+// A chart without groups keeps the room of two, for what it says instead.
+double chart_height(std::size_t rows) {
+  return kTop + kBottom + kRowHeight * static_cast<double>(std::max<std::size_t>(rows, 2));
+}
 
 void draw_chart(Canvas& canvas, std::string_view title, std::string_view subtitle, std::span<const GroupSales> groups,
                 ChartScale scale, double width, double height) {
   canvas.text(0, 14, title, 13, Canvas::Anchor::kStart, kInk, true);
   canvas.text(width, 14, subtitle, 9, Canvas::Anchor::kEnd, kInk);
+  const std::string message = chart_message(groups);
+  const bool nothing =
+      std::none_of(groups.begin(), groups.end(), [](const GroupSales& g) { return g.cycle != 0 || g.ytd != 0; });
+  if (nothing) {  // no axes without bars: say why there are none
+    canvas.text(width / 2, kTop + 24, message, 12, Canvas::Anchor::kMiddle, kInk, true);
+    return;
+  }
   // Legend.
   double x = 0;
   for (const auto& [color, name] : {std::pair<Color, std::string_view>{kCycle, "Sales this cycle $"},
@@ -108,6 +128,7 @@ void draw_chart(Canvas& canvas, std::string_view title, std::string_view subtitl
     canvas.text(x + 14, 34, name, 9, Canvas::Anchor::kStart, kInk);
     x += 140;
   }
+  if (!message.empty()) canvas.text(x + 20, 34, "(" + message + ")", 9, Canvas::Anchor::kStart, kWarn, true);
 
   const double plot_x = kLabelWidth;
   const double plot_w = std::max(50.0, width - kLabelWidth - kValueRoom);
@@ -118,7 +139,10 @@ void draw_chart(Canvas& canvas, std::string_view title, std::string_view subtitl
   const double step = nice_step(scale.high - scale.low, 5);
   for (double tick = scale.low; tick <= scale.high + step / 2; tick += step) {
     canvas.line(at(tick), kTop - 4, at(tick), bottom, kGrid, 0.5);
-    canvas.text(at(tick), kTop - 8, figure(tick, 0), 8, Canvas::Anchor::kMiddle, kInk);
+    // A step below 1 gets the decimals that tell its ticks apart.
+    const int decimals = step >= 1 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
+    canvas.text(at(tick), kTop - 8, figure(std::abs(tick) < step / 2 ? 0 : tick, decimals), 8, Canvas::Anchor::kMiddle,
+                kInk);
   }
   canvas.line(at(0), kTop - 4, at(0), bottom, kInk, 0.8);
 

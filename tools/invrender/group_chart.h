@@ -24,6 +24,16 @@ struct GroupSales {
 
 bool has_chart(const Report& report);
 
+// Whether the sales figure of a group or totals line at columns at..at+7
+// lost its leading digits: its cost (the next eight columns) and margin (the
+// eight after) do not add up to it.
+bool sales_cut(std::string_view line, std::size_t at);
+
+// What a chart of `groups` says instead of bars when there is nothing to
+// draw ("no sales this cycle"), or beside them when one of the two figures
+// is zero for every group; empty when both have sales.
+std::string chart_message(std::span<const GroupSales> groups);
+
 // The group lines of a grouped report, in the order printed: every line
 // after a page header up to the rule line that precedes the totals.
 std::vector<GroupSales> group_sales(const Report& report);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 
 #include "invrender/group_chart.h"
@@ -28,9 +29,18 @@ constexpr double kFontSize = kLinePitch / 1.06;
 constexpr const char* kMono = "DejaVu Sans Mono";
 constexpr const char* kSans = "DejaVu Sans";
 
+// Where the PDF goes, and the errno of the first write that failed.
+struct Sink {
+  std::FILE* out;
+  int error = 0;
+};
+
 cairo_status_t write_to_file(void* closure, const unsigned char* data, unsigned int length) {
-  return std::fwrite(data, 1, length, static_cast<std::FILE*>(closure)) == length ? CAIRO_STATUS_SUCCESS
-                                                                                  : CAIRO_STATUS_WRITE_ERROR;
+  Sink& sink = *static_cast<Sink*>(closure);
+  errno = 0;
+  if (std::fwrite(data, 1, length, sink.out) == length) return CAIRO_STATUS_SUCCESS;
+  if (sink.error == 0) sink.error = errno != 0 ? errno : EIO;
+  return CAIRO_STATUS_WRITE_ERROR;
 }
 
 class CairoCanvas : public Canvas {
@@ -120,6 +130,108 @@ void draw_lines(cairo_t* cr, const MonoFont& font, const Report& report, const P
   }
 }
 
+// An export as a table on landscape sheets: the heading line's names over
+// its columns, figures right-aligned, the names repeated on every sheet.  The
+// type shrinks when the columns are wider than a sheet.
+void draw_export_pages(cairo_t* cr, const Report& report) {
+  const ExportTable table = export_table(report);
+  std::vector<std::size_t> widths(table.names.size(), 1);
+  for (std::size_t c = 0; c < table.names.size(); ++c) widths[c] = std::max(widths[c], table.names[c].size());
+  for (const auto& row : table.rows) {
+    for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c)
+      widths[c] = std::max(widths[c], row[c].text.size());
+  }
+  std::size_t chars = 0;
+  for (const std::size_t w : widths) chars += w + 2;
+  cairo_select_font_face(cr, kMono, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, kFontSize);
+  cairo_text_extents_t m;
+  cairo_text_extents(cr, "M", &m);
+  const double room = kPageWidth - 2 * kMargin;
+  const double size =
+      std::min(kFontSize, kFontSize * room / (m.x_advance * static_cast<double>(std::max<std::size_t>(chars, 1))));
+  const double advance = m.x_advance * size / kFontSize;
+  const double pitch = size * 1.5;
+  const double width = advance * static_cast<double>(chars);
+  const double left = (kPageWidth - width) / 2;
+  const std::size_t per_sheet = static_cast<std::size_t>((kPageHeight - 2 * kMargin - 2 * pitch) / pitch);
+
+  const auto cell = [&](std::string_view text, double x, std::size_t w, bool right, double y, bool bold) {
+    const std::string utf8 = to_utf8(text);
+    cairo_select_font_face(cr, kMono, CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
+    const double shift = right ? advance * static_cast<double>(w - std::min(w, text.size())) : 0;
+    cairo_move_to(cr, x + advance + shift, y);
+    cairo_show_text(cr, utf8.c_str());
+  };
+  std::size_t first = 0;
+  do {
+    double y = kMargin;
+    if (first == 0 && !table.unused.empty()) {
+      cairo_set_source_rgb(cr, 0.27, 0.27, 0.27);
+      cell("The heading line also names " + table.unused + ", which the lines do not hold.", left - advance, 0, false,
+           y - pitch * 0.2, false);
+    }
+    // The names on a tinted band, then the rows with a rule under each.
+    cairo_set_source_rgb(cr, 0.93, 0.93, 1.0);
+    cairo_rectangle(cr, left, y, width, pitch);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.07, 0.23, 0.42);
+    double x = left;
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+      cell(table.names[c], x, widths[c], false, y + pitch * 0.72, true);
+      x += advance * static_cast<double>(widths[c] + 2);
+    }
+    const std::size_t end = std::min(table.rows.size(), first + per_sheet);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    for (std::size_t r = first; r < end; ++r) {
+      y += pitch;
+      x = left;
+      for (std::size_t c = 0; c < widths.size() && c < table.rows[r].size(); ++c) {
+        const ExportCell& value = table.rows[r][c];
+        cell(value.text, x, widths[c], value.number, y + pitch * 0.72, false);
+        x += advance * static_cast<double>(widths[c] + 2);
+      }
+    }
+    // Grid lines: the table's frame, column separators and row rules.
+    cairo_set_source_rgb(cr, 0.8, 0.8, 0.8);
+    cairo_set_line_width(cr, 0.4);
+    const double bottom = kMargin + pitch * static_cast<double>(end - first + 1);
+    x = left;
+    for (std::size_t c = 0; c <= widths.size(); ++c) {
+      cairo_move_to(cr, x, kMargin);
+      cairo_line_to(cr, x, bottom);
+      if (c < widths.size()) x += advance * static_cast<double>(widths[c] + 2);
+    }
+    for (std::size_t r = 0; r <= end - first + 1; ++r) {
+      cairo_move_to(cr, left, kMargin + pitch * static_cast<double>(r));
+      cairo_line_to(cr, left + width, kMargin + pitch * static_cast<double>(r));
+    }
+    cairo_stroke(cr);
+    if (first == 0 && table.rows.empty()) {
+      cairo_set_source_rgb(cr, 0, 0, 0);
+      cell(kNothingSelected, left, 0, false, bottom + pitch * 1.2, true);
+    }
+    cairo_show_page(cr);
+    first = end;
+  } while (first < table.rows.size());
+}
+
+// A report without any lines (the file was empty): its description and what
+// it means, on one sheet.
+void draw_empty_page(cairo_t* cr, const Report& report) {
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_select_font_face(cr, kSans, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+  cairo_set_font_size(cr, 14);
+  cairo_move_to(cr, 2 * kMargin, 3 * kMargin);
+  cairo_show_text(cr, describe(report).c_str());
+  cairo_set_font_size(cr, 12);
+  cairo_move_to(cr, 2 * kMargin, 3 * kMargin + 28);
+  cairo_show_text(cr, std::string(kNothingSelected).c_str());
+  cairo_show_page(cr);
+}
+
 void draw_chart_pages(cairo_t* cr, const Report& report) {
   const auto groups = group_sales(report);
   const ChartScale scale = chart_scale(groups);
@@ -142,46 +254,47 @@ void draw_chart_pages(cairo_t* cr, const Report& report) {
 }  // namespace
 
 bool render_pdf(const Report& report, std::FILE* out, std::string& error) {
-  cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(write_to_file, out, kPageWidth, kPageHeight);
+  Sink sink{out};
+  cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(write_to_file, &sink, kPageWidth, kPageHeight);
   // The file name may be in any encoding; the title keeps to what is known.
   cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE, describe(report).c_str());
   cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "invrender");
   cairo_t* cr = cairo_create(surface);
 
   if (has_chart(report)) draw_chart_pages(cr, report);
-  const MonoFont font = load_mono(cr);
-  const double text_width = font.advance * kColumns;
-  const double left = (kPageWidth - text_width) / 2;
-  // An export has no pages of its own: it is set on sheets of a page's
-  // length, each beginning with the heading line.
-  Report sheets;
-  if (report.layout == Layout::kExport) {
-    for (std::size_t i = 1; i < report.lines.size() || i == 1; i += kLinesPerPage - 1) {
-      const std::size_t end = std::min(report.lines.size(), i + kLinesPerPage - 1);
-      sheets.pages.push_back({sheets.lines.size(), 1 + end - std::min(i, end), true});
-      sheets.lines.push_back(report.lines.front());
-      sheets.lines.insert(sheets.lines.end(), report.lines.begin() + static_cast<std::ptrdiff_t>(std::min(i, end)),
-                          report.lines.begin() + static_cast<std::ptrdiff_t>(end));
+  if (report.layout == Layout::kExport && !report.lines.empty()) {
+    draw_export_pages(cr, report);
+  } else if (report.lines.empty()) {
+    draw_empty_page(cr, report);
+  } else {
+    const MonoFont font = load_mono(cr);
+    const double text_width = font.advance * kColumns;
+    const double left = (kPageWidth - text_width) / 2;
+    for (const Page& page : report.pages) {
+      // A report page longer than a sheet (reports 7 and 8 never break) gets
+      // a taller PDF page; beyond the largest page size its lines shrink.
+      const double needed = 2 * kMargin + kLinePitch * static_cast<double>(page.count);
+      const double height = std::clamp(needed, kPageHeight, kMaxPageHeight);
+      cairo_pdf_surface_set_size(surface, kPageWidth, height);
+      cairo_save(cr);
+      if (needed > kMaxPageHeight) {
+        const double shrink = kMaxPageHeight / needed;
+        cairo_translate(cr, kPageWidth * (1 - shrink) / 2, 0);
+        cairo_scale(cr, shrink, shrink);
+      }
+      const std::size_t head = page.has_header ? kHeaderLines : 0;
+      draw_lines(cr, font, report, page, head, left, kMargin);
+      if (report.empty && &page == &report.pages.back()) {
+        // Below the page's last line: why there are no detail lines.
+        cairo_select_font_face(cr, kSans, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        cairo_set_font_size(cr, 11);
+        cairo_move_to(cr, left, kMargin + kLinePitch * (static_cast<double>(page.count) + 1.5));
+        cairo_show_text(cr, std::string(kNothingSelected).c_str());
+      }
+      cairo_restore(cr);
+      cairo_show_page(cr);
+      if (height != kPageHeight) cairo_pdf_surface_set_size(surface, kPageWidth, kPageHeight);
     }
-  }
-  const Report& shown = report.layout == Layout::kExport ? sheets : report;
-  for (const Page& page : shown.pages) {
-    // A report page longer than a sheet (reports 7 and 8 never break) gets
-    // a taller PDF page; beyond the largest page size its lines shrink.
-    const double needed = 2 * kMargin + kLinePitch * static_cast<double>(page.count);
-    const double height = std::clamp(needed, kPageHeight, kMaxPageHeight);
-    cairo_pdf_surface_set_size(surface, kPageWidth, height);
-    cairo_save(cr);
-    if (needed > kMaxPageHeight) {
-      const double shrink = kMaxPageHeight / needed;
-      cairo_translate(cr, kPageWidth * (1 - shrink) / 2, 0);
-      cairo_scale(cr, shrink, shrink);
-    }
-    const std::size_t head = !page.has_header ? 0 : report.layout == Layout::kExport ? 1 : kHeaderLines;
-    draw_lines(cr, font, shown, page, head, left, kMargin);
-    cairo_restore(cr);
-    cairo_show_page(cr);
-    if (height != kPageHeight) cairo_pdf_surface_set_size(surface, kPageWidth, kPageHeight);
   }
   cairo_destroy(cr);
   cairo_surface_finish(surface);
@@ -192,7 +305,8 @@ bool render_pdf(const Report& report, std::FILE* out, std::string& error) {
   cairo_debug_reset_static_data();
   FcFini();
   if (status != CAIRO_STATUS_SUCCESS) {
-    error = std::string("PDF output failed: ") + cairo_status_to_string(status);
+    error = sink.error != 0 ? in_words(sink.error)
+                            : std::string("the PDF could not be made: ") + cairo_status_to_string(status);
     return false;
   }
   return true;

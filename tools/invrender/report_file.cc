@@ -2,46 +2,22 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
+
+#include "reports/catalogue.h"
 
 namespace invrender {
 
 namespace {
 
-constexpr std::size_t kListingRecord = 134;  // 132 print columns, CR LF
-constexpr std::size_t kExportRecord = 128;   // 126 text columns, CR LF
+constexpr std::size_t kListingRecord = report::kListingRecordLength;  // 132 print columns, CR LF
+constexpr std::size_t kExportRecord = report::kExportRecordLength;    // 126 text columns, CR LF
 
 // Columns 50-84 of the first page-header record.
 constexpr std::string_view kBanner = "K O R V A N E     I N V E N T O R Y";
 
-struct KnownReport {
-  int number;
-  std::string_view name;
-  std::string_view title;  // listings: header line 2, columns 50-86
-  std::string_view start;  // exports: how the heading record begins
-};
-
-// Reports 1 and 4 share their title; report 4's first column-heading line
-// tells them apart (see recognise_listing).
-constexpr std::array<KnownReport, 15> kReports{{
-    {1, "inventory status", "------ Current Inventory Status -----", ""},
-    {2, "re-order quantity export", "", "StockIndex,ShortName,Price,QOH,"},
-    {3, "scan support parameters", "----- Scan support    Parameters ----", ""},
-    {4, "stock status", "------ Current Inventory Status -----", ""},
-    {5, "below minimum stock status", "----- Below Minimum Stock Status ----", ""},
-    {6, "margin and value export", "", "StockIndex,ShortName,Price,AvgCost,"},
-    {7, "rental inventory", "------ Rental  Inventory Status -----", ""},
-    {8, "rented inventory", "--- Rented Inventory Stock Status ---", ""},
-    {9, "inventory value", "---- Current VALUE of Inventory -----", ""},
-    {10, "current sales and value", "------ Current Sales & VALUE  -------", ""},
-    {11, "current purchases and value", "---- Current Purchases & VALUE  -----", ""},
-    {12, "sales and value by category", "----- Sales & VALUE by Category -----", ""},
-    {13, "sales and value by department", "---- Sales & VALUE by Department ----", ""},
-    {14, "sales and value by vendor", "----- Sales & VALUE  by  Vendor -----", ""},
-    {15, "item export", "", "StockIndex,LongName,Vendor Id,"},
-}};
-
-bool is_export(int number) { return number == 2 || number == 6 || number == 15; }
+bool is_export(int number) { return report::catalogue_entry(number).comma_separated(); }
 
 constexpr ColumnRange kReorderColumns[] = {
     {1, 12, 0, false}, {14, 25, 1, false}, {27, 33, 2, true},  {35, 39, 3, true},
@@ -73,7 +49,9 @@ int recognise_listing(const Report& report) {
   for (const Page& page : report.pages) {
     if (!page.has_header || page.count < kHeaderLines) continue;
     const std::string_view title = trim(columns(report.lines[page.first + 1], 50, 86));
-    for (const KnownReport& known : kReports) {
+    // Reports 1 and 4 share their title; report 4's first column-heading
+    // line tells them apart.
+    for (const report::CatalogueEntry& known : report::kCatalogue) {
       if (known.title.empty() || title != trim(known.title)) continue;
       if (known.number == 1 && !report.lines[page.first + 5].starts_with("  UPC_SKU")) return 4;
       return known.number;
@@ -102,9 +80,27 @@ void note_leftover_pages(Report& report) {
   }
 }
 
+bool is_rule(std::string_view line) {
+  return line.size() == 132 && line[0] == ' ' && line.find_first_not_of('-', 1) == std::string_view::npos;
+}
+
+// No detail line: only page headers, rules and blank lines (a totals line
+// with nothing to total is blank); an export with only its heading line.
+bool is_empty(const Report& report) {
+  if (report.layout == Layout::kExport) return report.lines.size() <= 1;
+  for (const Page& page : report.pages) {
+    for (std::size_t i = page.first + (page.has_header ? kHeaderLines : 0); i < page.first + page.count; ++i) {
+      if (!is_rule(report.lines[i]) && !trim(report.lines[i]).empty()) return false;
+    }
+  }
+  return true;
+}
+
 int recognise_export(const Report& report) {
-  for (const KnownReport& known : kReports) {
-    if (!known.start.empty() && report.lines.front().starts_with(known.start)) return known.number;
+  // The heading record as printed, its trailing blanks dropped like the line's.
+  for (const report::CatalogueEntry& known : report::kCatalogue) {
+    const std::string_view heading = known.heading_record.substr(0, known.heading_record.find_last_not_of(' ') + 1);
+    if (!heading.empty() && report.lines.front().starts_with(heading)) return known.number;
   }
   return 0;
 }
@@ -131,13 +127,80 @@ std::span<const ColumnRange> export_columns(int number) {
   }
 }
 
+std::vector<std::string_view> split_commas(std::string_view line) {
+  std::vector<std::string_view> values;
+  while (true) {
+    const std::size_t comma = line.find(',');
+    values.push_back(trim(line.substr(0, comma)));
+    if (comma == std::string_view::npos) return values;
+    line.remove_prefix(comma + 1);
+  }
+}
+
+ExportTable export_table(const Report& report) {
+  ExportTable table;
+  if (report.lines.empty()) return table;
+  // The heading line's names; the commas after the last name end nothing.
+  std::vector<std::string_view> names = split_commas(report.lines.front());
+  while (!names.empty() && names.back().empty()) names.pop_back();
+  std::vector<ColumnRange> layout(export_columns(report.number).begin(), export_columns(report.number).end());
+  if (layout.empty()) {  // one column per comma-separated value, named in order
+    std::size_t width = names.size();
+    for (std::size_t i = 1; i < report.lines.size(); ++i) width = std::max(width, split_commas(report.lines[i]).size());
+    for (std::size_t c = 0; c < width; ++c) layout.push_back({0, 0, static_cast<int>(c), false});
+  }
+  for (const ColumnRange& column : layout) {
+    table.names.push_back(column.name >= 0 && static_cast<std::size_t>(column.name) < names.size()
+                              ? names[static_cast<std::size_t>(column.name)]
+                              : std::string_view());
+  }
+  for (std::size_t n = 0; n < names.size(); ++n) {
+    if (std::none_of(layout.begin(), layout.end(),
+                     [&](const ColumnRange& c) { return c.name == static_cast<int>(n); })) {
+      table.unused += (table.unused.empty() ? "" : ", ") + std::string(names[n]);
+    }
+  }
+  const auto is_number = [](std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789.-") == std::string_view::npos &&
+           text.find_first_of("0123456789") != std::string_view::npos;
+  };
+  for (std::size_t i = 1; i < report.lines.size(); ++i) {
+    const std::string_view line = report.lines[i];
+    const auto split = layout.front().first == 0 ? split_commas(line) : std::vector<std::string_view>();
+    auto& row = table.rows.emplace_back();
+    for (std::size_t c = 0; c < layout.size(); ++c) {
+      const ColumnRange& column = layout[c];
+      const std::string_view value = column.first == 0 ? (c < split.size() ? split[c] : std::string_view())
+                                                       : trim(columns(line, column.first, column.last));
+      row.push_back({value, column.number || (column.first == 0 && is_number(value))});
+    }
+  }
+  return table;
+}
+
+int number_from_name(std::string_view file_name) {
+  std::string name(file_name);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (name == "korot15.csv") return 15;
+  name = name.substr(0, name.find('.'));
+  for (const std::string_view prefix : {"report", "rpt", "r"}) {
+    if (!name.starts_with(prefix)) continue;
+    std::string_view digits = std::string_view(name).substr(prefix.size());
+    if (!digits.empty() && (digits.front() == '-' || digits.front() == '_')) digits.remove_prefix(1);
+    if (digits.size() != 2 || digits.find_first_not_of("0123456789") != std::string_view::npos) return 0;
+    const int number = (digits[0] - '0') * 10 + (digits[1] - '0');
+    return number >= 1 && number <= 15 ? number : 0;
+  }
+  return 0;
+}
+
 std::string describe(const Report& report) {
   if (report.number < 1 || report.number > 15) {
     return report.layout == Layout::kListing ? "Report listing" : "Comma-separated export";
   }
   char number[8];
   std::snprintf(number, sizeof number, "%02d", report.number);
-  return "Report " + std::string(number) + ": " + std::string(kReports[report.number - 1].name);
+  return "Report " + std::string(number) + ": " + std::string(report::catalogue_entry(report.number).name);
 }
 
 std::string header_summary(const Report& report) {
@@ -156,11 +219,20 @@ std::string header_summary(const Report& report) {
   return {};
 }
 
-bool read_report(std::string_view bytes, int forced_number, Report& report, std::string& error) {
+bool read_report(std::string_view bytes, int forced_number, std::string_view file_name, Report& report,
+                 std::string& error) {
   report = Report{};
   if (bytes.empty()) {
-    error = "the file is empty: no report lines to show";
-    return false;
+    // A report that selects no item never writes its file: what it is can
+    // only come from the command line or the file's name.
+    report.number = forced_number != 0 ? forced_number : number_from_name(file_name);
+    if (report.number == 0) {
+      error = "the file is empty and nothing tells which report it is: name it with --report NN";
+      return false;
+    }
+    report.layout = is_export(report.number) ? Layout::kExport : Layout::kListing;
+    report.empty = true;
+    return true;
   }
   // The first record decides the record length: its CR LF stands at bytes
   // 133-134 in a listing and at bytes 127-128 in an export.
@@ -226,8 +298,22 @@ bool read_report(std::string_view bytes, int forced_number, Report& report, std:
               ", but this file holds " + std::to_string(length) + "-byte lines";
       return false;
     }
+    if (report.number != 0 && report.number != forced_number) {
+      const auto named = [](int number) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%02d", number);
+        return "report " + std::string(digits) + " (" + std::string(report::catalogue_entry(number).name) + ")";
+      };
+      error = "--report " + std::to_string(forced_number) + " names " + named(forced_number) + ", but the file's " +
+              (report.layout == Layout::kListing ? "page header" : "heading line") + " shows " + named(report.number);
+      return false;
+    }
     report.number = forced_number;
   }
+  if (report.number == 0 && (report.layout == Layout::kExport || report.pages.empty() || !report.pages[0].has_header)) {
+    report.number = number_from_name(file_name);
+  }
+  report.empty = report.number != 0 && is_empty(report);
   return true;
 }
 

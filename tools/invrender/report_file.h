@@ -34,14 +34,25 @@ struct Report {
   std::vector<Page> pages;
   // Things a reader should know that do not stop the rendering.
   std::vector<std::string> notes;
+  // No item was selected: the file was empty, or holds only page headers
+  // (an export: only its heading line), or a rule and blank totals.
+  bool empty = false;
 };
 
 constexpr int kHeaderLines = 8;
 
 // Reads the bytes of a report file.  `forced_number` (1 to 15, or 0 to
-// recognise the report from its contents) names the report.  On failure
-// returns false with a one-line reason in `error`.
-bool read_report(std::string_view bytes, int forced_number, Report& report, std::string& error);
+// recognise the report from its contents) names the report; a number that
+// contradicts what the contents show is refused.  `file_name` (the file's
+// name without its directory) may tell which report an empty file is:
+// KOROt15.csv is report 15's export.  On failure returns false with a
+// one-line reason in `error`.
+bool read_report(std::string_view bytes, int forced_number, std::string_view file_name, Report& report,
+                 std::string& error);
+
+// The report number a file's name gives: 15 for KOROt15.csv (in any case),
+// NN for a name such as r05.dat, rpt05.txt or report05.pdf; 0 otherwise.
+int number_from_name(std::string_view file_name);
 
 // What the report is, for titles: "Report 12: sales and value by category".
 std::string describe(const Report& report);
@@ -65,5 +76,23 @@ struct ColumnRange {
   bool number;
 };
 std::span<const ColumnRange> export_columns(int number);
+
+// The values of a comma-separated line, blanks around them dropped.
+std::vector<std::string_view> split_commas(std::string_view line);
+
+// An export as a table: its columns' names (empty where the heading line
+// names none) over one row per record, each value trimmed and marked as a
+// number where its column holds figures.  An export not known by its number
+// gets one column per comma-separated value, a number where it reads as one.
+struct ExportCell {
+  std::string_view text;
+  bool number;
+};
+struct ExportTable {
+  std::vector<std::string_view> names;
+  std::vector<std::vector<ExportCell>> rows;
+  std::string unused;  // the heading's names that no column holds, joined by ", "
+};
+ExportTable export_table(const Report& report);
 
 }  // namespace invrender

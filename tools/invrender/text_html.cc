@@ -1,5 +1,8 @@
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "invrender/group_chart.h"
 #include "invrender/render.h"
@@ -97,60 +100,21 @@ caption { caption-side: top; text-align: left; font-size: 12px; padding: 4px 0; 
 </style>
 )";
 
-bool is_number(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789.-") == std::string_view::npos;
-}
-
-// The values of a comma-separated line, blanks around them dropped.
-std::vector<std::string_view> split_commas(std::string_view line) {
-  std::vector<std::string_view> values;
-  while (true) {
-    const std::size_t comma = line.find(',');
-    values.push_back(trim(line.substr(0, comma)));
-    if (comma == std::string_view::npos) return values;
-    line.remove_prefix(comma + 1);
-  }
-}
-
-void export_table(const Report& report, std::string& html) {
-  // The heading line's names; the commas after the last name end nothing.
-  std::vector<std::string_view> names = split_commas(report.lines.front());
-  while (!names.empty() && names.back().empty()) names.pop_back();
-  std::vector<ColumnRange> layout(export_columns(report.number).begin(), export_columns(report.number).end());
-  if (layout.empty()) {  // one column per comma-separated value, named in order
-    std::size_t width = names.size();
-    for (std::size_t i = 1; i < report.lines.size(); ++i) width = std::max(width, split_commas(report.lines[i]).size());
-    for (std::size_t c = 0; c < width; ++c) layout.push_back({0, 0, static_cast<int>(c), false});
-  }
-  const auto name_of = [&](const ColumnRange& column) {
-    return column.name >= 0 && static_cast<std::size_t>(column.name) < names.size() ? names[column.name]
-                                                                                    : std::string_view();
-  };
-  std::string unused;
-  for (std::size_t n = 0; n < names.size(); ++n) {
-    if (std::none_of(layout.begin(), layout.end(),
-                     [&](const ColumnRange& c) { return c.name == static_cast<int>(n); })) {
-      unused += (unused.empty() ? "" : ", ") + std::string(names[n]);
-    }
-  }
+void export_section(const Report& report, std::string& html) {
+  const ExportTable table = export_table(report);
   html += "<section class=\"export\">\n<table>\n";
-  if (!unused.empty()) {
-    html += "<caption>The heading line also names " + escape(unused) +
+  if (!table.unused.empty()) {
+    html += "<caption>The heading line also names " + escape(table.unused) +
             ", which the lines do not hold; a column without a name is one the heading line does not name.</caption>\n";
   }
   html += "<thead><tr>";
-  for (const ColumnRange& column : layout) html += "<th>" + escape(name_of(column)) + "</th>";
+  for (const std::string_view name : table.names) html += "<th>" + escape(name) + "</th>";
   html += "</tr></thead>\n<tbody>\n";
-  for (std::size_t i = 1; i < report.lines.size(); ++i) {
-    const std::string_view line = report.lines[i];
-    const auto split = layout.front().first == 0 ? split_commas(line) : std::vector<std::string_view>();
+  for (const auto& row : table.rows) {
     html += "<tr>";
-    for (std::size_t c = 0; c < layout.size(); ++c) {
-      const ColumnRange& column = layout[c];
-      const std::string_view value = column.first == 0 ? (c < split.size() ? split[c] : std::string_view())
-                                                       : trim(columns(line, column.first, column.last));
-      html += column.number || (column.first == 0 && is_number(value)) ? "<td class=\"n\">" : "<td>";
-      escape_into(html, value);
+    for (const ExportCell& cell : row) {
+      html += cell.number ? "<td class=\"n\">" : "<td>";
+      escape_into(html, cell.text);
       html += "</td>";
     }
     html += "</tr>\n";
@@ -160,32 +124,52 @@ void export_table(const Report& report, std::string& html) {
 
 }  // namespace
 
-std::string to_utf8(std::string_view latin1) {
-  std::string utf8;
-  utf8.reserve(latin1.size());
-  for (const char c : latin1) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xc0 | (u >> 6));
-      utf8 += static_cast<char>(0x80 | (u & 0x3f));
-    }
+std::string in_words(int error_number) {
+  switch (error_number) {
+    case ENOSPC: return "the disk is full";
+    case EDQUOT: return "the disk quota is used up";
+    case EACCES:
+    case EPERM: return "permission denied";
+    case EROFS: return "the file system is read-only";
+    case EIO: return "an input/output error on the device";
+    case EPIPE: return "the reader of the output went away";
+    case EFBIG: return "the file is larger than the system allows";
+    case ENOENT: return "no such file or directory";
+    case 0: return "the cause is unknown";
+    default: break;
   }
-  return utf8;
+  std::string text = std::strerror(error_number);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
 }
 
-bool render_text(const Report& report, std::FILE* out, std::string& error) {
-  bool ok = true;
-  for (std::size_t p = 0; p < report.pages.size() && ok; ++p) {
+bool render_text(const Report& report, bool latin1, std::FILE* out, std::string& error) {
+  std::string text;
+  const auto add = [&](std::string_view line) {
+    text += latin1 ? std::string(line) : to_utf8(line);
+    text += '\n';
+  };
+  if (report.empty && report.lines.empty()) add(describe(report));
+  for (std::size_t p = 0; p < report.pages.size(); ++p) {
     const Page& page = report.pages[p];
-    for (std::size_t i = page.first; i < page.first + page.count && ok; ++i) {
-      if (p > 0 && i == page.first) ok = put(out, "\f");
-      ok = ok && put(out, report.lines[i]) && put(out, "\n");
+    for (std::size_t i = page.first; i < page.first + page.count; ++i) {
+      if (p > 0 && i == page.first) text += '\f';
+      add(report.lines[i]);
     }
   }
-  if (!ok) error = "writing failed";
-  return ok;
+  if (report.layout == Layout::kExport && report.pages.empty()) {
+    for (const std::string& line : report.lines) add(line);
+  }
+  if (report.empty) {
+    text += '\n';
+    add(kNothingSelected);
+  }
+  errno = 0;
+  if (!put(out, text)) {
+    error = in_words(errno);
+    return false;
+  }
+  return true;
 }
 
 bool render_html(const Report& report, std::string_view source, std::FILE* out, std::string& error) {
@@ -194,8 +178,9 @@ bool render_html(const Report& report, std::string_view source, std::FILE* out, 
                      escape(title, false) + "</title>\n" + std::string(kStyle) + "</head>\n<body>\n<h1>" +
                      escape(title, false) + "</h1>\n";
   for (const std::string& note : report.notes) html += "<p class=\"note\">Note: " + escape(note) + "</p>\n";
+  if (report.empty) html += "<p class=\"empty\"><strong>" + std::string(kNothingSelected) + "</strong></p>\n";
   if (report.layout == Layout::kExport) {
-    export_table(report, html);
+    if (!report.lines.empty()) export_section(report, html);
   } else {
     if (has_chart(report)) {
       const auto groups = group_sales(report);
@@ -227,8 +212,9 @@ bool render_html(const Report& report, std::string_view source, std::FILE* out, 
     }
   }
   html += "</body>\n</html>\n";
+  errno = 0;
   if (!put(out, html)) {
-    error = "writing failed";
+    error = in_words(errno);
     return false;
   }
   return true;
