@@ -521,7 +521,10 @@ Status Cursor::reseek(bool& found, bool& below) {
   return Status::ok();
 }
 
-Status Cursor::next() {
+Status Cursor::next() { return step(true); }
+Status Cursor::previous() { return step(false); }
+
+Status Cursor::step(bool forwards) {
   Store::Impl& s = store_.impl();
   if (!s.open) {
     valid_ = false;
@@ -539,51 +542,23 @@ Status Cursor::next() {
       valid_ = false;
       return status;
     }
-    if (!found && !below) {
+    if (forwards && !found && !below) {
       // No live key at or below ours: the first key is the next one.
       const bool first = core::find_first(s.core, *s.index, span, address, type);
       return settle(first, span, address, type);
     }
-  }
-  const bool found = core::find(s.core, *s.index, kFindNext, span, address, type);
-  if (found && s.index->work_number != s.ahead_leaf) {
-    s.ahead_leaf = s.index->work_number;
-    const int fd = s.records->file.fd();
-    core::read_ahead(s.core, *s.index, format::kNodeNext, {&fd, 1});
-  }
-  return settle(found, span, address, type);
-}
-
-Status Cursor::previous() {
-  Store::Impl& s = store_.impl();
-  if (!s.open) {
-    valid_ = false;
-    return s.closed();
-  }
-  if (!valid_) return Status::ok();
-  s.begin();
-  Key area{};
-  const auto span = s.key_span(area);
-  std::uint16_t address = 0;
-  std::uint8_t type = 0;
-  if (generation_ != s.generation) {
-    bool found = false, below = false;
-    if (Status status = reseek(found, below); !status) {
-      valid_ = false;
-      return status;
-    }
-    if (below) {
+    if (!forwards && below) {
       // Our key is gone; the greatest key below it is the previous one.
       generation_ = s.moved();
       return Status::ok();
     }
-    if (!found) return settle(false, span, address, type);
+    if (!forwards && !found) return settle(false, span, address, type);
   }
-  const bool found = core::find(s.core, *s.index, kFindPrevious, span, address, type);
+  const bool found = core::find(s.core, *s.index, forwards ? kFindNext : kFindPrevious, span, address, type);
   if (found && s.index->work_number != s.ahead_leaf) {
     s.ahead_leaf = s.index->work_number;
     const int fd = s.records->file.fd();
-    core::read_ahead(s.core, *s.index, format::kNodePrevious, {&fd, 1});
+    core::read_ahead(s.core, *s.index, forwards ? format::kNodeNext : format::kNodePrevious, {&fd, 1});
   }
   return settle(found, span, address, type);
 }

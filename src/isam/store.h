@@ -144,6 +144,8 @@ class Cursor {
   // Brings the store's index back to this cursor's entry when another
   // cursor or call moved it; `found`: whether that entry is still live.
   Status reseek(bool& found, bool& below);
+  // next() and previous().
+  Status step(bool forwards);
 
   Store& store_;
   Entry entry_;

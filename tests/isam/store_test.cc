@@ -387,6 +387,18 @@ TEST_F(StoreTest, TwoStoresInTwoDirectoriesFromTwoThreads) {
   EXPECT_TRUE(walks_ok);
   EXPECT_EQ(walks, 20);
   EXPECT_EQ(fs::current_path(), here);
+  // Nor does any program or library code: no change of directory anywhere.
+  const fs::path tree = test_support::data_path("").parent_path().parent_path();
+  for (const char* part : {"src", "tools"}) {
+    for (const auto& f : fs::recursive_directory_iterator(tree / part)) {
+      if (!f.is_regular_file() || (f.path().extension() != ".cc" && f.path().extension() != ".h")) continue;
+      const std::string text = test_support::read_file(f.path());
+      EXPECT_EQ(text.find("chdir("), std::string::npos) << f.path();
+      for (std::size_t at = text.find("current_path("); at != std::string::npos;
+           at = text.find("current_path(", at + 1))
+        EXPECT_EQ(text[at + 13], ')') << f.path() << " changes the working directory";
+    }
+  }
   std::unique_ptr<Store> s;
   ASSERT_TRUE(Store::open(b, reader(), s));
   const std::vector<std::string> keys = walk(*s, true);

@@ -19,14 +19,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::int16_t kSlot = 1;
-
-using files::InDirectory;
-
-isam::LibraryOptions options_for(Database::Access access, isam::LibraryOptions options) {
-  options.role =
-      access == Database::Access::kRead ? isam::LibraryOptions::Role::kReader : isam::LibraryOptions::Role::kWriter;
+// The store's options for the access, the library options given and the
+// command's session.
+isam::StoreOptions options_for(Database::Access access, const isam::LibraryOptions& library, files::Session* session) {
+  isam::StoreOptions options;
+  options.access =
+      access == Database::Access::kRead ? isam::StoreOptions::Access::kRead : isam::StoreOptions::Access::kWrite;
   options.accept_open_mark = access == Database::Access::kClearMark;
+  options.lock_wait_ms = library.lock_wait_ms;
+  options.write_batch_blocks = library.write_batch_blocks;
+  options.env = library.env;
+  std::FILE* notices = library.notices;
+  options.on_notice = [notices](std::string_view line) {
+    std::fprintf(notices, "%.*s\n", static_cast<int>(line.size()), line.data());
+    std::fflush(notices);
+  };
+  options.on_wait = library.on_wait;
+  if (session && !options.on_wait) options.on_wait = [session] { session->say_waiting(); };
   return options;
 }
 
@@ -34,10 +43,6 @@ isam::LibraryOptions options_for(Database::Access access, isam::LibraryOptions o
 // name and reads any other character as the end of the name.  A point would
 // end the file name's name part, and "/" separates directories.
 bool report_keeps(char c) { return c >= ',' && c <= 'z' && c != '.' && c != '/'; }
-
-std::span<const std::uint8_t> key_span(std::string_view key) {
-  return {reinterpret_cast<const std::uint8_t*>(key.data()), key.size()};
-}
 
 }  // namespace
 
@@ -68,7 +73,7 @@ bool refuse_own_file(const DbPath& db, const fs::path& output, std::string& erro
   // the database back.
   for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()},
                                  {db.record_file(), db.shown_records()},
-                                 {db.dir / (db.name + ".JNL"), db.given + ".JNL"}}) {
+                                 {db.dir / isam::journal_name_of(db.name), isam::journal_name_of(db.given)}}) {
     struct stat own {};
     if (::stat(p.c_str(), &own) == 0 && own.st_dev == out.st_dev && own.st_ino == out.st_ino) {
       error = output.string() + " is the database file " + shown + "; refusing to write over it";
@@ -87,93 +92,45 @@ bool create_database(const DbPath& db, std::uint16_t capacity, std::string& erro
       return false;
     }
   }
-  InDirectory here(db.dir);
-  if (!here.ok()) {
+  const isam::Status status = isam::Store::create(db.given, capacity, kKeyLength);
+  if (status) return true;
+  const bool index = status.file() == isam::index_name_of(db.given);
+  if (status.system_errno() == ENOENT && index)
     error = db.dir.string() + ": no such directory";
-    return false;
-  }
-  isam::Library lib;
-  std::int16_t status = 1;
-  lib.ccrfx(isam::make_name_field(db.name, "XXX"), kKeyLength, capacity, status);
-  if (status != 0) {
+  else if (index)
     error = db.shown_index() + ": cannot create the index file";
-    return false;
-  }
-  lib.ccrfd(isam::make_name_field(db.name, ""), capacity, status);
-  if (status != 0) {
-    std::error_code ec;
-    fs::remove(db.index_file(), ec);
+  else
     error = db.shown_records() + ": cannot create the record file";
-    return false;
-  }
-  return true;
+  return false;
 }
 
 Database::Database(Access access, isam::LibraryOptions options, files::Session* session)
-    : access_(access), options_(options), session_(session), lib_([&] {
-        if (session && !options.on_wait) options.on_wait = [session] { session->say_waiting(); };
-        return options_for(access, options);
-      }()) {
-  lib_.set_error_hook([this](std::string_view tag, std::string_view message) {
-    hook_tag_ = tag;
-    hook_message_ = message;
-  });
-}
+    : access_(access), options_(options), session_(session), store_options_(options_for(access, options, session)) {}
 
-Database::~Database() {
-  std::string ignored;
-  if (access_ == Access::kRead || (!index_open_ && !records_open_)) {
-    close(ignored);
-  } else {
-    lib_.rollback();
-  }
-}
+Database::~Database() = default;  // the store closes a reader and rolls a writer back
 
 std::string Database::last_failure() const {
-  const std::int16_t code = lib_.core_error();
-  if (lib_.system_error() != 0 &&
-      (code == isam::kIoFailed || code == isam::kHeaderRead || code == isam::kHeaderWrite || code == isam::kOpenFailed))
-    return ": " + files::system_reason(lib_.system_error());
-  if (code == isam::kIoFailed || code == isam::kHeaderRead) return ": a block of the file is damaged (run invdb check)";
-  if (code == isam::kNoMemory) return ": out of memory";
+  using Kind = isam::Status::Kind;
+  const int e = last_.system_errno();
+  const Kind kind = last_.kind();
+  if (e != 0 && e != EWOULDBLOCK && kind != Kind::kNoMemory) return ": " + files::system_reason(e);
+  if (kind == Kind::kDamaged) return ": a block of the file is damaged (run invdb check)";
+  if (kind == Kind::kNoMemory) return ": out of memory";
   return "";
 }
 
 bool Database::open_files(const DbPath& db, std::string& error, bool& marked) {
   marked = false;
-  // The library opens by bare name in the working directory: without the
-  // database's own directory it would open (and mark) a namesake there.
-  InDirectory here(db.dir);
-  if (!here.ok()) {
-    error = db.shown_index() + ": cannot open: " + files::system_reason(here.error());
-    return false;
-  }
-  std::int16_t status = 1;
-  hook_tag_.clear();
-  if (session_) lib_.set_lock_wait(session_->remaining_ms());
-  lib_.copfx(kSlot, isam::make_name_field(db.name, "XXX"), status);
-  if (status != 0) {
-    marked = lib_.core_error() == isam::kWasOpen;
-    error = db.shown_index() + ": cannot open: " + open_failure(db, DbFile::kIndex);
-    return false;
-  }
-  index_open_ = true;
-  if (session_) lib_.set_lock_wait(session_->remaining_ms());
-  lib_.copfd(isam::make_name_field(db.name, ""), fcb_, status);
-  if (status != 0) {
-    marked = lib_.core_error() == isam::kWasOpen;
-    error = db.shown_records() + ": cannot open: " + open_failure(db, DbFile::kRecords);
-    // The index's open changed nothing that stays: its mark is rolled back.
-    if (access_ != Access::kRead) {
-      lib_.rollback();
-    } else {
-      lib_.cclfx(kSlot, status);
-    }
-    index_open_ = false;
-    return false;
-  }
-  records_open_ = true;
-  return true;
+  isam::StoreOptions options = store_options_;
+  if (session_) options.lock_wait_ms = session_->remaining_ms();
+  store_.reset();
+  last_ = isam::Store::open(db.given, options, store_);
+  if (last_) return true;
+  marked = last_.kind() == isam::Status::Kind::kMarkedOpen;
+  const bool index = last_.file() == isam::index_name_of(db.given);
+  error = (index ? db.shown_index() : db.shown_records()) +
+          ": cannot open: " + open_failure(db, index ? DbFile::kIndex : DbFile::kRecords);
+  return false;
 }
 
 bool Database::clear_dead_marks(const DbPath& db, std::string& error) {
@@ -216,6 +173,7 @@ bool Database::clear_dead_marks(const DbPath& db, std::string& error) {
 bool Database::open(const DbPath& db, std::string& error) {
   name_ = db.name;
   db_ = db;
+  last_ = isam::Status::ok();
   for (const auto& [p, shown] :
        {std::pair{db.index_file(), db.shown_index()}, {db.record_file(), db.shown_records()}}) {
     std::error_code ec;
@@ -237,31 +195,32 @@ bool Database::open(const DbPath& db, std::string& error) {
     if (!marked || access_ != Access::kWrite) return false;
     if (!clear_dead_marks(db, error) || !open_files(db, error, marked)) return false;
   }
-  // The record file's header gives the first data address, below which the
-  // library must never hand out a block.
-  isam::Block header{};
-  std::int16_t status = 1;
-  lib_.crdbk(fcb_, isam::format::kHeaderAddress, header, status);
-  first_data_address_ = isam::format::HeaderView(header).data_start();
   return true;
 }
 
 std::string Database::open_failure(const DbPath& db, DbFile kind, bool say_unchanged) const {
-  if (lib_.core_error() == isam::kWasOpen)
+  if (last_.kind() == isam::Status::Kind::kMarkedOpen)
     return "it is marked open, so a program that used it stopped without closing it or changed it without a "
            "journal; run \"invdb check " +
            db.given + "\" and, if it is clean, \"invdb clear-mark " + db.given + "\"";
   const std::string fate = access_ == Access::kRead || !say_unchanged ? "" : "; nothing was changed";
-  if (lib_.system_error() == EWOULDBLOCK) return "in use by another program" + fate;
-  if (access_ != Access::kRead && (lib_.system_error() == EACCES || lib_.system_error() == EROFS))
-    return std::string(lib_.system_error() == EACCES ? "permission denied" : "read-only file system") +
+  const int e = last_.system_errno();
+  if (e == EWOULDBLOCK) return "in use by another program" + fate;
+  if (access_ != Access::kRead && (e == EACCES || e == EROFS))
+    return std::string(e == EACCES ? "permission denied" : "read-only file system") +
            ": it can be read but not written, and this command changes it" + fate;
-  // The library only says that the open failed: look at the file itself.
-  const std::string reason =
-      open_failure_reason(kind == DbFile::kIndex ? db.index_file() : db.record_file(), kind, access_ != Access::kRead);
-  if (!reason.empty()) return reason + fate;
-  if (lib_.system_error() != 0) return files::system_reason(lib_.system_error()) + fate;
-  return "the file could not be read as a database file" + fate;
+  if (last_.file().empty()) {
+    // No store was tried (the file is not there or not a regular file).
+    const std::string reason = open_failure_reason(kind == DbFile::kIndex ? db.index_file() : db.record_file(), kind,
+                                                   access_ != Access::kRead);
+    if (!reason.empty()) return reason + fate;
+  }
+  // The store says why: its words after what failed.
+  std::string words = last_.words();
+  if (const std::size_t colon = words.find(": "); colon != std::string::npos) words = words.substr(colon + 2);
+  if (last_.kind() == isam::Status::Kind::kDamaged || e == ENOENT) return words + fate;
+  if (e != 0) return files::system_reason(e) + fate;
+  return words + fate;
 }
 
 std::string Database::close_outcome() const {
@@ -278,144 +237,100 @@ std::string Database::change_given_up() const {
 }
 
 void Database::abandon() {
-  if (access_ == Access::kRead) return;
-  lib_.rollback();
-  index_open_ = records_open_ = false;
+  if (access_ == Access::kRead || !store_) return;
+  store_->rollback();
+  store_.reset();
 }
 
 bool Database::close(std::string& error) {
-  if (access_ != Access::kRead && (index_open_ || records_open_) && report::stop::requested() != 0) {
+  if (access_ != Access::kRead && store_ && report::stop::requested() != 0) {
     // Stopped before the commit: the change is given up whole.
     abandon();
     error = "interrupted: " + db_.given + " is unchanged";
     if (session_) session_->told_stop = true;
     return false;
   }
-  bool ok = true;
-  std::int16_t status = 0;
+  if (!store_) return true;
   const bool writer = access_ != Access::kRead;
   const char* what = writer ? "cannot complete the change" : "cannot close (clearing its open mark failed)";
-  if (index_open_) {
-    index_open_ = false;
-    lib_.cclfx(kSlot, status);
-    if (status != 0) {
-      error = db_.shown_index() + ": " + what + last_failure();
-      ok = false;
-    }
+  last_ = store_->commit();
+  store_.reset();
+  if (last_) {
+    if (writer && session_) session_->changed = true;
+    return true;
   }
-  if (records_open_) {
-    records_open_ = false;
-    status = 0;
-    lib_.cclfd(fcb_, status);
-    if (status != 0 && ok) {
-      error = db_.shown_records() + ": " + what + last_failure();
-      ok = false;
-    }
-    if (writer && ok && session_) session_->changed = true;
-  }
-  if (!ok) error += close_outcome();
-  return ok;
+  const bool index = last_.file() == isam::index_name_of(db_.given);
+  error = (index ? db_.shown_index() : db_.shown_records()) + ": " + what + last_failure() + close_outcome();
+  return false;
 }
 
 std::optional<KeyEntry> Database::find(std::string_view key) {
-  std::array<std::uint8_t, kKeyLength> area;
-  area.fill(' ');
-  std::copy_n(key.begin(), std::min<std::size_t>(key.size(), area.size()), area.begin());
-  KeyEntry entry;
-  bool found = false;
-  lib_.cfind(kSlot, isam::kFindExact, area, entry.address, entry.type, found);
-  if (!found) return std::nullopt;
-  entry.key.assign(reinterpret_cast<const char*>(area.data()), area.size());
-  return entry;
+  isam::Entry entry;
+  if (!store_ || !store_->find(key.substr(0, std::min<std::size_t>(key.size(), kKeyLength)), entry))
+    return std::nullopt;
+  return KeyEntry{entry.key, entry.address, entry.type};
 }
 
 bool Database::walk_from(std::string_view start, const std::function<bool(const KeyEntry&)>& visit) {
-  std::string area(start);
-  area.resize(kKeyLength, '\0');
-  const std::string first = area;
-  auto key = std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(area.data()), area.size());
-  KeyEntry entry;
-  bool found = false;
-  // Mode 2 stands on the greatest live key not above the start, mode 3 then
-  // steps on; the start key itself is only taken when it is present.
-  // A search that finds nothing has reached the end of the keys when the
-  // core reports no error, and met damage when it does.
-  lib_.cfind(kSlot, isam::kFindPosition, key, entry.address, entry.type, found);
-  if (!found) return lib_.core_error() == isam::kNoError;
-  if (area == first) {
-    entry.key = area;
-    if (!visit(entry)) return true;
+  if (!store_) return false;
+  isam::Cursor cursor(*store_);
+  isam::Status status = cursor.seek(start.substr(0, std::min<std::size_t>(start.size(), kKeyLength)));
+  for (; status && cursor.valid(); status = cursor.next()) {
+    const isam::Entry& e = cursor.entry();
+    if (!visit({e.key, e.address, e.type})) return true;
   }
-  for (;;) {
-    lib_.cfind(kSlot, isam::kFindNext, key, entry.address, entry.type, found);
-    if (!found) return lib_.core_error() == isam::kNoError;
-    entry.key = area;
-    if (!visit(entry)) return true;
-  }
+  return status.is_ok();
 }
 
 bool Database::read_block(std::uint16_t address, isam::Block& block, std::string& error) {
-  std::int16_t status = 1;
-  lib_.crdbk(fcb_, address, block, status);
-  if (status == 0) return true;
+  last_ = store_->read(address, block);
+  if (last_) return true;
   error = name_ + ": cannot read block " + std::to_string(address) + last_failure() + change_given_up();
   return false;
 }
 
 bool Database::write_block(std::uint16_t address, const isam::Block& block, std::string& error) {
-  std::int16_t status = 1;
-  lib_.cwrbk(fcb_, address, block, status);
-  if (status == 0) return true;
+  last_ = store_->write(address, block);
+  if (last_) return true;
   error = name_ + ": cannot write block " + std::to_string(address) + last_failure() + change_given_up();
   return false;
 }
 
 std::uint16_t Database::add_record(const isam::Block& block, std::string& error, std::uint8_t type) {
   std::uint16_t address = 0;
-  std::uint8_t flag = 1;
-  lib_.cgetr(fcb_, address, flag);
-  if (address == 0) {
-    // The allocator only scans forward from the map block it holds; testing
-    // the first data block's bit moves it back to the first map block, where
-    // blocks given back earlier may be free.
-    bool in_use = false;
-    lib_.cckrc(fcb_, first_data_address_, in_use);
-    lib_.cgetr(fcb_, address, flag);
-  }
-  if (address == 0) {
+  last_ = store_->add(block, address, type);
+  if (last_) return address;
+  const std::string key(reinterpret_cast<const char*>(block.data()), kKeyLength);
+  if (last_.file() == isam::index_name_of(db_.given)) {
+    error = add_key_failure(key);
+  } else if (last_.kind() == isam::Status::Kind::kFull) {
     error = name_ + ": no free block left in the record file" + change_given_up();
-    return 0;
+  } else {
+    // The words start with the step: "cannot write block 17", "cannot find a free block".
+    const std::string& words = last_.words();
+    error = name_ + ": " + words.substr(0, words.find(": ")) + last_failure() + change_given_up();
   }
-  if (!write_block(address, block, error) ||
-      !add_key({reinterpret_cast<const char*>(block.data()), kKeyLength}, address, type, error)) {
-    lib_.cgivr(fcb_, address);
-    return 0;
-  }
-  return address;
+  return 0;
 }
 
 bool Database::add_key(std::string_view key, std::uint16_t address, std::uint8_t type, std::string& error) {
-  std::int16_t status = 1;
-  lib_.caddk(kSlot, key_span(key), address, type, status);
-  if (status == 0) return true;
-  const std::int16_t code = lib_.core_error();
-  error = name_ + ".XXX: cannot add the key " + files::printable_key(key) +
-          (code == isam::kNoFreeNode || code == isam::kTooDeep ? " (no free node left, or the tree is full)"
-                                                               : last_failure()) +
-          change_given_up();
+  last_ = store_->add_key(key, address, type);
+  if (last_) return true;
+  error = add_key_failure(key);
   return false;
 }
 
+std::string Database::add_key_failure(std::string_view key) const {
+  return name_ + ".XXX: cannot add the key " + files::printable_key(key) +
+         (last_.kind() == isam::Status::Kind::kFull ? " (no free node left, or the tree is full)" : last_failure()) +
+         change_given_up();
+}
+
 bool Database::delete_record(const KeyEntry& entry, std::string& error) {
-  bool done = false;
-  lib_.cmdky(kSlot, key_span(entry.key), 0, kDeletedType, done);
-  if (!done) {
-    error =
-        name_ + ".XXX: cannot delete the key " + files::printable_key(entry.key) + last_failure() + change_given_up();
-    return false;
-  }
-  lib_.cgivr(fcb_, entry.address);
-  return true;
+  last_ = store_->remove(entry.key);
+  if (last_) return true;
+  error = name_ + ".XXX: cannot delete the key " + files::printable_key(entry.key) + last_failure() + change_given_up();
+  return false;
 }
 
 bool Database::write_heading(report::control::Heading side, const report::control::HeadingText& text,

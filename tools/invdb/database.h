@@ -1,15 +1,14 @@
-// A database opened through the library's call interface, with the writer's
-// side wrapped in calls that return readable errors.
+// A database opened through the library's store API (isam/store.h), with
+// the writer's side wrapped in calls that return readable errors.
 //
-// A database NAME is the index file NAME.XXX and the record file NAME.  The
-// library names files relative to the current directory and keeps at most 8
-// characters of a name, so a name given with a directory ("demo/STOCK") is
-// split: the files are created and opened from inside that directory.
+// A database NAME is the index file NAME.XXX and the record file NAME.  A
+// name given with a directory ("demo/STOCK") is opened there by its path.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +16,7 @@
 #include "invdb/db_files.h"
 #include "invdb/open_reason.h"
 #include "isam/call_interface.h"
+#include "isam/store.h"
 #include "report_common/control_records.h"
 
 namespace invdb {
@@ -54,11 +54,9 @@ struct KeyEntry {
 
 // The library's options for a command that writes many blocks (an import, a
 // sample store): up to 1 MiB of changed blocks wait before they are written,
-// eight times the default, so that the files grow in long runs.  The system
-// can keep a file written in long runs in large pages, which every later
-// reader enters and walks faster than a file written a few blocks at a time
-// (an 8 MiB record file: some 0.1 ms to enter instead of 0.3).  The import
-// takes no longer and the change is still one journalled whole.
+// eight times the default, so that the files grow in long runs, which later
+// readers walk faster (bench/README.md).  The change is still one
+// journalled whole.
 inline isam::LibraryOptions bulk_load_options() { return {.write_batch_blocks = 4096}; }
 
 class Database {
@@ -130,18 +128,17 @@ class Database {
   std::string close_outcome() const;
   // "; nothing was changed" after a failed step of a writer.
   std::string change_given_up() const;
+  // A key that could not be added, as a message.
+  std::string add_key_failure(std::string_view key) const;
 
   Access access_;
   isam::LibraryOptions options_;
   files::Session* session_ = nullptr;
   DbPath db_;
-  isam::Library lib_;
-  isam::Fcb fcb_{};
-  bool index_open_ = false;
-  bool records_open_ = false;
-  std::uint16_t first_data_address_ = 0;
+  isam::StoreOptions store_options_;
+  std::unique_ptr<isam::Store> store_;
+  isam::Status last_;  // the latest failure
   std::string name_;
-  std::string hook_tag_, hook_message_;
 };
 
 }  // namespace invdb

@@ -37,17 +37,6 @@ void Session::say_waiting() {
   std::fflush(notices_);
 }
 
-InDirectory::InDirectory(const std::filesystem::path& dir) {
-  std::error_code ec;
-  previous_ = std::filesystem::current_path(ec);
-  ok_ = !ec && ::chdir(dir.c_str()) == 0;
-  if (!ok_) error_ = ec ? ec.value() : errno;
-}
-
-InDirectory::~InDirectory() {
-  if (ok_) (void)::chdir(previous_.c_str());
-}
-
 bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error,
                Session* session) {
   // The index is NAME.XXX; the record file NAME: either names the store.

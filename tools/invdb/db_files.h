@@ -60,23 +60,6 @@ class Session {
 // An errno as a message: a full disk and a failing device read differently.
 std::string system_reason(int error);
 
-// Runs with the current directory set to `dir`, then returns to where it was.
-class InDirectory {
- public:
-  explicit InDirectory(const std::filesystem::path& dir);
-  ~InDirectory();
-  InDirectory(const InDirectory&) = delete;
-  InDirectory& operator=(const InDirectory&) = delete;
-  bool ok() const { return ok_; }
-  // Why the change of directory failed (an errno).
-  int error() const { return error_; }
-
- private:
-  std::filesystem::path previous_;
-  bool ok_ = false;
-  int error_ = 0;
-};
-
 // A whole file in memory (see isam/inspect.h).
 using FileImage = isam::inspect::FileImage;
 
