@@ -521,8 +521,28 @@ Status Cursor::reseek(bool& found, bool& below) {
   return Status::ok();
 }
 
-Status Cursor::next() { return step(true); }
-Status Cursor::previous() { return step(false); }
+Status Cursor::next() { return ordered_step(true); }
+Status Cursor::previous() { return ordered_step(false); }
+
+// Every step must leave the cursor strictly past the key it stood on.  A
+// step that finds its key again re-descends from the root, so the chain's
+// own loop guard starts afresh at each one: without this order check a
+// damaged index whose chain leads back to smaller keys would hand out keys
+// for ever to two cursors taking turns.  With it, a walk meets each entry
+// of the file at most once.
+Status Cursor::ordered_step(bool forwards) {
+  if (!valid_) return step(forwards);
+  Key before{};
+  const std::size_t length = std::min(entry_.key.size(), before.size());
+  std::copy_n(entry_.key.begin(), length, before.begin());
+  Status status = step(forwards);
+  if (!status || !valid_) return status;
+  const int order = std::memcmp(entry_.key.data(), before.data(), length);
+  if (forwards ? order > 0 : order < 0) return status;
+  valid_ = false;
+  return Status::error(Status::Kind::kDamaged, store_.impl().index_file, 0,
+                       "the index's keys are out of order: the file is damaged");
+}
 
 Status Cursor::step(bool forwards) {
   Store::Impl& s = store_.impl();

@@ -146,6 +146,7 @@ class Cursor {
   Status reseek(bool& found, bool& below);
   // next() and previous().
   Status step(bool forwards);
+  Status ordered_step(bool forwards);
 
   Store& store_;
   Entry entry_;
