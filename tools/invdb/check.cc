@@ -3,11 +3,11 @@
 namespace invdb {
 
 CheckReport check_database(const files::FileImage& index, const files::FileImage& records) {
-  const isam::inspect::Check check = isam::inspect::check(index, records, "12");
+  const isam::audit::Check check = isam::audit::check(index, records, "12");
   CheckReport report;
-  for (const isam::inspect::Finding& f : check.findings) report.findings.push_back(f.text);
+  for (const isam::audit::Finding& f : check.findings) report.findings.push_back(f.text);
   report.kinds.reserve(check.findings.size());
-  for (const isam::inspect::Finding& f : check.findings) report.kinds.push_back(f.kind);
+  for (const isam::audit::Finding& f : check.findings) report.kinds.push_back(f.kind);
   report.levels = check.levels;
   report.nodes = check.nodes;
   report.live_keys = check.live_keys;

@@ -1,5 +1,5 @@
 // The consistency check of a database, made from the bytes of its two files
-// alone by the library's inspection layer (isam/inspect.h has what it
+// alone by the library's audit layer (isam/audit.h has what it
 // checks), with the findings as the tool prints them.
 #pragma once
 
@@ -14,7 +14,7 @@ namespace invdb {
 struct CheckReport {
   std::vector<std::string> findings;
   // The kind of each finding (an open mark, damage of some kind).
-  std::vector<isam::inspect::Finding::Kind> kinds;
+  std::vector<isam::audit::Finding::Kind> kinds;
   int levels = 0;
   long nodes = 0;
   long live_keys = 0;  // the sentinel not counted
@@ -23,7 +23,7 @@ struct CheckReport {
   long blocks_in_use = 0;
   bool clean() const { return findings.empty(); }
   bool is_open_mark(std::size_t finding) const {
-    return finding < kinds.size() && kinds[finding] == isam::inspect::Finding::Kind::kOpenMark;
+    return finding < kinds.size() && kinds[finding] == isam::audit::Finding::Kind::kOpenMark;
   }
   // How many findings are an open mark left set (one per marked file).
   std::size_t open_marks() const {

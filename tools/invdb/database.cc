@@ -342,4 +342,15 @@ bool Database::write_heading(report::control::Heading side, const report::contro
   return existing ? write_block(existing->address, block, error) : add_record(block, error) != 0;
 }
 
+// Free data blocks in the record file's map, read from disk.
+long free_record_blocks(const DbPath& db, std::string& error, files::Session* session) {
+  files::FileImage records;
+  if (!files::load_file(db.record_file(), db.shown_records(), records, error, session)) return -1;
+  const std::uint16_t nb = files::read_header(records).map_blocks;
+  long free = 0;
+  for (std::uint32_t a = files::first_data_address(nb); a < files::map_end(nb); a += 2)
+    if (!files::map_bit(records, nb, a)) ++free;
+  return free;
+}
+
 }  // namespace invdb

@@ -59,6 +59,10 @@ struct KeyEntry {
 // journalled whole.
 inline isam::LibraryOptions bulk_load_options() { return {.write_batch_blocks = 4096}; }
 
+// Free data blocks in the record file's map, read from disk (-1 when the
+// file cannot be read; `error` says why).
+long free_record_blocks(const DbPath& db, std::string& error, files::Session* session);
+
 class Database {
  public:
   // A command that only reads shares the database with other readers; one

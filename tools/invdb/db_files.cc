@@ -50,16 +50,11 @@ bool load_file(const std::filesystem::path& path, std::string_view shown, FileIm
   };
   if (session) options.on_wait = [session] { session->say_waiting(); };
   options.stop = [] { return report::stop::requested() != 0; };
-  const isam::Status status = isam::inspect::load(
+  const isam::Status status = isam::audit::load(
       store, index ? isam::format::FileKind::kIndex : isam::format::FileKind::kRecords, options, image);
   image.name = shown;
   if (!status) error = std::string(shown) + ": " + status.words();
   return status.is_ok();
-}
-
-Header read_header(const FileImage& image) {
-  const isam::format::HeaderView h = image.header();
-  return {h.root(), h.key_length(), h.node_capacity(), h.map_blocks(), h.open_mark()};
 }
 
 }  // namespace invdb::files

@@ -1,5 +1,5 @@
 // Direct, read-only access to the two files of a database through the
-// library's inspection layer (isam/inspect.h): the checker, `stat` and
+// library's audit layer (isam/audit.h): the checker, `stat` and
 // `dump` read the bytes themselves.
 #pragma once
 
@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "isam/audit.h"
 #include "isam/file_format.h"
-#include "isam/inspect.h"
 
 namespace invdb::files {
 
@@ -60,8 +60,8 @@ class Session {
 // An errno as a message: a full disk and a failing device read differently.
 std::string system_reason(int error);
 
-// A whole file in memory (see isam/inspect.h).
-using FileImage = isam::inspect::FileImage;
+// A whole file in memory (see isam/audit.h).
+using FileImage = isam::audit::FileImage;
 
 // Reads the whole file under a shared lock, after rolling back a change that
 // a writer left cut short; `shown` names it in messages and findings.  The
@@ -69,21 +69,14 @@ using FileImage = isam::inspect::FileImage;
 bool load_file(const std::filesystem::path& path, std::string_view shown, FileImage& image, std::string& error,
                Session* session = nullptr);
 
-struct Header {
-  std::uint16_t root = 0;           // index only
-  std::uint16_t key_length = 0;     // index only
-  std::uint16_t node_capacity = 0;  // index only
-  std::uint16_t map_blocks = 0;
-  std::uint16_t open_mark = 0;
-};
-// The header fields; the image must hold at least one block.
-Header read_header(const FileImage& image);
+using isam::audit::Header;
+using isam::audit::read_header;
 
 inline std::uint32_t first_data_address(std::uint16_t map_blocks) { return isam::format::data_start_for(map_blocks); }
 // Whether the map marks the block in use; false when the map block is missing.
 inline bool map_bit(const FileImage& image, std::uint16_t, std::uint32_t address) { return image.map_bit(address); }
 
-using isam::inspect::compare_keys;
-using isam::inspect::printable_key;
+using isam::audit::compare_keys;
+using isam::audit::printable_key;
 
 }  // namespace invdb::files

@@ -51,17 +51,6 @@ struct Updated {
   std::vector<Change> changes;
 };
 
-// Free data blocks in the record file's map, read from disk.
-long free_record_blocks(const DbPath& db, std::string& error) {
-  files::FileImage records;
-  if (!files::load_file(db.record_file(), db.shown_records(), records, error)) return -1;
-  const std::uint16_t nb = files::read_header(records).map_blocks;
-  long free = 0;
-  for (std::uint32_t a = files::first_data_address(nb); a < files::map_end(nb); a += 2)
-    if (!files::map_bit(records, nb, a)) ++free;
-  return free;
-}
-
 // JSON strings escape record bytes; the cells are UTF-8 already, so each is
 // passed as the bytes they spell.
 std::string json_utf8(const std::string& utf8) {
@@ -157,7 +146,7 @@ int import_dry_run(const DbPath& path, std::string_view shown_file, const Import
   }
   if (!db.close(error)) return io.fail(error);
   // The import's own room check, on the files as they are.
-  const long free = free_record_blocks(path, error);
+  const long free = free_record_blocks(path, error, nullptr);
   if (free < 0) return io.fail(error);
   for (const std::string& w : zeros.warnings(true)) io.fail(std::string(shown_file) + ": " + w);
 

@@ -83,7 +83,7 @@ std::string stat_json(const StatReport& r) {
   const std::string index = file_object(r.index)
                                 .number("key_length", r.key_length)
                                 .number("entries_per_node", r.entries_per_node)
-                                .number("items", r.items)
+                                .number("items", r.counted)
                                 .number("other_keys", r.other_keys)
                                 .number("deleted", r.deleted)
                                 .raw("levels", levels)

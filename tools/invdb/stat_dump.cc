@@ -21,18 +21,7 @@ void appendf(std::string& out, const char* format, Args... args) {
 }  // namespace
 
 StatReport stat_report(const FileImage& index, const FileImage& records) {
-  const isam::inspect::Stat s = isam::inspect::stat(index, records, "12");
-  StatReport r;
-  r.index = {s.index.name, s.index.map_blocks, s.index.open, s.index.damaged, s.index.in_use, s.index.free};
-  r.records = {s.records.name,    s.records.map_blocks, s.records.open,
-               s.records.damaged, s.records.in_use,     s.records.free};
-  r.key_length = s.key_length;
-  r.entries_per_node = s.entries_per_node;
-  r.items = s.counted;
-  r.other_keys = s.other_keys;
-  r.deleted = s.deleted;
-  for (const auto& level : s.levels) r.levels.push_back({level.nodes, level.entries, level.fill_percent});
-  return r;
+  return isam::audit::stat(index, records, "12");
 }
 
 std::string stat_text(const StatReport& r) {
@@ -43,7 +32,7 @@ std::string stat_text(const StatReport& r) {
     out += "  the header is damaged; run check\n";
     return out;
   }
-  appendf(out, "  keys: %ld items, %ld other live keys, %ld deleted entries\n", r.items, r.other_keys, r.deleted);
+  appendf(out, "  keys: %ld items, %ld other live keys, %ld deleted entries\n", r.counted, r.other_keys, r.deleted);
   appendf(out, "  depth: %zu levels\n", r.levels.size());
   for (std::size_t d = 0; d < r.levels.size(); ++d)
     appendf(out, "  level %zu: %ld nodes, %ld entries, %.0f%% full\n", d, r.levels[d].nodes, r.levels[d].entries,

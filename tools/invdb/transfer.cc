@@ -51,17 +51,6 @@ bool read_text_file(const std::filesystem::path& path, std::string& text, std::s
   return true;
 }
 
-// Free data blocks in the record file's map, read from disk.
-long free_blocks(const DbPath& db, std::string& error, files::Session* session) {
-  files::FileImage records;
-  if (!files::load_file(db.record_file(), db.shown_records(), records, error, session)) return -1;
-  const std::uint16_t nb = files::read_header(records).map_blocks;
-  long free = 0;
-  for (std::uint32_t a = files::first_data_address(nb); a < files::map_end(nb); a += 2)
-    if (!files::map_bit(records, nb, a)) ++free;
-  return free;
-}
-
 bool write_all(std::FILE* f, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), f) == text.size();
 }
@@ -211,7 +200,7 @@ int cmd_import(const Args& args, const Io& io) {
   // Counted from the files before the command holds the database: the
   // count needs the shared lock that the command's own would exclude.
   std::string count_error;
-  const long free = free_blocks(*path, count_error, io.session);
+  const long free = free_record_blocks(*path, count_error, io.session);
   Database db(Database::Access::kWrite, bulk_load_options(), io.session);
   if (!db.open(*path, error)) return io.fail(error);
   if (free < 0) return io.fail(count_error);

@@ -1,4 +1,4 @@
-// The inspection layer: what a store's two files hold, read straight from
+// The audit layer: what a store's two files hold, read straight from
 // their bytes beside the format (file_format.h), without the core's open
 // (so it sees what is on disk, damage included).
 //
@@ -34,7 +34,7 @@
 #include "isam/file_format.h"
 #include "isam/store.h"
 
-namespace isam::inspect {
+namespace isam::audit {
 
 // A whole file in memory.
 struct FileImage {
@@ -92,6 +92,16 @@ struct Check {
 // items of an inventory store, say).
 Check check(const FileImage& index, const FileImage& records, std::string_view counted_prefix = {});
 
+// The header fields of either file; the image must hold at least one block.
+struct Header {
+  std::uint16_t root = 0;           // index only
+  std::uint16_t key_length = 0;     // index only
+  std::uint16_t node_capacity = 0;  // index only
+  std::uint16_t map_blocks = 0;
+  std::uint16_t open_mark = 0;
+};
+Header read_header(const FileImage& image);
+
 struct Stat {
   struct Level {
     long nodes = 0, entries = 0;
@@ -127,4 +137,4 @@ int compare_keys(std::string_view a, std::string_view b);
 // blanks dropped, in quotes.
 std::string printable_key(std::string_view key);
 
-}  // namespace isam::inspect
+}  // namespace isam::audit

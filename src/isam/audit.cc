@@ -1,6 +1,6 @@
-// The inspection layer: check, stat and dump over the bytes of the files,
+// The audit layer: check, stat and dump over the bytes of the files,
 // and the reading of the files under the store's lock.
-#include "isam/inspect.h"
+#include "isam/audit.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,23 +14,10 @@
 
 #include "isam/record_file.h"
 
-namespace isam::inspect {
+namespace isam::audit {
 namespace {
 
 std::string num(long v) { return std::to_string(v); }
-
-// The header fields of either file.
-struct Header {
-  std::uint16_t root = 0;           // index only
-  std::uint16_t key_length = 0;     // index only
-  std::uint16_t node_capacity = 0;  // index only
-  std::uint16_t map_blocks = 0;
-  std::uint16_t open_mark = 0;
-};
-Header read_header(const FileImage& image) {
-  const format::HeaderView h = image.header();
-  return {h.root(), h.key_length(), h.node_capacity(), h.map_blocks(), h.open_mark()};
-}
 
 using Node = format::NodeView;
 
@@ -323,6 +310,11 @@ class Checker {
 
 }  // namespace
 
+Header read_header(const FileImage& image) {
+  const format::HeaderView h = image.header();
+  return {h.root(), h.key_length(), h.node_capacity(), h.map_blocks(), h.open_mark()};
+}
+
 bool FileImage::map_bit(std::uint32_t address) const {
   const std::uint16_t map_blocks = header().map_blocks();
   if (address == 0 || address >= format::map_end(map_blocks)) return false;
@@ -514,4 +506,4 @@ std::string dump_text(const FileImage& index) {
   return out;
 }
 
-}  // namespace isam::inspect
+}  // namespace isam::audit
