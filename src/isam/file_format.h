@@ -75,12 +75,14 @@ using BlockView = std::span<const std::uint8_t, kBlockSize>;
 inline constexpr std::uint64_t offset_of(std::uint32_t n) { return static_cast<std::uint64_t>(n - 1) * 128; }
 inline constexpr std::uint32_t kLastAddress = 65535;
 
-// Header fields, byte offsets in block 1 of either file.
-inline constexpr int kHeaderRoot = 0;
-inline constexpr int kHeaderKeyLength = 2;
-inline constexpr int kHeaderNodeCapacity = 4;
-inline constexpr int kHeaderMapBlocks = 6;
-inline constexpr int kHeaderOpenMark = 8;
+// Header fields: the byte offset of each 16-bit word in block 1 of either file.
+enum HeaderField : int {
+  kHeaderRoot = 0,
+  kHeaderKeyLength = 2,
+  kHeaderNodeCapacity = 4,
+  kHeaderMapBlocks = 6,
+  kHeaderOpenMark = 8,
+};
 // Bytes 10..255 of a header are zero; a record file's bytes 0..5 are too.
 inline constexpr int kHeaderUsed = 10;
 inline constexpr int kRecordHeaderZero = 6;
@@ -92,12 +94,14 @@ inline constexpr int kMaxMapBlocks = 32;
 // Map blocks 0..15 cover every 16-bit address; later ones cover none.
 inline constexpr int kAddressableMapBlocks = 16;
 
-// Node fields.
-inline constexpr int kNodeFlag = 0;
-inline constexpr int kNodeNext = 1;
-inline constexpr int kNodePrevious = 3;
-inline constexpr int kNodeCount = 5;
-inline constexpr int kNodeEntries = 6;
+// Node fields: the byte offset of each in a node.
+enum NodeField : int {
+  kNodeFlag = 0,      // one byte
+  kNodeNext = 1,      // 16-bit
+  kNodePrevious = 3,  // 16-bit
+  kNodeCount = 5,     // one byte
+  kNodeEntries = 6,   // the first entry
+};
 inline constexpr int kNodeEntryBytes = kBlockSize - kNodeEntries;  // 250
 inline constexpr std::uint8_t kLeafFlag = 0xFF;
 inline constexpr std::uint8_t kInternalFlag = 0;
