@@ -81,7 +81,7 @@ bool refuse_own_file(const DbPath& db, const fs::path& output, std::string& erro
   // the database back.
   for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()},
                                  {db.record_file(), db.shown_records()},
-                                 {db.dir / isam::journal_name_of(db.name), isam::journal_name_of(db.given)}}) {
+                                 {db.journal_file(), isam::journal_name_of(db.given)}}) {
     struct stat own {};
     if (::stat(p.c_str(), &own) == 0 && own.st_dev == out.st_dev && own.st_ino == out.st_ino) {
       error = output.string() + " is the database file " + shown + "; refusing to write over it";
@@ -132,8 +132,17 @@ bool Database::open_files(const DbPath& db, std::string& error, bool& marked) {
   isam::StoreOptions options = store_options_;
   if (session_) options.lock_wait_ms = session_->remaining_ms();
   store_.reset();
+  // A stop ends the open's wait for another program at once; after the open
+  // the command itself looks for stops at its own safe points.
+  auto opening = std::make_shared<bool>(true);
+  options.stop = [opening] { return *opening && report::stop::requested() != 0; };
   last_ = isam::Store::open(db.given, options, store_);
+  *opening = false;
   if (last_) return true;
+  if (last_.kind() == isam::Status::Kind::kInterrupted) {
+    error.clear();  // the command says it was interrupted, in one line
+    return false;
+  }
   marked = last_.kind() == isam::Status::Kind::kMarkedOpen;
   const bool index = last_.file() == isam::index_name_of(db.given);
   error = (index ? db.shown_index() : db.shown_records()) + ": cannot open: " + open_failure(db);
@@ -146,7 +155,7 @@ bool Database::clear_dead_marks(const DbPath& db, std::string& error) {
     files::FileImage index, records;
     if (!files::load_file(db.index_file(), db.shown_index(), index, error, session_) ||
         !files::load_file(db.record_file(), db.shown_records(), records, error, session_)) {
-      error += "; nothing was changed";
+      if (!error.empty()) error += "; nothing was changed";
       return false;
     }
     report = check_database(index, records);
