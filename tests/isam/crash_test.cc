@@ -11,6 +11,8 @@
 // recovery that follows, the next open finds exactly the items and headings
 // from before or after, and the next writer goes on by itself to a clean
 // check.
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
