@@ -136,10 +136,18 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   std::array<char, kKeyLength> key{};
   std::uint16_t address = 0;
   std::string_view key_view() const { return {key.data(), key.size()}; }
+  // The row's block as the store shows it (Store::view): valid while no
+  // other view was taken on the store (`view_number` says which one this is)
+  // and the store is the same.
   bool have_block = false;
-  isam::Block block{};
+  std::span<const std::uint8_t> block;
+  std::uint64_t view_number = 0;
+  bool block_valid() const { return have_block && open->views == view_number && generation == open->generation; }
 
-  void store_closing() override { cursor.reset(); }
+  void store_closing() override {
+    cursor.reset();
+    have_block = false;
+  }
 
   void close_store() {
     cursor.reset();
@@ -217,7 +225,8 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
 
   int load_block() {
     if (int rc = ready(); rc != SQLITE_OK) return rc;
-    if (const isam::Status s = open->store->read(address, block); !s) return fail(s);
+    if (const isam::Status s = open->store->view(address, block); !s) return fail(s);
+    view_number = ++open->views;
     have_block = true;
     return SQLITE_OK;
   }
@@ -477,7 +486,7 @@ int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
   if (f.in_key) {
     bytes = reinterpret_cast<const unsigned char*>(c->key.data()) + f.offset;
   } else {
-    if (!c->have_block)
+    if (!c->block_valid())
       if (int rc = c->load_block(); rc != SQLITE_OK) return rc;
     bytes = c->block.data() + f.offset;
   }

@@ -52,6 +52,8 @@ OpenStore& Stores::entry(std::string_view path) {
 int Stores::open_store(OpenStore& open, isam::StoreOptions::Access access, std::string& error) {
   isam::StoreOptions options;
   options.access = access;
+  // A statement that looks up a few items loads only the pages it reads.
+  options.load_files_on_walk = true;
   options.on_notice = [](std::string_view notice) {
     sqlite3_log(SQLITE_NOTICE, "invsql: %.*s", static_cast<int>(notice.size()), notice.data());
   };
