@@ -111,6 +111,9 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
   // One wait for both opens.
   const auto give_up_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
   lib.copfx(kIndexSlot, index_name, status);
+  // A stop during the wait for another program ends the run at once; the
+  // run's last line says so.
+  if (status != 0 && report::stop::requested() != 0) return report::stop::exit_status(report::stop::requested());
   if (status != 0) {
     diagnostic(ctx.diagnostics, "cannot open the index file " + shown_name(index_name) + reason(lib));
     unable_to_open(out);
@@ -121,6 +124,7 @@ int open_and_walk(isam::Library& lib, isam::Fcb& fcb, report::RunContext& ctx, W
       0,
       std::chrono::duration_cast<std::chrono::milliseconds>(give_up_at - std::chrono::steady_clock::now()).count())));
   lib.copfd(record_name, fcb, status);
+  if (status != 0 && report::stop::requested() != 0) return report::stop::exit_status(report::stop::requested());
   if (status != 0) {
     diagnostic(ctx.diagnostics, "cannot open the record file " + shown_name(record_name) + reason(lib));
     completion(out, name);
@@ -260,7 +264,7 @@ int run(Words words, const Console& console, const std::tm& today, const ReportF
   }
   // A stopped run says what became of the database and the report file.
   if (const int signal = report::stop::requested()) {
-    const bool cut = exit_status == report::stop::exit_status(signal);
+    const bool cut = opened && exit_status == report::stop::exit_status(signal);
     diagnostic(console.err, "interrupted (" + report::stop::name(signal) + "): " + shown + " is unchanged" +
                                 (cut ? " and closed; the report was not finished and replaced no file" : ""));
     std::fflush(console.out);

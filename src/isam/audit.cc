@@ -179,7 +179,7 @@ class Checker {
       index_finding(Finding::Kind::kTree,
                     at + "entry count " + num(node.count()) + " (1 to " + num(capacity_) + " expected)");
     const auto bytes = node.bytes();
-    const int used = format::kNodeEntries + node.usable_count() * node.entry_size();
+    const int used = node.entry_offset(node.usable_count());
     if (std::any_of(bytes.begin() + used, bytes.end(), [](auto b) { return b != 0; }))
       index_finding(Finding::Kind::kTree, at + "bytes after the last entry are not zero");
     if (node.usable_count() == 0) return;

@@ -50,6 +50,17 @@ struct Library::State {
     if (slot < 1 || slot > kIndexSlots) return nullptr;
     return slots[slot - 1].get();
   }
+  // The open index in a slot; for an empty one null, with `result` false
+  // and the hook told `message`.
+  core::OpenIndex* index_or_report(std::int16_t slot, bool& result, std::string_view tag,
+                                   std::string_view message) const {
+    core::OpenIndex* open = index(slot);
+    if (!open) {
+      result = false;
+      report(tag, message);
+    }
+    return open;
+  }
   core::RecordFile* record_file(const Fcb& fcb) {
     core::FcbEntry* entry = core::find_fcb(fcbs, fcb);
     return entry ? entry->file.get() : nullptr;
@@ -164,12 +175,8 @@ void Library::copfd(const NameField& name, Fcb& fcb, std::int16_t& status) {
 void Library::cfind(std::int16_t slot, std::int16_t mode, std::span<std::uint8_t> key, std::uint16_t& address,
                     std::uint8_t& type, bool& found) {
   State& s = *state_;
-  core::OpenIndex* index = s.index(slot);
-  if (!index) {
-    found = false;
-    s.report("cfind", "not open");
-    return;
-  }
+  core::OpenIndex* index = s.index_or_report(slot, found, "cfind", "not open");
+  if (!index) return;
   found = core::find(s.core, *index, mode, key, address, type);
   if (found && (mode == kFindNext || mode == kFindPrevious) && index->work_number != s.ahead_leaf)
     s.read_ahead(*index, mode == kFindNext ? format::kNodeNext : format::kNodePrevious);
@@ -232,12 +239,8 @@ void Library::caddk(std::int16_t slot, std::span<const std::uint8_t> key, std::u
 void Library::cmdky(std::int16_t slot, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type,
                     bool& done) {
   State& s = *state_;
-  core::OpenIndex* index = s.index(slot);
-  if (!index) {
-    done = false;
-    s.report("cmdky", "file not open");
-    return;
-  }
+  core::OpenIndex* index = s.index_or_report(slot, done, "cmdky", "file not open");
+  if (!index) return;
   done = core::modify_key(s.core, *index, key, address, type);
 }
 

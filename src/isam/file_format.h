@@ -54,6 +54,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -74,12 +75,14 @@ using BlockView = std::span<const std::uint8_t, kBlockSize>;
 inline constexpr std::uint64_t offset_of(std::uint32_t n) { return static_cast<std::uint64_t>(n - 1) * 128; }
 inline constexpr std::uint32_t kLastAddress = 65535;
 
-// Header fields, byte offsets in block 1 of either file.
-inline constexpr int kHeaderRoot = 0;
-inline constexpr int kHeaderKeyLength = 2;
-inline constexpr int kHeaderNodeCapacity = 4;
-inline constexpr int kHeaderMapBlocks = 6;
-inline constexpr int kHeaderOpenMark = 8;
+// Header fields: the byte offset of each 16-bit word in block 1 of either file.
+enum HeaderField : int {
+  kHeaderRoot = 0,
+  kHeaderKeyLength = 2,
+  kHeaderNodeCapacity = 4,
+  kHeaderMapBlocks = 6,
+  kHeaderOpenMark = 8,
+};
 // Bytes 10..255 of a header are zero; a record file's bytes 0..5 are too.
 inline constexpr int kHeaderUsed = 10;
 inline constexpr int kRecordHeaderZero = 6;
@@ -91,12 +94,14 @@ inline constexpr int kMaxMapBlocks = 32;
 // Map blocks 0..15 cover every 16-bit address; later ones cover none.
 inline constexpr int kAddressableMapBlocks = 16;
 
-// Node fields.
-inline constexpr int kNodeFlag = 0;
-inline constexpr int kNodeNext = 1;
-inline constexpr int kNodePrevious = 3;
-inline constexpr int kNodeCount = 5;
-inline constexpr int kNodeEntries = 6;
+// Node fields: the byte offset of each in a node.
+enum NodeField : int {
+  kNodeFlag = 0,      // one byte
+  kNodeNext = 1,      // 16-bit
+  kNodePrevious = 3,  // 16-bit
+  kNodeCount = 5,     // one byte
+  kNodeEntries = 6,   // the first entry
+};
 inline constexpr int kNodeEntryBytes = kBlockSize - kNodeEntries;  // 250
 inline constexpr std::uint8_t kLeafFlag = 0xFF;
 inline constexpr std::uint8_t kInternalFlag = 0;
@@ -160,30 +165,60 @@ inline HeaderFault header_fault(BlockView header, FileKind kind);
 // more than fit.
 std::string open_fault_words(BlockView header, FileKind kind, std::uint64_t file_size, const std::uint8_t* root);
 
-// An index node, read in place.  Entries are counted from 0 here.
-class NodeView {
+// An index node in place, read-only (Byte = const std::uint8_t) or
+// writable (Byte = std::uint8_t).  Entries are counted from 0 here; entry i
+// begins kNodeEntries + i * entry_size() bytes into the node and holds the
+// key, then the type byte, then the 16-bit pointer.
+template <typename Byte>
+class NodeFields {
  public:
-  NodeView(BlockView block, int key_length) : b_(block), key_length_(key_length) {}
+  NodeFields(Byte* node, int key_length) : b_(node), key_length_(key_length) {}
   int flag() const { return b_[kNodeFlag]; }
   bool is_leaf() const { return is_leaf_flag(b_[kNodeFlag]); }
-  std::uint16_t next() const { return word(kNodeNext); }
-  std::uint16_t previous() const { return word(kNodePrevious); }
+  std::uint16_t next() const { return core::decode_u16(b_ + kNodeNext); }
+  std::uint16_t previous() const { return core::decode_u16(b_ + kNodePrevious); }
   int count() const { return b_[kNodeCount]; }
   int entry_size() const { return key_length_ + 3; }
   // Entries that fit in the 250 entry bytes (a count beyond it is damage).
   int usable_count() const { return std::min(count(), node_capacity_for(key_length_)); }
-  const std::uint8_t* entry(int i) const { return b_.data() + kNodeEntries + i * entry_size(); }
+  // Where entry i begins (for i = count, where the unused bytes begin).
+  int entry_offset(int i) const { return kNodeEntries + i * entry_size(); }
+  // Entry i, starting with its key.
+  Byte* entry(int i) const { return b_ + entry_offset(i); }
   std::string_view key(int i) const {
     return {reinterpret_cast<const char*>(entry(i)), static_cast<std::size_t>(key_length_)};
   }
-  int type(int i) const { return entry(i)[key_length_]; }
-  std::uint16_t pointer(int i) const { return core::decode_u16(entry(i) + key_length_ + 1); }
-  BlockView bytes() const { return b_; }
+  int type(int i) const { return *type_byte(i); }
+  std::uint16_t pointer(int i) const { return core::decode_u16(pointer_bytes(i)); }
 
- private:
-  std::uint16_t word(int at) const { return core::decode_u16(b_.data() + at); }
-  BlockView b_;
+ protected:
+  Byte* type_byte(int i) const { return entry(i) + key_length_; }
+  Byte* pointer_bytes(int i) const { return entry(i) + key_length_ + 1; }
+
+  Byte* b_;
   int key_length_;
+};
+
+class NodeView : public NodeFields<const std::uint8_t> {
+ public:
+  NodeView(BlockView block, int key_length) : NodeFields(block.data(), key_length) {}
+  BlockView bytes() const { return BlockView(b_, kBlockSize); }
+};
+
+class MutableNodeView : public NodeFields<std::uint8_t> {
+ public:
+  MutableNodeView(Block& block, int key_length) : NodeFields(block.data(), key_length) {}
+  void set_flag(std::uint8_t flag) { b_[kNodeFlag] = flag; }
+  void set_next(std::uint16_t node) { core::encode_u16(b_ + kNodeNext, node); }
+  void set_previous(std::uint16_t node) { core::encode_u16(b_ + kNodePrevious, node); }
+  void set_count(int count) { b_[kNodeCount] = static_cast<std::uint8_t>(count); }
+  void set_type(int i, std::uint8_t type) { *type_byte(i) = type; }
+  void set_pointer(int i, std::uint16_t pointer) { core::encode_u16(pointer_bytes(i), pointer); }
+  void set_entry(int i, const std::uint8_t* key, std::uint16_t pointer, std::uint8_t type) {
+    std::memcpy(entry(i), key, static_cast<std::size_t>(key_length_));
+    set_type(i, type);
+    set_pointer(i, pointer);
+  }
 };
 
 inline HeaderFault header_fault(BlockView header, FileKind kind) {

@@ -13,7 +13,7 @@ int compare_keys(const std::uint8_t* a, const std::uint8_t* b, int length) { ret
 
 // A node read from disk is only taken when its entries fit the node.
 bool node_is_sound(const OpenIndex& index, const Block& node) {
-  int count = node[kNodeCount];
+  const int count = NodeView(node, index.key_length).count();
   return count >= 1 && count <= index.capacity;
 }
 
@@ -54,8 +54,9 @@ bool crfile(Core& core, std::string_view name, int key_length, std::uint16_t cap
   encode_u16(header.data() + kHeaderMapBlocks, nb);
   // The root leaf holds the sentinel: an all-zero key, type 0, pointer 0.
   Block node{};
-  node[kNodeFlag] = kLeafFlag;
-  node[kNodeCount] = 1;
+  MutableNodeView sentinel(node, key_length);
+  sentinel.set_flag(kLeafFlag);
+  sentinel.set_count(1);
   // Bits 0 .. nb + 1: the header, the map blocks and the root.
   return create_block_file(core, name, header, nb + 2, node);
 }
@@ -82,7 +83,7 @@ std::unique_ptr<OpenIndex> opfile(Core& core, std::string_view name) {
 
   // The root goes straight into the work node, not through the cache.
   bool ok = index->file.read(core, index->root, index->work.data()) && node_is_sound(*index, index->work);
-  index->path_count[0] = index->work[kNodeCount];
+  index->path_count[0] = static_cast<std::uint8_t>(index->count());
   ok = ok && load_map(core, index->file, index->map, kFirstMapAddress);
   if (!ok) {
     core.code = kHeaderRead;
@@ -211,9 +212,9 @@ Located locate(OpenIndex& index, const std::uint8_t* key) {
     pos = pos > count ? count : std::max(pos - 1, 1);
   }
   index.position = static_cast<std::uint16_t>(pos);
-  const std::uint8_t* e = index.entry(pos);
-  result.type = e[index.key_length];
-  result.pointer = decode_u16(e + index.key_length + 1);
+  const auto node = index.node();
+  result.type = static_cast<std::uint8_t>(node.type(pos - 1));
+  result.pointer = node.pointer(pos - 1);
   return result;
 }
 
@@ -249,8 +250,9 @@ void take_current(OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& 
   } else {
     std::memcpy(key.data(), e, length);
   }
-  type = e[index.key_length];
-  address = decode_u16(e + index.key_length + 1);
+  const auto node = index.node();
+  type = static_cast<std::uint8_t>(node.type(index.position - 1));
+  address = node.pointer(index.position - 1);
 }
 
 // Leaves the work node for its neighbour on the chain in `direction`, the
@@ -258,7 +260,8 @@ void take_current(OpenIndex& index, std::span<std::uint8_t> key, std::uint16_t& 
 // and on a failed read or a chain that loops.
 [[gnu::noinline]] bool cross(Core& core, OpenIndex& index, int direction) {
   const int count = index.count();
-  const std::uint16_t link = decode_u16(index.work.data() + (direction > 0 ? kNodeNext : kNodePrevious));
+  const auto node = index.node();
+  const std::uint16_t link = direction > 0 ? node.next() : node.previous();
   index.position = static_cast<std::uint16_t>(direction > 0 ? count + 1 : 0);
   if (link == 0) return false;
   if (!index.chain.enter(link)) {
@@ -330,9 +333,9 @@ bool find_last(Core& core, OpenIndex& index, std::span<std::uint8_t> key, std::u
 }
 
 void read_ahead(Core& core, const OpenIndex& index, int link, std::span<const int> record_files) {
-  const NodeView leaf(index.work, index.key_length);
+  const NodeView leaf = index.node();
   if (!leaf.is_leaf()) return;
-  if (const std::uint16_t after = decode_u16(index.work.data() + link)) {
+  if (const std::uint16_t after = link == kNodeNext ? leaf.next() : leaf.previous()) {
     const std::uint64_t at = offset_of(after);
     core.env->will_read(index.file.fd(), {&at, 1});
   }

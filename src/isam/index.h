@@ -96,11 +96,14 @@ struct OpenIndex {
   ChainGuard chain;
 
   std::uint16_t data_start() const { return data_start_for(map_blocks); }
-  int entry_size() const { return key_length + 3; }
-  int count() const { return work[kNodeCount]; }
-  bool is_leaf() const { return is_leaf_flag(work[kNodeFlag]); }
+  // The work node through the node format's view (entries from 0 there).
+  MutableNodeView node() { return {work, key_length}; }
+  NodeView node() const { return {work, key_length}; }
+  int entry_size() const { return node().entry_size(); }
+  int count() const { return node().count(); }
+  bool is_leaf() const { return node().is_leaf(); }
   // Entry `pos` (1-based) of the work node.
-  std::uint8_t* entry(int pos) { return work.data() + kNodeEntries + (pos - 1) * entry_size(); }
+  std::uint8_t* entry(int pos) { return node().entry(pos - 1); }
   std::uint8_t* current() { return entry(position); }
 };
 

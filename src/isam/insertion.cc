@@ -22,13 +22,6 @@
 namespace isam::core {
 namespace {
 
-void put_entry(OpenIndex& index, int pos, const std::uint8_t* key, std::uint16_t pointer, std::uint8_t type) {
-  std::uint8_t* e = index.entry(pos);
-  std::memcpy(e, key, index.key_length);
-  e[index.key_length] = type;
-  encode_u16(e + index.key_length + 1, pointer);
-}
-
 struct Separator {
   Key key{};
   std::uint16_t node = 0;
@@ -42,7 +35,7 @@ struct Separator {
 bool split(Core& core, OpenIndex& index, const std::uint8_t* key, std::uint16_t pointer, std::uint8_t type,
            Separator& out) {
   std::uint16_t left = index.work_number;
-  std::uint16_t next = decode_u16(index.work.data() + kNodeNext);
+  std::uint16_t next = index.node().next();
   std::uint16_t fresh = allocate_node(core, index);
   if (fresh == 0) {
     core.code = kNoFreeNode;
@@ -50,20 +43,21 @@ bool split(Core& core, OpenIndex& index, const std::uint8_t* key, std::uint16_t 
   }
   Block& right = core.scratch;
   right.fill(0);
-  right[kNodeFlag] = index.work[kNodeFlag];
-  encode_u16(right.data() + kNodeNext, next);
-  encode_u16(right.data() + kNodePrevious, left);
-  encode_u16(index.work.data() + kNodeNext, fresh);
+  MutableNodeView fresh_node(right, index.key_length);
+  fresh_node.set_flag(static_cast<std::uint8_t>(index.node().flag()));
+  fresh_node.set_next(next);
+  fresh_node.set_previous(left);
+  index.node().set_next(fresh);
 
   int count = index.count();
   int keep = count / 2;
   if (index.position > keep) ++keep;
   std::size_t moved_bytes = static_cast<std::size_t>(count - keep) * index.entry_size();
-  std::memcpy(right.data() + kNodeEntries, index.entry(keep + 1), moved_bytes);
+  std::memcpy(fresh_node.entry(0), index.entry(keep + 1), moved_bytes);
   std::memset(index.entry(keep + 1), 0, moved_bytes);
-  right[kNodeCount] = static_cast<std::uint8_t>(count - keep);
-  index.work[kNodeCount] = static_cast<std::uint8_t>(keep);
-  std::memcpy(out.key.data(), right.data() + kNodeEntries, index.key_length);
+  fresh_node.set_count(count - keep);
+  index.node().set_count(keep);
+  std::memcpy(out.key.data(), fresh_node.entry(0), index.key_length);
   out.node = fresh;
 
   if (std::memcmp(key, out.key.data(), index.key_length) < 0) {
@@ -83,7 +77,7 @@ bool split(Core& core, OpenIndex& index, const std::uint8_t* key, std::uint16_t 
   }
   if (next != 0) {
     if (!read_node(core, index, next)) return false;
-    encode_u16(index.work.data() + kNodePrevious, fresh);
+    index.node().set_previous(fresh);
     if (!store_node(core, index, true)) return false;
   }
   return true;
@@ -174,9 +168,9 @@ bool insert(OpenIndex& index, const std::uint8_t* key, std::uint16_t pointer, st
     std::memmove(index.entry(pos + 1), index.entry(pos),
                  static_cast<std::size_t>(count - pos + 1) * index.entry_size());
   }
-  if (grows) index.work[kNodeCount] = static_cast<std::uint8_t>(count + 1);
+  if (grows) index.node().set_count(count + 1);
   index.position = static_cast<std::uint16_t>(pos);
-  put_entry(index, pos, key, pointer, type);
+  index.node().set_entry(pos - 1, key, pointer, type);
   return pos == 1;
 }
 
@@ -199,10 +193,11 @@ bool addkey(Core& core, OpenIndex& index, std::span<const std::uint8_t> key, std
     core.code = kIoFailed;
     return false;
   }
-  std::uint8_t* located = index.current();
-  if (located[index.key_length] == kDeleted && std::memcmp(located, entry_key.data(), index.key_length) == 0) {
-    located[index.key_length] = type;
-    encode_u16(located + index.key_length + 1, address);
+  MutableNodeView leaf = index.node();
+  const int located = index.position - 1;
+  if (leaf.type(located) == kDeleted && std::memcmp(leaf.entry(located), entry_key.data(), index.key_length) == 0) {
+    leaf.set_type(located, type);
+    leaf.set_pointer(located, address);
     return store_node(core, index, true);
   }
   if (!insertion_can_finish(core, index)) return false;
@@ -233,9 +228,9 @@ bool modify_key(Core& core, OpenIndex& index, std::span<const std::uint8_t> key,
   Key copy{};
   auto found = find_exact(core, index, key, copy);
   if (!found || !*found || core.code != kNoError || index.level > kMaxLevel) return false;
-  std::uint8_t* e = index.current();
-  e[index.key_length] = type;
-  encode_u16(e + index.key_length + 1, address);
+  MutableNodeView leaf = index.node();
+  leaf.set_type(index.position - 1, type);
+  leaf.set_pointer(index.position - 1, address);
   return store_node(core, index, true);
 }
 

@@ -43,6 +43,7 @@ class Child {
       ::fcntl(out[1], F_SETFL, 0);
     }
     err_path_ = cwd / "child.err";
+    fs::remove(err_path_);  // not the last child's words
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(out[1], 1);
@@ -196,7 +197,7 @@ TEST_F(Stopped, AnInterruptedImportSaysWhatBecameOfTheStore) {
   write_file(dir_ / "a.csv", "StockIndex,QOH\nNEW1,5\nNEW2,6\n");
   {
     // Held by another program, the import waits; interrupted meanwhile, it
-    // stops at its first row once it has the store.
+    // stops.
     const int fd = ::open((dir_ / "S.XXX").c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(isam::Env::system().lock(fd, isam::Env::kExclusive), 0);
     Child child(INVDB_BIN, {"import", "S", "a.csv", "--wait", "20"}, dir_.path());
@@ -251,6 +252,26 @@ TEST_F(Stopped, WaitingIsSaidAndTheSameEverywhere) {
       EXPECT_LT(seconds, std::string(wait) == "2" ? 4.5 : 1.5);  // one wait, not one per lock
       EXPECT_GT(seconds, std::string(wait) == "2" ? 1.9 : 0.0);
     }
+  }
+  // Stopped while they wait, they stop at once and say so in one line.
+  std::vector<std::pair<std::string, std::vector<std::string>>> stopped;
+  for (auto command : commands) {
+    command.insert(command.end(), {"--wait", "20"});
+    stopped.emplace_back(INVDB_BIN, command);
+  }
+  stopped.emplace_back(INVREPORT_BIN, std::vector<std::string>{"-RPT", "09", "-F", "S"});
+  for (const auto& [binary, args] : stopped) {
+    SCOPED_TRACE(args[0]);
+    const bool report = binary == INVREPORT_BIN;
+    const std::string said = std::string(report ? "invreport" : "invdb") + ": waiting for another program using S\n";
+    Child child(binary, args, dir_.path());
+    EXPECT_TRUE(await([&] { return child.err().find(said) != std::string::npos; }));
+    const auto start = Clock::now();
+    child.signal(SIGINT);
+    EXPECT_EQ(child.finish(), 130);
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.5);
+    EXPECT_EQ(child.err(), said + (report ? "invreport: interrupted (SIGINT): S is unchanged\n"
+                                          : "invdb: interrupted: S is unchanged\n"));
   }
   EXPECT_EQ(both_files(dir_.path(), "S"), before_);
   // Let go once they say they wait: the import and a report go on.

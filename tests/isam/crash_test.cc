@@ -1,40 +1,57 @@
-// All-or-nothing changes: a command of the tool's database wrapper (an
+// All-or-nothing changes: a writer's change through the store API (an
 // import that splits nodes and grows the root, a delete of many items, a
 // heading) is cut at each change it makes to the files, through the I/O
 // seam.  Stopped there as by a crash, the next open leaves both files
-// byte-identical to before the command, or to after it once the commit point
-// (the journal's removal) has passed, and the check is clean.  Failed there
-// (EIO, ENOSPC), the command fails and leaves the files as before, and says
-// so in words.  Cut there by a power loss (the writes since each file's last
-// flush dropped or torn at sectors, entries since the directory's last flush
-// undone), and again at each change of the recovery that follows, the next
-// open finds exactly the items and headings from before or after, and the
-// next writer goes on by itself to a clean check.
+// byte-identical to before the change, or to after it once the commit point
+// (the journal's removal) has passed, and the audit's check is clean.
+// Failed there (EIO, ENOSPC), the change fails with the errno and the reason
+// in words and leaves the files as before.  Cut there by a power loss (the
+// writes since each file's last flush dropped or torn at sectors, entries
+// since the directory's last flush undone), and again at each change of the
+// recovery that follows, the next open finds exactly the items and headings
+// from before or after, and the next writer goes on by itself to a clean
+// check.
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "fault_env.h"
-#include "invdb/check.h"
-#include "invdb/database.h"
-#include "invdb/test_helpers.h"
+#include "isam/audit.h"
+#include "isam/store.h"
 #include "isam_fixture.h"
 
 namespace isam_test {
 namespace {
 
-using invdb::Database;
-using Side = report::control::Heading;
-using Scenario = std::function<bool(Database&, std::string&)>;
+using isam::Status;
+using isam::Store;
+using isam::StoreOptions;
+using Side = isam::HeadingSide;
+using Scenario = std::function<Status(Store&)>;
+
+constexpr int kKeyLength = 22;
 
 struct Files {
   std::string index, records;
   bool operator==(const Files&) const = default;
 };
 
-report::control::HeadingText heading(std::initializer_list<std::string_view> lines) {
-  const std::vector<std::string_view> v(lines);
-  return report::control::heading_text(v);
+// A heading side's text: up to six lines, each cut or blank-padded to 24.
+std::array<char, isam::kHeadingBytes> heading(std::initializer_list<std::string_view> lines) {
+  std::array<char, isam::kHeadingBytes> text;
+  text.fill(' ');
+  std::size_t at = 0;
+  for (const std::string_view line : lines) {
+    std::copy_n(line.begin(), std::min<std::size_t>(line.size(), 24), text.begin() + static_cast<long>(at));
+    at += 24;
+  }
+  return text;
 }
 
 std::string stock(int n) {
@@ -43,18 +60,66 @@ std::string stock(int n) {
   return text;
 }
 
+// An item's record: the key "12" + stock index, blank-padded to the key
+// length, then blanks.
+isam::Block item(const std::string& stock_index) {
+  isam::Block block;
+  block.fill(' ');
+  const std::string key = "12" + stock_index;
+  std::copy(key.begin(), key.end(), block.begin());
+  return block;
+}
+
+// Store options that keep notices to themselves.
+StoreOptions options_for(StoreOptions::Access access, isam::Env* env, int batch = 512) {
+  StoreOptions options;
+  options.access = access;
+  options.env = env;
+  options.write_batch_blocks = batch;
+  options.on_notice = [](std::string_view) {};
+  return options;
+}
+
+// The audit's check of both files as they stand.
+isam::audit::Check check_files() {
+  isam::audit::FileImage index, records;
+  const StoreOptions options = options_for(StoreOptions::Access::kRead, nullptr);
+  const Status a = isam::audit::load("DB", isam::format::FileKind::kIndex, options, index);
+  const Status b = a ? isam::audit::load("DB", isam::format::FileKind::kRecords, options, records) : a;
+  if (!b) {
+    isam::audit::Check failed;
+    failed.findings.push_back({isam::audit::Finding::Kind::kLength, b.message()});
+    return failed;
+  }
+  return isam::audit::check(index, records);
+}
+
+// Opens a writer as a program goes on after a crash: marks left set by a
+// program that stopped (and no journal) are cleared when the check finds
+// nothing else.
+Status open_writer(StoreOptions options, std::unique_ptr<Store>& store) {
+  Status status = Store::open("DB", options, store);
+  if (status.kind() != Status::Kind::kMarkedOpen) return status;
+  const isam::audit::Check found = check_files();
+  if (!found.only_open_marks())
+    return Status::error(Status::Kind::kDamaged, "DB", 0, "marked open and damaged: " + found.findings[0].text);
+  options.accept_open_mark = true;
+  return Store::open("DB", options, store);
+}
+
 class CrashSweep : public InTempDir {
  protected:
-  CrashSweep() : quiet_(std::fopen("/dev/null", "w"), std::fclose) {
-    std::string error;
-    db_ = *invdb::parse_db_path("DB", error);
-    EXPECT_TRUE(invdb::create_database(db_, 4000, error)) << error;
+  CrashSweep() {
+    const Status created = Store::create("DB", 4000, kKeyLength);
+    EXPECT_TRUE(created) << created.message();
     // 40 items and both headings: a tree of two levels.
-    EXPECT_TRUE(command(nullptr, [](Database& d, std::string& e) {
-      for (int n = 0; n < 40; ++n)
-        if (!d.add_record(test_support::make_item(stock(1000 + 5 * n)), e)) return false;
-      return d.write_heading(Side::kRight, heading({"STORE 8"}), e) &&
-             d.write_heading(Side::kLeft, heading({"BACK OFFICE"}), e);
+    EXPECT_TRUE(command(nullptr, [](Store& s) {
+      for (int n = 0; n < 40; ++n) {
+        std::uint16_t address = 0;
+        if (Status st = s.add(item(stock(1000 + 5 * n)), address); !st) return st;
+      }
+      const Status right = s.write_heading(Side::kRight, heading({"STORE 8"}));
+      return right ? s.write_heading(Side::kLeft, heading({"BACK OFFICE"})) : right;
     }));
     base_ = snapshot();
   }
@@ -65,61 +130,68 @@ class CrashSweep : public InTempDir {
     FaultEnv::put_file("DB", f.records);
   }
 
-  // Runs the changes as one command: open, the changes, close.  Small
-  // write batches cut the command into many more points.
-  bool command(isam::Env* env, const Scenario& changes, int batch = 8, std::string* why = nullptr) {
-    std::string ignored;
-    std::string& error = why ? *why : ignored;
-    isam::LibraryOptions options;
-    options.env = env;
-    options.notices = quiet_.get();
-    options.write_batch_blocks = batch;
-    Database d(Database::Access::kWrite, options);
-    return d.open(db_, error) && changes(d, error) && d.close(error);
+  // Runs the changes as one writer's change: open, the changes, commit (a
+  // writer that fails part way is rolled back as it goes).  Small write
+  // batches cut the change into many more points.
+  bool command(isam::Env* env, const Scenario& changes, int batch = 8, Status* why = nullptr) {
+    std::unique_ptr<Store> store;
+    Status status = Store::open("DB", options_for(StoreOptions::Access::kWrite, env, batch), store);
+    if (status) status = changes(*store);
+    if (status) status = store->commit();
+    store.reset();
+    if (why) *why = status;
+    return status.is_ok();
+  }
+
+  // A reader's open and close, with the notices it gives.
+  Status read_once(isam::Env* env, std::vector<std::string>* notices = nullptr) {
+    StoreOptions options = options_for(StoreOptions::Access::kRead, env);
+    if (notices) options.on_notice = [notices](std::string_view line) { notices->emplace_back(line); };
+    std::unique_ptr<Store> reader;
+    const Status status = Store::open("DB", options, reader);
+    return status ? reader->commit() : status;
   }
 
   // What the next program finds: a reader's open and close, then the check.
   void expect_sound(const Files& want, const std::string& what) {
-    std::string error;
     const bool hot = std::filesystem::exists("DB.JNL");
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> notices(std::tmpfile(), std::fclose);
+    std::vector<std::string> notices;
     {
       FaultEnv unarmed;  // flushes skipped: the test need not wait for the disk
-      isam::LibraryOptions options;
-      options.notices = notices.get();
-      options.env = &unarmed;
-      Database reader(Database::Access::kRead, options);
-      ASSERT_TRUE(reader.open(db_, error) && reader.close(error)) << what << ": " << error;
+      const Status read = read_once(&unarmed, &notices);
+      ASSERT_TRUE(read) << what << ": " << read.message();
     }
     // A hot journal is rolled back with one line saying so.
-    std::rewind(notices.get());
-    char line[256] = {};
-    const bool told = std::fgets(line, sizeof line, notices.get()) != nullptr;
-    if (told) {
+    if (!notices.empty()) {
       EXPECT_TRUE(hot) << what;
-      EXPECT_NE(std::string(line).find("rolled back"), std::string::npos) << line;
+      EXPECT_NE(notices[0].find("rolled back"), std::string::npos) << notices[0];
       ++rolled_back_;
     }
     EXPECT_FALSE(std::filesystem::exists("DB.JNL")) << what;
     EXPECT_TRUE(snapshot() == want) << what;
-    invdb::files::FileImage index, records;
-    ASSERT_TRUE(invdb::files::load_file("DB.XXX", "DB.XXX", index, error));
-    ASSERT_TRUE(invdb::files::load_file("DB", "DB", records, error));
-    const invdb::CheckReport report = invdb::check_database(index, records);
-    EXPECT_TRUE(report.clean()) << what << ": " << (report.findings.empty() ? "" : report.findings[0]);
+    const isam::audit::Check report = check_files();
+    EXPECT_TRUE(report.clean()) << what << ": " << (report.findings.empty() ? "" : report.findings[0].text);
   }
 
-  // The items and headings a reader finds (rolling a hot journal back).
+  // The items and headings a reader finds (rolling a hot journal back):
+  // every live key and its block.
   using Content = std::map<std::string, std::string>;
   Content content() {
-    std::string error;
     FaultEnv unarmed;
-    isam::LibraryOptions options;
-    options.notices = quiet_.get();
-    options.env = &unarmed;
-    Database reader(Database::Access::kRead, options);
-    if (!reader.open(db_, error) || !reader.close(error)) return {{"unreadable", error}};
-    return invdb_test::live_blocks(".", "DB");
+    std::unique_ptr<Store> reader;
+    Status status = Store::open("DB", options_for(StoreOptions::Access::kRead, &unarmed), reader);
+    if (!status) return {{"unreadable", status.message()}};
+    Content found;
+    isam::Cursor cursor(*reader);
+    for (status = cursor.first(); status && cursor.valid(); status = cursor.next()) {
+      isam::Block block;
+      if (status = reader->read(cursor.entry().address, block); !status) break;
+      found[cursor.entry().key] = std::string(block.begin(), block.end());
+    }
+    if (!status) return {{"unreadable", status.message()}};
+    status = reader->commit();
+    if (!status) return {{"unreadable", status.message()}};
+    return found;
   }
 
   // After a power loss: the items and headings of before or after, and the
@@ -127,20 +199,15 @@ class CrashSweep : public InTempDir {
   void expect_recovered(const Content& before, const Content& after, const std::string& what) {
     const Content found = content();
     EXPECT_TRUE(found == before || found == after) << what;
-    std::string error;
-    FaultEnv unarmed;
-    isam::LibraryOptions options;
-    options.notices = quiet_.get();
-    options.env = &unarmed;
     {
-      Database writer(Database::Access::kWrite, options);
-      ASSERT_TRUE(writer.open(db_, error) && writer.close(error)) << what << ": " << error;
+      FaultEnv unarmed;
+      std::unique_ptr<Store> writer;
+      Status status = open_writer(options_for(StoreOptions::Access::kWrite, &unarmed), writer);
+      if (status) status = writer->commit();
+      ASSERT_TRUE(status) << what << ": " << status.message();
     }
-    invdb::files::FileImage index, records;
-    ASSERT_TRUE(invdb::files::load_file("DB.XXX", "DB.XXX", index, error));
-    ASSERT_TRUE(invdb::files::load_file("DB", "DB", records, error));
-    const invdb::CheckReport report = invdb::check_database(index, records);
-    EXPECT_TRUE(report.clean()) << what << ": " << (report.findings.empty() ? "" : report.findings[0]);
+    const isam::audit::Check report = check_files();
+    EXPECT_TRUE(report.clean()) << what << ": " << (report.findings.empty() ? "" : report.findings[0].text);
     EXPECT_TRUE(content() == found) << what;
   }
 
@@ -164,26 +231,15 @@ class CrashSweep : public InTempDir {
         const Files cut = snapshot();
         const std::string journal = file_bytes("DB.JNL");
         FaultEnv counter;
-        {
-          isam::LibraryOptions options;
-          options.notices = quiet_.get();
-          options.env = &counter;
-          std::string error;
-          Database reader(Database::Access::kRead, options);
-          EXPECT_TRUE(reader.open(db_, error) && reader.close(error)) << what << ": " << error;
-        }
+        const Status read = read_once(&counter);
+        EXPECT_TRUE(read) << what << ": " << read.message();
         for (long j = 1; j <= counter.changes(); ++j) {
           restore(cut);
           FaultEnv::put_file("DB.JNL", journal);
           {
             FaultEnv env;
             env.arm(j, FaultEnv::Fault::kStop);
-            isam::LibraryOptions options;
-            options.notices = quiet_.get();
-            options.env = &env;
-            std::string error;
-            Database reader(Database::Access::kRead, options);
-            if (reader.open(db_, error)) reader.close(error);
+            read_once(&env);
             env.cut_power(tear);
           }
           ++power_states_;
@@ -235,17 +291,19 @@ class CrashSweep : public InTempDir {
       for (int error : {EIO, ENOSPC}) {
         restore(base_);
         env.arm(k, FaultEnv::Fault::kFail, error);
-        std::string why;
+        Status why;
         const bool ok = command(&env, changes, batch, &why);
         const std::string what = "failed (" + std::to_string(error) + ") at change " + std::to_string(k);
         // Only a change past the commit point (making the journal's removal
         // durable) may fail without failing the command.
         EXPECT_EQ(ok, k > commit) << what;
-        // In words: the reason, and what became of the database; no routine tags.
+        // Typed, and in words: the errno and the reason; no routine tags.
         if (!ok) {
-          EXPECT_NE(why.find(error == ENOSPC ? "the disk is full" : "the device failed"), std::string::npos) << why;
-          EXPECT_NE(why.find("nothing was changed"), std::string::npos) << what << ": " << why;
-          EXPECT_EQ(why.find("(c"), std::string::npos) << what << ": " << why;
+          const std::string words = why.message();
+          EXPECT_EQ(why.system_errno(), error) << what << ": " << words;
+          EXPECT_NE(words.find(error == ENOSPC ? "the disk is full" : "the device failed"), std::string::npos)
+              << what << ": " << words;
+          EXPECT_EQ(words.find("(c"), std::string::npos) << what << ": " << words;
         }
         EXPECT_TRUE(snapshot() == (ok ? after : base_)) << what;
         EXPECT_FALSE(std::filesystem::exists("DB.JNL")) << what;
@@ -256,8 +314,6 @@ class CrashSweep : public InTempDir {
     RecordProperty("power_states", power_states_);
   }
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> quiet_;
-  invdb::DbPath db_;
   Files base_;
   int rolled_back_ = 0;   // reopens that rolled a hot journal back
   int power_states_ = 0;  // states left by a power cut, recoveries' included
@@ -267,40 +323,44 @@ TEST_F(CrashSweep, ImportThatSplitsAndGrowsTheRoot) {
   // Updates 20 items in place and adds 160, which splits leaves and the
   // internal nodes and grows the root twice.
   sweep(
-      [](Database& d, std::string& e) {
+      [](Store& s) {
         for (int n = 0; n < 200; ++n) {
-          const std::string key = "12" + stock(1000 + 3 * n);
-          isam::Block block = test_support::make_item(stock(1000 + 3 * n));
-          if (auto existing = d.find(key)) {
-            if (!d.read_block(existing->address, block, e)) return false;
+          isam::Block block = item(stock(1000 + 3 * n));
+          isam::Entry existing;
+          Status status = s.find("12" + stock(1000 + 3 * n), existing);
+          if (status) {
+            if (status = s.read(existing.address, block); !status) return status;
             block[60] ^= 0x5A;
-            if (!d.write_block(existing->address, block, e)) return false;
-          } else if (!d.add_record(block, e)) {
-            return false;
+            status = s.write(existing.address, block);
+          } else if (status.kind() == Status::Kind::kNotFound) {
+            std::uint16_t address = 0;
+            status = s.add(block, address);
           }
+          if (!status) return status;
         }
-        return true;
+        return Status::ok();
       },
       1, 30, 45);
 }
 
 TEST_F(CrashSweep, DeleteOfManyItems) {
   sweep(
-      [](Database& d, std::string& e) {
-        std::vector<invdb::KeyEntry> items;
-        d.walk_from("12", [&](const invdb::KeyEntry& k) { return items.push_back(k), true; });
-        for (std::size_t i = 0; i < items.size(); i += 2)
-          if (!d.delete_record(items[i], e)) return false;
-        return true;
+      [](Store& s) {
+        std::vector<std::string> items;
+        isam::Cursor cursor(s);
+        Status status = cursor.seek("12");
+        for (; status && cursor.valid(); status = cursor.next()) items.push_back(cursor.entry().key);
+        for (std::size_t i = 0; status && i < items.size(); i += 2) status = s.remove(items[i]);
+        return status;
       },
       2, 40, 60, 100);
 }
 
 TEST_F(CrashSweep, Heading) {
   sweep(
-      [](Database& d, std::string& e) {
-        return d.write_heading(Side::kRight, heading({"STORE 9", "MAIN ST"}), e) &&
-               d.write_heading(Side::kLeft, heading({"NEW", "HEADING"}), e);
+      [](Store& s) {
+        const Status right = s.write_heading(Side::kRight, heading({"STORE 9", "MAIN ST"}));
+        return right ? s.write_heading(Side::kLeft, heading({"NEW", "HEADING"})) : right;
       },
       1, 0, 100, 100);
 }

@@ -214,5 +214,45 @@ TEST_F(FileFormat, LowKeySplitKeepsHalfAndRelinksTheFormerNextNode) {
   EXPECT_EQ(u16_at(root, 6 + 50 + 23), 7);
 }
 
+// The node views place every field where the node format states it, for
+// every key length: flag byte 0, links at 1 and 3, count at 5, entry i at
+// 6 + i * (key length + 3) as key, type byte, little-endian pointer; and
+// leave the bytes after the last entry alone.
+TEST(NodeViews, EveryEntryOfEveryKeyLengthWhereTheFormatPutsIt) {
+  for (int length = 1; length <= isam::kMaxKeyLength; ++length) {
+    SCOPED_TRACE("key length " + std::to_string(length));
+    const int capacity = isam::format::node_capacity_for(length);
+    isam::Block node{};
+    isam::format::MutableNodeView writer(node, length);
+    writer.set_flag(isam::format::kLeafFlag);
+    writer.set_next(0x1234);
+    writer.set_previous(0xABCD);
+    writer.set_count(capacity);
+    for (int i = 0; i < capacity; ++i) {
+      std::vector<std::uint8_t> key(static_cast<std::size_t>(length), static_cast<std::uint8_t>('A' + i));
+      writer.set_entry(i, key.data(), static_cast<std::uint16_t>(0x0100 * i + 3), 0);
+      if (i % 2) writer.set_type(i, isam::format::kDeleted);
+    }
+    const std::string bytes(node.begin(), node.end());
+    EXPECT_EQ(u8_at(bytes, 0), 0xFF);
+    EXPECT_EQ(u16_at(bytes, 1), 0x1234);
+    EXPECT_EQ(u16_at(bytes, 3), 0xABCD);
+    EXPECT_EQ(u8_at(bytes, 5), capacity);
+    const isam::format::NodeView reader(node, length);
+    for (int i = 0; i < capacity; ++i) {
+      const int at = 6 + i * (length + 3);
+      EXPECT_EQ(bytes.substr(at, length), std::string(length, static_cast<char>('A' + i))) << i;
+      EXPECT_EQ(u8_at(bytes, at + length), i % 2 ? 0xFF : 0) << i;
+      EXPECT_EQ(u16_at(bytes, at + length + 1), 0x0100 * i + 3) << i;
+      EXPECT_EQ(reader.key(i), bytes.substr(at, length));
+      EXPECT_EQ(reader.type(i), u8_at(bytes, at + length));
+      EXPECT_EQ(reader.pointer(i), 0x0100 * i + 3);
+    }
+    const int end = 6 + capacity * (length + 3);
+    EXPECT_EQ(reader.entry_offset(capacity), end);
+    EXPECT_EQ(bytes.substr(end), std::string(256 - end, '\0'));
+  }
+}
+
 }  // namespace
 }  // namespace isam_test

@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "isam/call_interface.h"
-#include "support/test_support.h"
+#include "support/test_files.h"
 
 namespace isam_test {
 

@@ -28,7 +28,8 @@ struct Io {
   // Says that a signal stopped the command ("interrupted: NAME is
   // unchanged", or that the change was kept) and returns 128 + the signal.
   int stopped() const;
-  // Prints "invdb: " + message on the error stream and returns 1.
+  // Prints "invdb: " + message on the error stream and returns 1; an empty
+  // message after a stop is the stop, told as stopped() tells it.
   int fail(const std::string& message) const;
   // Prints the usage line of a command and returns 2.
   int usage(std::string_view line) const;

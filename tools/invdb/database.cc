@@ -10,7 +10,6 @@
 
 #include "invdb/check.h"
 #include "invdb/db_files.h"
-#include "invdb/open_reason.h"
 #include "report_common/stop_signal.h"
 
 namespace invdb {
@@ -18,6 +17,15 @@ namespace invdb {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Why a store file that is not there as a regular file cannot be opened.
+std::string absent_reason(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return "not a regular file";
+  if (errno == ENOENT) return "no such file";
+  if (errno == EACCES) return "permission denied";
+  return files::system_reason(errno);
+}
 
 // The store's options for the access, the library options given and the
 // command's session.
@@ -73,7 +81,7 @@ bool refuse_own_file(const DbPath& db, const fs::path& output, std::string& erro
   // the database back.
   for (const auto& [p, shown] : {std::pair{db.index_file(), db.shown_index()},
                                  {db.record_file(), db.shown_records()},
-                                 {db.dir / isam::journal_name_of(db.name), isam::journal_name_of(db.given)}}) {
+                                 {db.journal_file(), isam::journal_name_of(db.given)}}) {
     struct stat own {};
     if (::stat(p.c_str(), &own) == 0 && own.st_dev == out.st_dev && own.st_ino == out.st_ino) {
       error = output.string() + " is the database file " + shown + "; refusing to write over it";
@@ -124,12 +132,20 @@ bool Database::open_files(const DbPath& db, std::string& error, bool& marked) {
   isam::StoreOptions options = store_options_;
   if (session_) options.lock_wait_ms = session_->remaining_ms();
   store_.reset();
+  // A stop ends the open's wait for another program at once; after the open
+  // the command itself looks for stops at its own safe points.
+  auto opening = std::make_shared<bool>(true);
+  options.stop = [opening] { return *opening && report::stop::requested() != 0; };
   last_ = isam::Store::open(db.given, options, store_);
+  *opening = false;
   if (last_) return true;
+  if (last_.kind() == isam::Status::Kind::kInterrupted) {
+    error.clear();  // the command says it was interrupted, in one line
+    return false;
+  }
   marked = last_.kind() == isam::Status::Kind::kMarkedOpen;
   const bool index = last_.file() == isam::index_name_of(db.given);
-  error = (index ? db.shown_index() : db.shown_records()) +
-          ": cannot open: " + open_failure(db, index ? DbFile::kIndex : DbFile::kRecords);
+  error = (index ? db.shown_index() : db.shown_records()) + ": cannot open: " + open_failure(db);
   return false;
 }
 
@@ -139,7 +155,7 @@ bool Database::clear_dead_marks(const DbPath& db, std::string& error) {
     files::FileImage index, records;
     if (!files::load_file(db.index_file(), db.shown_index(), index, error, session_) ||
         !files::load_file(db.record_file(), db.shown_records(), records, error, session_)) {
-      error += "; nothing was changed";
+      if (!error.empty()) error += "; nothing was changed";
       return false;
     }
     report = check_database(index, records);
@@ -179,8 +195,7 @@ bool Database::open(const DbPath& db, std::string& error) {
     std::error_code ec;
     if (!fs::is_regular_file(p, ec)) {
       // No file to change: nothing to say about changes.
-      error =
-          shown + ": cannot open: " + open_failure(db, p == db.index_file() ? DbFile::kIndex : DbFile::kRecords, false);
+      error = shown + ": cannot open: " + absent_reason(p);
       return false;
     }
   }
@@ -198,23 +213,17 @@ bool Database::open(const DbPath& db, std::string& error) {
   return true;
 }
 
-std::string Database::open_failure(const DbPath& db, DbFile kind, bool say_unchanged) const {
+std::string Database::open_failure(const DbPath& db) const {
   if (last_.kind() == isam::Status::Kind::kMarkedOpen)
     return "it is marked open, so a program that used it stopped without closing it or changed it without a "
            "journal; run \"invdb check " +
            db.given + "\" and, if it is clean, \"invdb clear-mark " + db.given + "\"";
-  const std::string fate = access_ == Access::kRead || !say_unchanged ? "" : "; nothing was changed";
+  const std::string fate = access_ == Access::kRead ? "" : "; nothing was changed";
   const int e = last_.system_errno();
   if (e == EWOULDBLOCK) return "in use by another program" + fate;
   if (access_ != Access::kRead && (e == EACCES || e == EROFS))
     return std::string(e == EACCES ? "permission denied" : "read-only file system") +
            ": it can be read but not written, and this command changes it" + fate;
-  if (last_.file().empty()) {
-    // No store was tried (the file is not there or not a regular file).
-    const std::string reason = open_failure_reason(kind == DbFile::kIndex ? db.index_file() : db.record_file(), kind,
-                                                   access_ != Access::kRead);
-    if (!reason.empty()) return reason + fate;
-  }
   // The store says why: its words after what failed.
   std::string words = last_.words();
   if (const std::size_t colon = words.find(": "); colon != std::string::npos) words = words.substr(colon + 2);
@@ -226,8 +235,8 @@ std::string Database::open_failure(const DbPath& db, DbFile kind, bool say_uncha
 std::string Database::close_outcome() const {
   if (access_ == Access::kRead) return "; the items are unchanged";
   std::error_code ec;
-  if (fs::exists(db_.dir / (db_.name + ".JNL"), ec))
-    return "; nothing was changed (its journal " + db_.given + ".JNL puts it back at the next use)";
+  if (fs::exists(db_.journal_file(), ec))
+    return "; nothing was changed (its journal " + isam::journal_name_of(db_.given) + " puts it back at the next use)";
   return "; nothing was changed";
 }
 

@@ -14,7 +14,6 @@
 #include <string_view>
 
 #include "invdb/db_files.h"
-#include "invdb/open_reason.h"
 #include "isam/call_interface.h"
 #include "isam/store.h"
 #include "report_common/control_records.h"
@@ -28,9 +27,11 @@ struct DbPath {
   std::filesystem::path dir;  // absolute
   std::string name;           // 1 to 8 characters
   std::string given;          // as the command line wrote it, for messages
-  std::filesystem::path index_file() const { return dir / (name + ".XXX"); }
-  std::filesystem::path record_file() const { return dir / name; }
-  std::string shown_index() const { return given + ".XXX"; }
+  std::filesystem::path store() const { return dir / name; }
+  std::filesystem::path index_file() const { return isam::index_name_of(store().string()); }
+  std::filesystem::path record_file() const { return store(); }
+  std::filesystem::path journal_file() const { return isam::journal_name_of(store().string()); }
+  std::string shown_index() const { return isam::index_name_of(given); }
   std::string shown_records() const { return given; }
 };
 
@@ -120,9 +121,9 @@ class Database {
  private:
   // Why the latest call failed, in words: ": " and the reason, or nothing.
   std::string last_failure() const;
-  // Why opening one of the files failed, in words (and, for a writer when
-  // `say_unchanged`, that nothing was changed).
-  std::string open_failure(const DbPath& db, DbFile kind, bool say_unchanged = true) const;
+  // Why opening one of the files failed, in words (and, for a writer, that
+  // nothing was changed).
+  std::string open_failure(const DbPath& db) const;
   // Both files through the library; `marked` when one was refused for its
   // open mark (and nothing is left open then).
   bool open_files(const DbPath& db, std::string& error, bool& marked);

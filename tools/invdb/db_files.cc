@@ -53,7 +53,9 @@ bool load_file(const std::filesystem::path& path, std::string_view shown, FileIm
   const isam::Status status = isam::audit::load(
       store, index ? isam::format::FileKind::kIndex : isam::format::FileKind::kRecords, options, image);
   image.name = shown;
-  if (!status) error = std::string(shown) + ": " + status.words();
+  // A stop is told by the command, in one line.
+  if (!status)
+    error = status.kind() == isam::Status::Kind::kInterrupted ? "" : std::string(shown) + ": " + status.words();
   return status.is_ok();
 }
 

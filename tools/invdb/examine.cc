@@ -25,16 +25,21 @@ bool load_images(std::string_view name, files::FileImage& index, files::FileImag
   return true;
 }
 
-// NAME, or NAME --json.
-bool json_wanted(const Args& args) { return args.size() == 2 && args[1] == "--json"; }
+// The arguments NAME or NAME --json, then both files of NAME read: the exit
+// status of a usage error or a failed read, or -1 to go on.
+int take_store(const Args& args, const Io& io, std::string_view usage, bool& json, files::FileImage& index,
+               files::FileImage& records) {
+  json = args.size() == 2 && args[1] == "--json";
+  if (args.size() != 1 && !json) return io.usage(usage);
+  return load_images(args[0], index, records, io) ? -1 : 1;
+}
 
 }  // namespace
 
 int cmd_check(const Args& args, const Io& io) {
-  const bool json = json_wanted(args);
-  if (args.size() != 1 && !json) return io.usage("check NAME [--json]");
+  bool json = false;
   files::FileImage index, records;
-  if (!load_images(args[0], index, records, io)) return 1;
+  if (const int rc = take_store(args, io, "check NAME [--json]", json, index, records); rc >= 0) return rc;
   const CheckReport report = check_database(index, records);
   // Marks alone: a program stopped without closing the database, which is
   // otherwise sound.
@@ -64,10 +69,9 @@ int cmd_check(const Args& args, const Io& io) {
 }
 
 int cmd_stat(const Args& args, const Io& io) {
-  const bool json = json_wanted(args);
-  if (args.size() != 1 && !json) return io.usage("stat NAME [--json]");
+  bool json = false;
   files::FileImage index, records;
-  if (!load_images(args[0], index, records, io)) return 1;
+  if (const int rc = take_store(args, io, "stat NAME [--json]", json, index, records); rc >= 0) return rc;
   const StatReport report = stat_report(index, records);
   std::fputs((json ? stat_json(report) : stat_text(report)).c_str(), io.out);
   return 0;

@@ -443,6 +443,7 @@ int Io::stopped() const {
 }
 
 int Io::fail(const std::string& message) const {
+  if (message.empty() && report::stop::requested() != 0) return stopped();
   std::fprintf(err, "invdb: %s\n", message.c_str());
   return 1;
 }

@@ -11,6 +11,7 @@
 #include "invdb/csv.h"
 #include "invdb/headings.h"
 #include "report_common/latin1.h"
+#include "reports/catalogue.h"
 
 namespace invdb {
 
@@ -46,18 +47,6 @@ bool parse_integer(std::string_view cell, std::int64_t lo, std::int64_t hi, std:
   return true;
 }
 
-// The text fields that the comma-separated reports print unquoted, and which
-// of those reports print them.
-struct UnquotedField {
-  int offset;
-  std::string_view reports;
-};
-constexpr UnquotedField kUnquoted[] = {
-    {item::StockIndex.offset, "2, 6 and 15"}, {item::ShortName.offset, "2"},
-    {item::Vendor.offset, "2, 6 and 15"},     {item::LongName.offset, "6 and 15"},
-    {item::Alternate.offset, "6 and 15"},
-};
-
 // Why a checked import refuses these bytes of the text field `f` (trailing
 // blanks dropped), or "".
 std::string text_problem(const Field& f, std::string_view bytes) {
@@ -66,12 +55,11 @@ std::string text_problem(const Field& f, std::string_view bytes) {
     return "starts with the byte " + latin1::hex_byte(static_cast<unsigned char>(bytes.front())) +
            ", below the blank: the report walk would never reach the item";
   if (std::string control = latin1::control_problem(bytes); !control.empty()) return control;
-  for (const UnquotedField& u : kUnquoted)
-    if (u.offset == f.offset && bytes.find_first_of(",\"") != std::string_view::npos)
-      return "holds a comma or double quote, which would split the records of the comma-separated report" +
-             std::string(u.reports.size() > 1 ? "s " : " ") + std::string(u.reports) + " (they print " +
-             std::string(f.name) + " unquoted)";
-  return "";
+  if (bytes.find_first_of(",\"") == std::string_view::npos) return "";
+  const std::string reports = report::reports_printing_unquoted(f);
+  if (reports.empty()) return "";
+  return "holds a comma or double quote, which would split the records of the comma-separated report" +
+         std::string(reports.size() > 1 ? "s " : " ") + reports + " (they print " + std::string(f.name) + " unquoted)";
 }
 
 int hex_value(char c) {

@@ -3,11 +3,17 @@
 // report run during an import equals the report before it or after it; a
 // mark left by a program that did not close keeps writers out until it is
 // cleared after a clean check.
+#include <filesystem>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
-#include "isam_fixture.h"
+#include <gtest/gtest.h>
 
-namespace isam_test {
+#include "support/test_support.h"
+
+namespace invdb_test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -84,9 +90,9 @@ TEST_F(TwoPrograms, ReportDuringAnImportSeesBeforeOrAfter) {
 }
 
 }  // namespace
-}  // namespace isam_test
+}  // namespace invdb_test
 
-namespace isam_test {
+namespace invdb_test {
 namespace {
 
 // A mark left set by a program that did not close the database: a writer
@@ -125,4 +131,4 @@ TEST(OpenMark, WritersClearADeadProgramsMarksOnlyAfterACleanCheck) {
 }
 
 }  // namespace
-}  // namespace isam_test
+}  // namespace invdb_test
