@@ -66,7 +66,20 @@ bool BlockReader::copy(void* out, const std::uint8_t* from, std::size_t length) 
   return true;
 }
 
-void BlockReader::map(int fd) {
+bool BlockReader::touch(const std::uint8_t* from, std::size_t length) {
+  sigjmp_buf jump;
+  if (sigsetjmp(jump, 0) != 0) return false;
+  active_copy = &jump;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  const volatile std::uint8_t* bytes = from;
+  (void)bytes[0];
+  (void)bytes[length - 1];
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  active_copy = nullptr;
+  return true;
+}
+
+void BlockReader::map(int fd, bool enter_now) {
   unmap();
   struct stat st {};
   if (fd < 0 || fstat(fd, &st) != 0) return;
@@ -81,9 +94,15 @@ void BlockReader::map(int fd) {
   // entered in one go (bench/README.md has what that saves).  Both calls are
   // hints: without them pages are entered as the reads first touch them.
   (void)madvise(base, kLength, MADV_HUGEPAGE);
+  if (enter_now) enter();
+}
+
+void BlockReader::enter() {
+  if (!base_ || entered_) return;
+  entered_ = true;
   const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
   const std::uint64_t entered = std::min<std::uint64_t>((size_ + page - 1) / page * page, kLength);
-  if (entered > 0) (void)madvise(base, entered, MADV_POPULATE_READ);
+  if (entered > 0) (void)madvise(const_cast<std::uint8_t*>(base_), entered, MADV_POPULATE_READ);
 }
 
 void BlockReader::unmap() {
@@ -91,6 +110,7 @@ void BlockReader::unmap() {
   base_ = nullptr;
   fd_ = -1;
   size_ = 0;
+  entered_ = false;
 }
 
 bool BlockReader::refresh_size() {

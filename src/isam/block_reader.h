@@ -34,6 +34,20 @@
 //
 // When the mapping cannot be made (no address space, a file system without
 // mappings), `mapped()` is false and the caller reads with read calls.
+//
+// Entering the pages: by default a new mapping enters the file's pages in
+// one go (what a walk over every block wants); a reader made with
+// `enter_now` false leaves them to be entered as reads touch them, until
+// `enter()` is asked for, so that a lookup touching a few blocks does not
+// pay for the whole file.
+//
+// `peek` hands out the mapped bytes of a range themselves instead of a copy:
+// it answers only when the whole range lies inside the file and its pages
+// are there (checked under the same guard as a copy), and the caller then
+// reads with a read call otherwise, which gives the exact answer.  The bytes
+// stay readable as long as the mapping does; a file cut short afterwards by
+// another program (never by a holder of the file's lock) would make a later
+// touch of them raise SIGBUS unguarded.
 #pragma once
 
 #include <cstddef>
@@ -49,8 +63,10 @@ class BlockReader {
   BlockReader& operator=(const BlockReader&) = delete;
 
   // Maps the addressable range of the open file `fd`; stays unmapped when
-  // that fails.
-  void map(int fd);
+  // that fails.  `enter_now`: enter the file's pages at once.
+  void map(int fd, bool enter_now = true);
+  // Enters the pages of the whole file, once per mapping (a hint).
+  void enter();
   void unmap();
   bool mapped() const { return base_ != nullptr; }
   // Whether [offset, offset + length) lies inside the mapped range (every
@@ -63,6 +79,15 @@ class BlockReader {
   long read(void* out, std::size_t length, std::uint64_t offset) {
     if (offset + length <= size_ && copy(out, base_ + offset, length)) return static_cast<long>(length);
     return read_again(out, length, offset);
+  }
+  // The mapped bytes of [offset, offset + length) when the range lies inside
+  // the file as it is now and its pages are there; null otherwise.
+  const std::uint8_t* peek(std::uint64_t offset, std::size_t length) {
+    if (!covers(offset, length)) return nullptr;
+    if (offset + length > size_ && (!refresh_size() || offset + length > size_)) return nullptr;
+    if (touch(base_ + offset, length)) return base_ + offset;
+    refresh_size();
+    return nullptr;
   }
   // Starts loading the 256-byte block at `offset` into the processor's
   // cache when it lies in the mapped range; a hint that never faults,
@@ -92,6 +117,9 @@ class BlockReader {
   // Copies `length` bytes out of the mapping; false when a page of them is
   // gone.
   static bool copy(void* out, const std::uint8_t* from, std::size_t length);
+  // Touches the first and last byte of a range of at most a page (so every
+  // page it spans); false when a page of them is gone.
+  static bool touch(const std::uint8_t* from, std::size_t length);
   // A read that the size as last seen does not cover, or whose page was gone.
   long read_again(void* out, std::size_t length, std::uint64_t offset);
   // Looks the file's size up again; false when that fails.
@@ -100,6 +128,7 @@ class BlockReader {
   int fd_ = -1;
   const std::uint8_t* base_ = nullptr;
   std::uint64_t size_ = 0;  // the file's size as last seen
+  bool entered_ = false;    // the whole file's pages entered
 };
 
 }  // namespace isam::core

@@ -26,7 +26,7 @@ core::BlockReader* Env::make_view(int fd) {
   }
   std::unique_ptr<core::BlockReader>& reader = views_[slot];
   reader.reset(new (std::nothrow) core::BlockReader);
-  if (reader) reader->map(fd);
+  if (reader) reader->map(fd, enter_at_first_read_);
   return reader.get();
 }
 
@@ -65,6 +65,15 @@ void Env::will_read(int fd, std::span<const std::uint64_t> offsets) {
   const core::BlockReader* reader = view(fd, false);
   if (!reader) return;
   for (const std::uint64_t offset : offsets) reader->prefetch_block(offset);
+}
+
+void Env::will_walk(int fd) {
+  if (core::BlockReader* reader = view(fd, false)) reader->enter();
+}
+
+const std::uint8_t* Env::mapped(int fd, std::uint64_t offset, std::size_t length) {
+  core::BlockReader* reader = view(fd, true);
+  return reader ? reader->peek(offset, length) : nullptr;
 }
 
 int Env::fsync(int fd) { return ::fsync(fd); }

@@ -61,6 +61,22 @@ class Env {
   // faults.
   void will_read(int fd, std::span<const std::uint64_t> offsets);
 
+  // Whether a file's pages are entered whole when its mapping is made (at
+  // its first read), as a walk over every block wants; when false they are
+  // entered as reads touch them until will_walk() asks for them all, so a
+  // lookup that reads a few blocks does not load the whole file.  For files
+  // opened after the change.
+  void set_enter_at_first_read(bool whole) { enter_at_first_read_ = whole; }
+  // A hint: the file is about to be walked; its pages are entered whole
+  // where it is mapped.  Never fails.
+  void will_walk(int fd);
+  // The bytes of [offset, offset + length) of fd straight out of its
+  // mapping, when the range lies inside the file and its pages are there;
+  // null otherwise (the caller then reads).  Valid until fd is closed.  Only
+  // the plain reads are bypassed this way: a caller whose Env is a subclass
+  // that changes pread must not use it.
+  const std::uint8_t* mapped(int fd, std::uint64_t offset, std::size_t length);
+
   // The process's own files.
   static Env& system();
 
@@ -76,6 +92,7 @@ class Env {
   // Drops the reader of descriptor fd.
   void forget(int fd);
   std::vector<std::unique_ptr<core::BlockReader>> views_;  // by descriptor
+  bool enter_at_first_read_ = true;
 };
 
 }  // namespace isam

@@ -60,6 +60,9 @@ std::string errno_words(int error) {
 
 constexpr std::string_view kMarkedOpenWords =
     "it is marked open, so a program that used it stopped without closing it or changed it without a journal";
+// Leaf ends a reader's cursors step over, with no seek between, before its
+// files are loaded whole (StoreOptions::load_files_on_walk).
+constexpr int kWalkLeaves = 3;
 constexpr std::string_view kNotANode = "the index is damaged: a node, link or pointer is not what the format allows";
 
 bool all_zero(std::span<const std::uint8_t> key) {
@@ -79,6 +82,9 @@ struct Store::Impl {
   bool open = false;
   std::uint64_t generation = 1;  // moves of the index's position so far
   std::uint16_t ahead_leaf = 0;
+  bool load_on_walk = false;  // the files' pages are still to be loaded at a walk
+  int leaves_stepped = 0;     // leaf ends stepped over since the latest seek
+  Block view_buffer{};        // view()'s block where it is not mapped
 
   // Every call starts with a clean error state.
   void begin() {
@@ -245,6 +251,8 @@ Status Store::open(std::string_view path, const StoreOptions& options, std::uniq
   c.notice = options.on_notice;
   c.on_wait = options.on_wait;
   c.stop = options.stop;
+  s.load_on_walk = !s.writer && options.load_files_on_walk && !options.env;
+  if (s.load_on_walk) c.own_env.set_enter_at_first_read(false);
 
   s.begin();
   s.index = core::opfile(c, s.index_file);
@@ -294,6 +302,24 @@ Status Store::read(std::uint16_t address, Block& block) {
   s.begin();
   if (core::rdblkd(s.core, *s.records, address, block)) return Status::ok();
   return s.failure(s.record_file, "cannot read block " + std::to_string(address));
+}
+
+Status Store::view(std::uint16_t address, std::span<const std::uint8_t>& block) {
+  Impl& s = *impl_;
+  block = {};
+  if (!s.open) return s.closed();
+  // Straight out of the mapping only through the store's own Env (a test
+  // Env's reads must not be bypassed) and for a file without a journal.
+  const core::BlockFile& file = s.records->file;
+  if (address != 0 && s.core.env == &s.core.own_env && file.journal() == nullptr) {
+    if (const std::uint8_t* bytes = s.core.env->mapped(file.fd(), format::offset_of(address), kBlockSize)) {
+      block = {bytes, kBlockSize};
+      return Status::ok();
+    }
+  }
+  if (Status status = read(address, s.view_buffer); !status) return status;
+  block = s.view_buffer;
+  return Status::ok();
 }
 
 Status Store::write(std::uint16_t address, const Block& block) {
@@ -451,19 +477,10 @@ Status Cursor::settle(bool found, std::span<const std::uint8_t> key, std::uint16
   return s.failure(s.index_file, "cannot read the index");
 }
 
-Status Cursor::first() {
-  Store::Impl& s = store_.impl();
-  valid_ = false;
-  if (!s.open) return s.closed();
-  s.begin();
-  Key area{};
-  std::uint16_t address = 0;
-  std::uint8_t type = 0;
-  const bool found = core::find_first(s.core, *s.index, s.key_span(area), address, type);
-  return settle(found, s.key_span(area), address, type);
-}
+Status Cursor::first() { return to_end(false); }
+Status Cursor::last() { return to_end(true); }
 
-Status Cursor::last() {
+Status Cursor::to_end(bool last) {
   Store::Impl& s = store_.impl();
   valid_ = false;
   if (!s.open) return s.closed();
@@ -471,8 +488,10 @@ Status Cursor::last() {
   Key area{};
   std::uint16_t address = 0;
   std::uint8_t type = 0;
-  const bool found = core::find_last(s.core, *s.index, s.key_span(area), address, type);
-  return settle(found, s.key_span(area), address, type);
+  const auto span = s.key_span(area);
+  const bool found = last ? core::find_last(s.core, *s.index, span, address, type)
+                          : core::find_first(s.core, *s.index, span, address, type);
+  return settle(found, span, address, type);
 }
 
 Status Cursor::seek(std::string_view key) {
@@ -483,6 +502,7 @@ Status Cursor::seek(std::string_view key) {
   if (Status padded = s.pad(key, 0, area); !padded) return padded;
   const Key wanted = area;
   s.begin();
+  s.leaves_stepped = 0;
   std::uint16_t address = 0;
   std::uint8_t type = 0;
   const auto span = s.key_span(area);
@@ -574,7 +594,15 @@ Status Cursor::step(bool forwards) {
     }
     if (!forwards && !found) return settle(false, span, address, type);
   }
+  const std::uint16_t leaf = s.index->work_number;
   const bool found = core::find(s.core, *s.index, forwards ? kFindNext : kFindPrevious, span, address, type);
+  if (found && s.load_on_walk && s.index->work_number != leaf && ++s.leaves_stepped == kWalkLeaves) {
+    // Steps over several leaves without a seek: a walk, for which loading
+    // the files whole is cheapest.
+    s.load_on_walk = false;
+    s.core.env->will_walk(s.index->file.fd());
+    s.core.env->will_walk(s.records->file.fd());
+  }
   if (found && s.index->work_number != s.ahead_leaf) {
     s.ahead_leaf = s.index->work_number;
     const int fd = s.records->file.fd();

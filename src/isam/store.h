@@ -104,6 +104,12 @@ struct StoreOptions {
   // The file system seam; when null the store makes its own plain Env.  It
   // must outlive the store.
   Env* env = nullptr;
+  // A reader's files are loaded whole into the program's page tables at
+  // their first read (cheapest for a walk over every item).  With this set,
+  // and the store's own Env, pages are loaded as reads touch them until a
+  // cursor steps on past its first leaf, which loads both files whole: a
+  // statement that looks up a few keys does not pay for the whole file.
+  bool load_files_on_walk = false;
 };
 
 // One index entry: the key, the record address it leads to and its type
@@ -139,6 +145,8 @@ class Cursor {
   const Entry& entry() const { return entry_; }
 
  private:
+  // first() or last().
+  Status to_end(bool last);
   // Takes the result of a core search as the cursor's place.
   Status settle(bool found, std::span<const std::uint8_t> key, std::uint16_t address, std::uint8_t type);
   // Brings the store's index back to this cursor's entry when another
@@ -188,6 +196,17 @@ class Store {
   // The live entry with exactly this key (kNotFound when there is none).
   Status find(std::string_view key, Entry& entry);
   Status read(std::uint16_t address, Block& block);
+  // The block at `address` without a copy: `block` shows its 256 bytes
+  // straight out of the record file's mapping where the store's own Env
+  // has the file mapped and the block's pages are there (no copy, no hint),
+  // and otherwise out of a buffer of the store's own, read as `read` reads
+  // (a writer's blocks, a test Env, an unmapped file).  The checks and the
+  // errors are `read`'s; on failure `block` is empty.
+  // Lifetime: the bytes stay valid until the next view() on this store and
+  // never past its commit, rollback or destruction; read, find, the cursors
+  // and the writer's calls leave them as they are, except that a write of
+  // the same block is not seen through an older view.
+  Status view(std::uint16_t address, std::span<const std::uint8_t>& block);
 
   // ---- writer side ----
   Status write(std::uint16_t address, const Block& block);

@@ -466,6 +466,65 @@ TEST(Invsql, ThreeStoresInOneQuery) {
   EXPECT_EQ(sql.rows("SELECT count(*) FROM stores s JOIN invstore(s.path) i")[0][0], std::to_string(items));
 }
 
+TEST(Invsql, AChangeToAStoreLeftMarkedOpenDoesWhatInvdbDoes) {
+  // Open marks a dead program left: a change clears them when the files
+  // check clean otherwise (the files then as invdb's import leaves them),
+  // and is refused in words, changing nothing, when they do not.
+  const auto poke = [](const fs::path& file, std::size_t at, std::string bytes) {
+    std::string all = read_file(file);
+    all.replace(at, bytes.size(), bytes);
+    write_file(file, all);
+  };
+  const std::string mark("\x01\x00", 2);
+  struct Case {
+    std::string what;
+    std::function<void(const fs::path&)> damage;
+    std::string message;  // of the refusal, or "" when the change goes ahead
+  };
+  const std::vector<Case> cases = {
+      {"both marked",
+       [&](const fs::path& s) {
+         poke(s.string() + ".XXX", 8, mark);
+         poke(s, 8, mark);
+       },
+       ""},
+      {"index marked", [&](const fs::path& s) { poke(s.string() + ".XXX", 8, mark); }, ""},
+      {"records marked", [&](const fs::path& s) { poke(s, 8, mark); }, ""},
+      {"marked and a map bit wrong",
+       [&](const fs::path& s) {
+         poke(s, 8, mark);
+         poke(s, 256 + 200, "\xFF");
+       },
+       "is marked open and its check finds 8 other problems ("},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    TempDir one, two;
+    sample(one, "S", 200);
+    k.damage(one / "S");
+    fs::copy_file(one / "S", two / "S");
+    fs::copy_file(one / "S.XXX", two / "S.XXX");
+    const std::string before = both_files(one / "S");
+    write_file(two / "new.csv", "StockIndex,QOH\nNEW,7\n");
+    const auto r = run_invdb({"import", "S", "new.csv"}, two.path());
+    Sql sql;
+    const std::string message = sql.exec("CREATE VIRTUAL TABLE stock USING invstore(" + quoted((one / "S").string()) +
+                                         "); INSERT INTO stock (StockIndex, QOH) VALUES ('NEW', 7)");
+    if (k.message.empty()) {
+      EXPECT_EQ(message, "");
+      EXPECT_EQ(r.exit_code, 0) << r.err;
+      EXPECT_NE(r.err.find("so the marks were cleared"), std::string::npos) << r.err;
+      EXPECT_TRUE(both_files(one / "S") == both_files(two / "S")) << "not the bytes of invdb's import";
+      EXPECT_EQ(run_invdb({"check", "S"}, one.path()).exit_code, 0);
+    } else {
+      EXPECT_NE(message.find(k.message), std::string::npos) << message;
+      EXPECT_NE(message.find("nothing was changed"), std::string::npos) << message;
+      EXPECT_NE(r.exit_code, 0);
+      EXPECT_TRUE(both_files(one / "S") == before) << "bytes changed";
+    }
+  }
+}
+
 TEST(Invsql, DamageAndLocksAreErrorsNamingTheFile) {
   TempDir dir;
   struct Case {

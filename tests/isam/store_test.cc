@@ -346,6 +346,79 @@ TEST_F(StoreTest, TypedErrorsLeaveTheFilesAsTheyWere) {
   EXPECT_FALSE(fs::exists(path + ".XXX"));
 }
 
+TEST_F(StoreTest, ViewShowsWhatReadReadsWithItsErrors) {
+  // Every address from 0 to past the end, through each way a view is made:
+  // the same bytes as read, or the same failure, with an empty view.
+  const std::string path = at("S");
+  ASSERT_TRUE(Store::create(path, 4000, 22));
+  fill(path, 0, 40, 1, 0x5A);
+  const auto size = static_cast<std::uint32_t>(fs::file_size(path));
+  const std::uint32_t past = size / 128 + 3;  // some addresses past the end
+  FaultEnv env;
+  StoreOptions on_walk = reader(), through_env = reader(), changing = writer(&env);
+  on_walk.load_files_on_walk = true;
+  through_env.env = &env;
+  struct Row {
+    const char* name;
+    StoreOptions options;
+    std::uint32_t cut;  // the record file cut short under the open store to this length (0: not)
+  };
+  const std::vector<Row> rows = {
+      {"mapped", reader(), 0}, {"loaded on a walk", on_walk, 0}, {"test env", through_env, 0},
+      {"writer", changing, 0}, {"cut short", reader(), 8192},    {"cut short, test env", through_env, 8192},
+  };
+  const std::string whole = bytes(path);
+  for (const Row& row : rows) {
+    test_support::write_file(path, whole);
+    std::unique_ptr<Store> s;
+    ASSERT_TRUE(Store::open(path, row.options, s)) << row.name;
+    isam::Block first{};
+    ASSERT_TRUE(s->read(7, first)) << row.name;  // maps the file before any cut
+    if (row.cut) { ASSERT_EQ(::truncate(path.c_str(), row.cut), 0); }
+    int shown = 0, failed = 0;
+    for (std::uint32_t address = 0; address <= past && address <= 0xFFFF; ++address) {
+      const auto a = static_cast<std::uint16_t>(address);
+      isam::Block block{};
+      std::span<const std::uint8_t> view{first.data(), 1};
+      const Status read = s->read(a, block), viewed = s->view(a, view);
+      ASSERT_EQ(viewed.kind(), read.kind()) << row.name << " " << address << ": " << viewed.message();
+      EXPECT_EQ(viewed.message(), read.message()) << row.name << " " << address;
+      if (read) {
+        ++shown;
+        ASSERT_EQ(view.size(), block.size()) << row.name << " " << address;
+        EXPECT_TRUE(std::equal(view.begin(), view.end(), block.begin())) << row.name << " " << address;
+      } else {
+        ++failed;
+        EXPECT_TRUE(view.empty()) << row.name << " " << address;
+      }
+    }
+    EXPECT_GT(shown, 40) << row.name;
+    EXPECT_GE(failed, static_cast<int>(row.cut ? past - row.cut / 128 : 3)) << row.name;
+    if (!row.cut) {
+      // A view outlives the store's other calls: reads, finds and a walk.
+      std::span<const std::uint8_t> view;
+      ASSERT_TRUE(s->view(10, view));
+      const std::vector<std::uint8_t> before(view.begin(), view.end());
+      isam::Block other{};
+      Entry entry;
+      EXPECT_TRUE(s->read(11, other));
+      EXPECT_TRUE(s->find(item(3), entry));
+      EXPECT_EQ(walk(*s, true).size(), 40u);
+      EXPECT_TRUE(std::equal(view.begin(), view.end(), before.begin(), before.end())) << row.name;
+      // Straight out of the mapping (neighbouring blocks 128 bytes apart)
+      // only through the store's own Env and for a reader.
+      std::span<const std::uint8_t> next;
+      ASSERT_TRUE(s->view(11, next));
+      const bool mapped = row.options.env == nullptr && row.options.access == StoreOptions::Access::kRead;
+      EXPECT_EQ(next.data() - view.data() == 128, mapped) << row.name;
+    }
+    const bool reading = row.options.access == StoreOptions::Access::kRead;
+    EXPECT_TRUE(reading ? s->commit() : s->rollback()) << row.name;
+    std::span<const std::uint8_t> view;
+    EXPECT_EQ(s->view(7, view).kind(), Kind::kInvalid) << row.name;  // closed
+  }
+}
+
 TEST_F(StoreTest, TwoStoresInTwoDirectoriesFromTwoThreads) {
   // One thread walks a store over and over while another imports into a
   // store in another directory; neither changes the working directory.

@@ -20,6 +20,7 @@
 
 #include "invdb/headings.h"
 #include "invsql/sqlite.h"
+#include "invsql/store_table.h"
 #include "invsql/stores.h"
 #include "report_common/latin1.h"
 
@@ -36,12 +37,9 @@ using Text = std::array<char, isam::kHeadingBytes>;
 isam::HeadingSide side_of(int r) { return r < kLines ? isam::HeadingSide::kLeft : isam::HeadingSide::kRight; }
 int line_of(int r) { return r % kLines; }
 
-struct HeadingTable : sqlite3_vtab {
-  Connection* connection = nullptr;
-  sqlite3* db = nullptr;
-  std::string path;  // empty for the function
-  OpenStore* written = nullptr;
-  int fail(int rc, const std::string& message) { return set_error(this, rc, message); }
+struct HeadingTable : StoreTable {
+  void transaction_begun() {}
+  void transaction_ended() {}
 };
 
 // The text of both sides: the transaction's own when it changed them.
@@ -73,24 +71,8 @@ int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
   const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(side TEXT, line INTEGER, text TEXT, path HIDDEN)");
   if (rc != SQLITE_OK) return rc;
   auto table = std::make_unique<HeadingTable>();
-  table->connection = static_cast<Connection*>(aux);
-  table->db = db;
-  if (argc == 4) {
-    table->path = module_argument(argv[3]);
-    if (table->path.empty()) {
-      *error = sqlite3_mprintf("invstore_headings: the store's path is empty");
-      return SQLITE_ERROR;
-    }
-  }
+  if (!table->connect(db, aux, argc, argv, "invstore_headings", error)) return SQLITE_ERROR;
   *out = table.release();
-  return SQLITE_OK;
-}
-
-int x_disconnect(sqlite3_vtab* vtab) {
-  auto* t = static_cast<HeadingTable*>(vtab);
-  if (t->written != nullptr) t->connection->stores.rollback(*t->written);
-  sqlite3_free(t->zErrMsg);
-  delete t;
   return SQLITE_OK;
 }
 
@@ -114,16 +96,6 @@ int x_best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   info->idxNum = path >= 0 ? 1 : 0;
   info->estimatedCost = t->path.empty() && path < 0 ? 1e12 : 12;
   info->estimatedRows = 12;
-  return SQLITE_OK;
-}
-
-int x_open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
-  *out = new HeadingCursor();
-  return SQLITE_OK;
-}
-
-int x_close(sqlite3_vtab_cursor* base) {
-  delete static_cast<HeadingCursor*>(base);
   return SQLITE_OK;
 }
 
@@ -227,12 +199,9 @@ int x_update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* 
     *rowid = row + 1;
   }
   if (row < 0 || row >= 2 * kLines) return t->fail(SQLITE_NOTFOUND, t->path + ": no heading line has that rowid");
-  Stores& stores = t->connection->stores;
-  std::string error;
   int rc = SQLITE_OK;
-  OpenStore* open = stores.writer(t->path, error, rc);
-  if (open == nullptr) return t->fail(rc, error);
-  t->written = open;
+  OpenStore* open = t->writer(rc);
+  if (open == nullptr) return rc;
   const int s = static_cast<int>(side_of(row));
   if (!open->headings[s]) {
     Text current;
@@ -247,77 +216,9 @@ int x_update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* 
   return SQLITE_OK;
 }
 
-int x_begin(sqlite3_vtab*) { return SQLITE_OK; }
-
-int x_sync(sqlite3_vtab* vtab) {
-  auto* t = static_cast<HeadingTable*>(vtab);
-  if (t->written == nullptr) return SQLITE_OK;
-  std::string error;
-  const int rc = t->connection->stores.commit(*t->written, error);
-  return rc == SQLITE_OK ? rc : t->fail(rc, error);
-}
-
-int x_commit(sqlite3_vtab* vtab) {
-  const int rc = x_sync(vtab);
-  static_cast<HeadingTable*>(vtab)->written = nullptr;
-  return rc;
-}
-
-int x_rollback(sqlite3_vtab* vtab) {
-  auto* t = static_cast<HeadingTable*>(vtab);
-  if (t->written != nullptr) t->connection->stores.rollback(*t->written);
-  t->written = nullptr;
-  return SQLITE_OK;
-}
-
-int x_savepoint(sqlite3_vtab* vtab, int level) {
-  static_cast<HeadingTable*>(vtab)->connection->stores.savepoint(level);
-  return SQLITE_OK;
-}
-int x_release(sqlite3_vtab* vtab, int level) {
-  static_cast<HeadingTable*>(vtab)->connection->stores.release(level);
-  return SQLITE_OK;
-}
-int x_rollback_to(sqlite3_vtab* vtab, int level) {
-  static_cast<HeadingTable*>(vtab)->connection->stores.rollback_to(level);
-  return SQLITE_OK;
-}
-int x_rename(sqlite3_vtab*, const char*) { return SQLITE_OK; }
-
-sqlite3_module heading_module() {
-  sqlite3_module m{};
-  m.iVersion = 2;
-  m.xCreate = connect;
-  m.xConnect = connect;
-  m.xBestIndex = x_best_index;
-  m.xDisconnect = x_disconnect;
-  m.xDestroy = x_disconnect;
-  m.xOpen = x_open;
-  m.xClose = x_close;
-  m.xFilter = x_filter;
-  m.xNext = x_next;
-  m.xEof = x_eof;
-  m.xColumn = x_column;
-  m.xRowid = x_rowid;
-  m.xUpdate = x_update;
-  m.xBegin = x_begin;
-  m.xSync = x_sync;
-  m.xCommit = x_commit;
-  m.xRollback = x_rollback;
-  m.xRename = x_rename;
-  m.xSavepoint = x_savepoint;
-  m.xRelease = x_release;
-  m.xRollbackTo = x_rollback_to;
-  return m;
-}
-
-const sqlite3_module kHeadingModule = heading_module();
-
 }  // namespace
 
-int register_heading_module(sqlite3* db, Connection* connection) {
-  ++connection->modules;
-  return sqlite3_create_module_v2(db, "invstore_headings", &kHeadingModule, connection, release_connection);
-}
+const sqlite3_module kHeadingModule = store_module<HeadingTable, HeadingCursor>(
+    {connect, x_best_index, x_filter, x_next, x_eof, x_column, x_rowid, x_update});
 
 }  // namespace invsql

@@ -1,5 +1,7 @@
 // The loadable SQLite extension: `.load invsql` in the sqlite3 shell,
 // con.load_extension("invsql") in Python, sqlite3_load_extension() in C.
+#include <utility>
+
 #include "invsql/sqlite.h"
 #include "invsql/stores.h"
 
@@ -40,8 +42,13 @@ extern "C" __attribute__((visibility("default"))) int sqlite3_invsql_init(sqlite
   auto* connection = new invsql::Connection();
   // Each module holds the state until SQLite drops it; the first failing
   // registration has dropped its own hold already.
-  int rc = invsql::register_item_module(db, connection);
-  if (rc == SQLITE_OK) rc = invsql::register_heading_module(db, connection);
+  int rc = SQLITE_OK;
+  for (const auto& [name, module] :
+       {std::pair{"invstore", &invsql::kItemModule}, std::pair{"invstore_headings", &invsql::kHeadingModule}}) {
+    if (rc != SQLITE_OK) break;
+    ++connection->modules;
+    rc = sqlite3_create_module_v2(db, name, module, connection, invsql::release_connection);
+  }
   if (rc != SQLITE_OK) *error = sqlite3_mprintf("invsql: the modules could not be registered");
   return rc;
 }

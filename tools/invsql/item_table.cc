@@ -34,6 +34,7 @@
 #include "invdb/item_csv.h"
 #include "invsql/key_range.h"
 #include "invsql/sqlite.h"
+#include "invsql/store_table.h"
 #include "invsql/stores.h"
 #include "report_common/latin1.h"
 
@@ -95,20 +96,22 @@ struct Column {
   bool in_key;  // from the index key, not the block
 };
 
-struct ItemTable : sqlite3_vtab {
+struct ItemTable : StoreTable {
   std::vector<Column> columns;  // export's, in its order
-  Connection* connection = nullptr;
-  sqlite3* db = nullptr;
-  std::string path;  // the table's store; empty for the function
   bool in_transaction = false;
-  OpenStore* written = nullptr;  // the store this transaction writes through the table
   // The keys of the rowids the table's cursors gave inside a transaction:
   // an UPDATE or DELETE names its rows by rowid.
   std::unordered_map<std::int64_t, std::string> keys;
   long row_number = 0;  // rows changed, for messages
 
-  bool function() const { return path.empty(); }
-  int fail(int rc, const std::string& message) { return set_error(this, rc, message); }
+  void transaction_begun() {
+    in_transaction = true;
+    row_number = 0;
+  }
+  void transaction_ended() {
+    in_transaction = false;
+    keys.clear();
+  }
 };
 
 // The plan xBestIndex hands xFilter: one letter for each argument.
@@ -136,10 +139,18 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   std::array<char, kKeyLength> key{};
   std::uint16_t address = 0;
   std::string_view key_view() const { return {key.data(), key.size()}; }
+  // The row's block as the store shows it (Store::view): valid while no
+  // other view was taken on the store (`view_number` says which one this is)
+  // and the store is the same.
   bool have_block = false;
-  isam::Block block{};
+  std::span<const std::uint8_t> block;
+  std::uint64_t view_number = 0;
+  bool block_valid() const { return have_block && open->views == view_number && generation == open->generation; }
 
-  void store_closing() override { cursor.reset(); }
+  void store_closing() override {
+    cursor.reset();
+    have_block = false;
+  }
 
   void close_store() {
     cursor.reset();
@@ -217,7 +228,8 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
 
   int load_block() {
     if (int rc = ready(); rc != SQLITE_OK) return rc;
-    if (const isam::Status s = open->store->read(address, block); !s) return fail(s);
+    if (const isam::Status s = open->store->view(address, block); !s) return fail(s);
+    view_number = ++open->views;
     have_block = true;
     return SQLITE_OK;
   }
@@ -237,25 +249,9 @@ int x_connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
   auto table = std::make_unique<ItemTable>();
   for (const Field* f : item_columns())
     table->columns.push_back({f->offset, f->width, f->kind, f->offset + f->width <= kKeyLength});
-  table->connection = static_cast<Connection*>(aux);
-  table->db = db;
-  if (argc == 4) {
-    table->path = module_argument(argv[3]);
-    if (table->path.empty()) {
-      *error = sqlite3_mprintf("invstore: the store's path is empty");
-      return SQLITE_ERROR;
-    }
-    sqlite3_vtab_config(db, SQLITE_VTAB_CONSTRAINT_SUPPORT, 1);
-  }
+  if (!table->connect(db, aux, argc, argv, "invstore", error)) return SQLITE_ERROR;
+  if (!table->function()) sqlite3_vtab_config(db, SQLITE_VTAB_CONSTRAINT_SUPPORT, 1);
   *out = table.release();
-  return SQLITE_OK;
-}
-
-int x_disconnect(sqlite3_vtab* vtab) {
-  auto* table = static_cast<ItemTable*>(vtab);
-  if (table->written != nullptr) table->connection->stores.rollback(*table->written);
-  sqlite3_free(table->zErrMsg);
-  delete table;
   return SQLITE_OK;
 }
 
@@ -339,16 +335,6 @@ int x_best_index(sqlite3_vtab* vtab, sqlite3_index_info* info) {
   info->estimatedRows = static_cast<sqlite3_int64>(rows);
   info->idxStr = sqlite3_mprintf("%s", plan.c_str());
   info->needToFreeIdxStr = 1;
-  return SQLITE_OK;
-}
-
-int x_open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
-  *out = new ItemCursor();
-  return SQLITE_OK;
-}
-
-int x_close(sqlite3_vtab_cursor* base) {
-  delete static_cast<ItemCursor*>(base);
   return SQLITE_OK;
 }
 
@@ -477,7 +463,7 @@ int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
   if (f.in_key) {
     bytes = reinterpret_cast<const unsigned char*>(c->key.data()) + f.offset;
   } else {
-    if (!c->have_block)
+    if (!c->block_valid())
       if (int rc = c->load_block(); rc != SQLITE_OK) return rc;
     bytes = c->block.data() + f.offset;
   }
@@ -676,12 +662,10 @@ int x_update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* 
     return t->fail(SQLITE_READONLY,
                    "invstore() only reads; to change a store make it a table: "
                    "CREATE VIRTUAL TABLE stock USING invstore('DIR/NAME')");
-  Stores& stores = t->connection->stores;
-  std::string error;
+  Stores& stores = t->stores();
   int rc = SQLITE_OK;
-  OpenStore* open = stores.writer(t->path, error, rc);
-  if (open == nullptr) return t->fail(rc, error);
-  t->written = open;
+  OpenStore* open = t->writer(rc);
+  if (open == nullptr) return rc;
   const long before = open->changes;
   rc = change(t, *open, argc, argv, rowid);
   if (rc == SQLITE_OK) {
@@ -701,91 +685,9 @@ int x_update(sqlite3_vtab* vtab, int argc, sqlite3_value** argv, sqlite3_int64* 
   return rc;
 }
 
-int x_begin(sqlite3_vtab* vtab) {
-  auto* t = static_cast<ItemTable*>(vtab);
-  t->in_transaction = true;
-  t->row_number = 0;
-  return SQLITE_OK;
-}
-
-int end_transaction(ItemTable* t) {
-  t->in_transaction = false;
-  t->written = nullptr;
-  t->keys.clear();
-  return SQLITE_OK;
-}
-
-int x_sync(sqlite3_vtab* vtab) {
-  auto* t = static_cast<ItemTable*>(vtab);
-  if (t->written == nullptr) return SQLITE_OK;
-  std::string error;
-  const int rc = t->connection->stores.commit(*t->written, error);
-  if (rc != SQLITE_OK) return t->fail(rc, error);
-  return SQLITE_OK;
-}
-
-int x_commit(sqlite3_vtab* vtab) {
-  auto* t = static_cast<ItemTable*>(vtab);
-  const int rc = x_sync(vtab);
-  end_transaction(t);
-  return rc;
-}
-
-int x_rollback(sqlite3_vtab* vtab) {
-  auto* t = static_cast<ItemTable*>(vtab);
-  if (t->written != nullptr) t->connection->stores.rollback(*t->written);
-  return end_transaction(t);
-}
-
-int x_savepoint(sqlite3_vtab* vtab, int level) {
-  static_cast<ItemTable*>(vtab)->connection->stores.savepoint(level);
-  return SQLITE_OK;
-}
-int x_release(sqlite3_vtab* vtab, int level) {
-  static_cast<ItemTable*>(vtab)->connection->stores.release(level);
-  return SQLITE_OK;
-}
-int x_rollback_to(sqlite3_vtab* vtab, int level) {
-  static_cast<ItemTable*>(vtab)->connection->stores.rollback_to(level);
-  return SQLITE_OK;
-}
-
-int x_rename(sqlite3_vtab*, const char*) { return SQLITE_OK; }
-
-sqlite3_module item_module() {
-  sqlite3_module m{};
-  m.iVersion = 2;
-  m.xCreate = x_connect;
-  m.xConnect = x_connect;
-  m.xBestIndex = x_best_index;
-  m.xDisconnect = x_disconnect;
-  m.xDestroy = x_disconnect;
-  m.xOpen = x_open;
-  m.xClose = x_close;
-  m.xFilter = x_filter;
-  m.xNext = x_next;
-  m.xEof = x_eof;
-  m.xColumn = x_column;
-  m.xRowid = x_rowid;
-  m.xUpdate = x_update;
-  m.xBegin = x_begin;
-  m.xSync = x_sync;
-  m.xCommit = x_commit;
-  m.xRollback = x_rollback;
-  m.xRename = x_rename;
-  m.xSavepoint = x_savepoint;
-  m.xRelease = x_release;
-  m.xRollbackTo = x_rollback_to;
-  return m;
-}
-
-const sqlite3_module kItemModule = item_module();
-
 }  // namespace
 
-int register_item_module(sqlite3* db, Connection* connection) {
-  ++connection->modules;
-  return sqlite3_create_module_v2(db, "invstore", &kItemModule, connection, release_connection);
-}
+const sqlite3_module kItemModule = store_module<ItemTable, ItemCursor>(
+    {x_connect, x_best_index, x_filter, x_next, x_eof, x_column, x_rowid, x_update});
 
 }  // namespace invsql

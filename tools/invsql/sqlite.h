@@ -14,10 +14,11 @@ namespace invsql {
 
 struct Connection;
 
-// Registers invstore and invstore_headings on the connection; each holds
-// the connection's state until SQLite drops the module.
-int register_item_module(sqlite3* db, Connection* connection);
-int register_heading_module(sqlite3* db, Connection* connection);
+// The modules invstore (item_table.cc) and invstore_headings
+// (heading_table.cc).  Each module registered holds the connection's state
+// until SQLite drops it.
+extern const sqlite3_module kItemModule;
+extern const sqlite3_module kHeadingModule;
 void release_connection(void* connection);
 
 // The text of a module argument: 'x', "x" or x as written.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "invsql/sqlite.h"
+#include "isam/audit.h"
 
 namespace invsql {
 
@@ -49,9 +50,38 @@ OpenStore& Stores::entry(std::string_view path) {
   return *it->second;
 }
 
+namespace {
+
+// Whether the open marks are all a check of the store finds; otherwise
+// `problems` names what else it finds ("2 other problems (...)"), or why
+// the files could not be read.
+bool marks_only(const std::string& path, const isam::StoreOptions& options, std::string& problems) {
+  isam::audit::FileImage index, records;
+  for (auto [kind, image] :
+       {std::pair{isam::format::FileKind::kIndex, &index}, std::pair{isam::format::FileKind::kRecords, &records}}) {
+    if (const isam::Status status = isam::audit::load(path, kind, options, *image); !status) {
+      problems = "that it cannot be read (" + status.message() + ")";
+      return false;
+    }
+  }
+  const isam::audit::Check check = isam::audit::check(index, records);
+  if (check.only_open_marks()) return true;
+  std::vector<std::string> others;
+  for (const isam::audit::Finding& f : check.findings)
+    if (f.kind != isam::audit::Finding::Kind::kOpenMark) others.push_back(f.text);
+  problems = std::to_string(others.size()) + (others.size() == 1 ? " other problem (" : " other problems (");
+  for (std::size_t i = 0; i < others.size() && i < 3; ++i) problems += (i ? "; " : "") + others[i];
+  problems += others.size() > 3 ? "; ...)" : ")";
+  return false;
+}
+
+}  // namespace
+
 int Stores::open_store(OpenStore& open, isam::StoreOptions::Access access, std::string& error) {
   isam::StoreOptions options;
   options.access = access;
+  // A statement that looks up a few items loads only the pages it reads.
+  options.load_files_on_walk = true;
   options.on_notice = [](std::string_view notice) {
     sqlite3_log(SQLITE_NOTICE, "invsql: %.*s", static_cast<int>(notice.size()), notice.data());
   };
@@ -59,7 +89,25 @@ int Stores::open_store(OpenStore& open, isam::StoreOptions::Access access, std::
     sqlite3_log(SQLITE_NOTICE, "invsql: %s: waiting for another program that has it open", path.c_str());
   };
   std::unique_ptr<isam::Store> store;
-  const isam::Status status = isam::Store::open(open.path, options, store);
+  isam::Status status = isam::Store::open(open.path, options, store);
+  if (status.kind() == Kind::kMarkedOpen) {
+    // A program stopped without closing the store.  As invdb's changes do,
+    // the change goes ahead when the files check clean but for the marks
+    // (its commit clears them), and is refused in words otherwise.
+    std::string problems;
+    if (!marks_only(open.path, options, problems)) {
+      error = open.path + " is marked open and its check finds " + problems + "; run \"invdb check " + open.path +
+              "\"; nothing was changed";
+      return SQLITE_ERROR;
+    }
+    options.accept_open_mark = true;
+    status = isam::Store::open(open.path, options, store);
+    if (status)
+      sqlite3_log(SQLITE_NOTICE,
+                  "invsql: %s was marked open by a program that stopped without closing it; the files check "
+                  "clean otherwise, so the change clears the marks",
+                  open.path.c_str());
+  }
   if (!status) {
     error = status.message();
     return result_code(status);

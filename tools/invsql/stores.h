@@ -49,6 +49,7 @@ struct OpenStore {
   bool writing = false;
   std::vector<StoreReader*> readers;
   std::uint64_t generation = 0;                                      // changes whenever `store` is replaced
+  std::uint64_t views = 0;                                           // Store::view calls on `store` so far
   long changes = 0;                                                  // made by the transaction
   std::string given_up;                                              // why the transaction's change was given up
   std::map<int, long> savepoints;                                    // changes made before each savepoint
