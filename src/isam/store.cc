@@ -468,7 +468,11 @@ Status Cursor::settle(bool found, std::span<const std::uint8_t> key, std::uint16
   generation_ = s.moved();
   valid_ = found && !all_zero(key);
   if (valid_) {
-    entry_.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
+    if (entry_.key.size() == key.size()) {  // a step: the key's room is there
+      std::memcpy(entry_.key.data(), key.data(), key.size());
+    } else {
+      entry_.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
+    }
     entry_.address = address;
     entry_.type = type;
     return Status::ok();
@@ -554,7 +558,7 @@ Status Cursor::ordered_step(bool forwards) {
   if (!valid_) return step(forwards);
   Key before{};
   const std::size_t length = std::min(entry_.key.size(), before.size());
-  std::copy_n(entry_.key.begin(), length, before.begin());
+  std::memcpy(before.data(), entry_.key.data(), length);
   Status status = step(forwards);
   if (!status || !valid_) return status;
   const int order = std::memcmp(entry_.key.data(), before.data(), length);

@@ -443,6 +443,34 @@ TEST(Invsql, AKilledTransactionLeavesTheStoreAsBefore) {
             std::vector<Row>{{"0"}});
 }
 
+// Two cursors of one statement on one store, each taking its views while
+// the other reads its own row: outside a transaction (the files' mapping)
+// and inside one, through the writer (the store's own block buffer).
+TEST(Invsql, CursorsOnOneStoreKeepTheirOwnRows) {
+  TempDir dir;
+  sample(dir, "S", 60);
+  Sql sql;
+  ASSERT_EQ(sql.exec("CREATE VIRTUAL TABLE t USING invstore(" + quoted((dir / "S").string()) + ")"), "");
+  const std::vector<Row> items = sql.rows("SELECT StockIndex, KeyRest, QOH, Price, LongName FROM t");
+  std::vector<Row> pairs;
+  for (const Row& a : items)
+    for (const Row& b : items) {
+      pairs.push_back(a);
+      pairs.back().insert(pairs.back().end(), b.begin(), b.end());
+    }
+  std::sort(pairs.begin(), pairs.end());
+  for (const bool writing : {false, true}) {
+    SCOPED_TRACE(writing ? "through the writer" : "reading");
+    if (writing) { ASSERT_EQ(sql.exec("BEGIN; DELETE FROM t WHERE StockIndex = 'NO SUCH ITEM'"), ""); }
+    std::vector<Row> got = sql.rows(
+        "SELECT a.StockIndex, a.KeyRest, a.QOH, a.Price, a.LongName, b.StockIndex, b.KeyRest, b.QOH, b.Price, "
+        "b.LongName FROM t a CROSS JOIN t b");
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, pairs);
+  }
+  EXPECT_EQ(sql.exec("ROLLBACK"), "");
+}
+
 TEST(Invsql, ThreeStoresInOneQuery) {
   TempDir dirs[3];
   Sql sql;

@@ -93,11 +93,12 @@ struct Column {
   int offset;
   int width;
   FieldKind kind;
-  bool in_key;  // from the index key, not the block
+  bool in_key;        // from the index key, not the block
+  bool block_number;  // a number of the block: the common case, read first
 };
 
 struct ItemTable : StoreTable {
-  std::vector<Column> columns;  // export's, in its order
+  std::vector<Column> columns;  // export's, in its order, then the path's (never a block number)
   bool in_transaction = false;
   // The keys of the rowids the table's cursors gave inside a transaction:
   // an UPDATE or DELETE names its rows by rowid.
@@ -139,17 +140,16 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
   std::array<char, kKeyLength> key{};
   std::uint16_t address = 0;
   std::string_view key_view() const { return {key.data(), key.size()}; }
-  // The row's block as the store shows it (Store::view): valid while no
-  // other view was taken on the store (`view_number` says which one this is)
-  // and the store is the same.
-  bool have_block = false;
-  std::span<const std::uint8_t> block;
-  std::uint64_t view_number = 0;
-  bool block_valid() const { return have_block && open->views == view_number && generation == open->generation; }
+  // The row's block as the store shows it (Store::view), or null until a
+  // column of the block is asked for.  Valid while this cursor's view is
+  // the store's latest: another cursor's view and the store's closing drop
+  // it (view_lost, store_closing).
+  const std::uint8_t* block = nullptr;
 
+  void view_lost() override { block = nullptr; }
   void store_closing() override {
     cursor.reset();
-    have_block = false;
+    block = nullptr;
   }
 
   void close_store() {
@@ -203,7 +203,7 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
     }
     std::memcpy(key.data(), cursor->entry().key.data(), kKeyLength);
     address = cursor->entry().address;
-    have_block = false;
+    block = nullptr;
     if (ordered) return check_order();
     return SQLITE_OK;
   }
@@ -228,9 +228,14 @@ struct ItemCursor final : sqlite3_vtab_cursor, StoreReader {
 
   int load_block() {
     if (int rc = ready(); rc != SQLITE_OK) return rc;
-    if (const isam::Status s = open->store->view(address, block); !s) return fail(s);
-    view_number = ++open->views;
-    have_block = true;
+    // The view about to be taken ends the latest one (even when it fails).
+    if (open->viewer != this) {
+      if (open->viewer != nullptr) open->viewer->view_lost();
+      open->viewer = this;
+    }
+    std::span<const std::uint8_t> bytes;
+    if (const isam::Status s = open->store->view(address, bytes); !s) return fail(s);
+    block = bytes.data();
     return SQLITE_OK;
   }
 };
@@ -247,8 +252,12 @@ int x_connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
   int rc = sqlite3_declare_vtab(db, schema().c_str());
   if (rc != SQLITE_OK) return rc;
   auto table = std::make_unique<ItemTable>();
-  for (const Field* f : item_columns())
-    table->columns.push_back({f->offset, f->width, f->kind, f->offset + f->width <= kKeyLength});
+  for (const Field* f : item_columns()) {
+    const bool in_key = f->offset + f->width <= kKeyLength;
+    const bool number = f->kind == FieldKind::kInt32 || f->kind == FieldKind::kInt16;
+    table->columns.push_back({f->offset, f->width, f->kind, in_key, number && !in_key});
+  }
+  table->columns.push_back({0, 0, FieldKind::kText, false, false});  // the path
   if (!table->connect(db, aux, argc, argv, "invstore", error)) return SQLITE_ERROR;
   if (!table->function()) sqlite3_vtab_config(db, SQLITE_VTAB_CONSTRAINT_SUPPORT, 1);
   *out = table.release();
@@ -448,24 +457,23 @@ int x_next(sqlite3_vtab_cursor* base) {
 
 int x_eof(sqlite3_vtab_cursor* base) { return static_cast<ItemCursor*>(base)->eof ? 1 : 0; }
 
-int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
-  auto* c = static_cast<ItemCursor*>(base);
+// Every column but a number of a block already shown (x_column).
+[[gnu::noinline]] int column_value(ItemCursor* c, sqlite3_context* ctx, int column) {
   // An UPDATE asks for the columns it leaves alone this way: they stay as
   // the block holds them.  (Only a changing statement asks.)
   if (c->table()->in_transaction && sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
-  const auto& columns = c->table()->columns;
-  if (static_cast<std::size_t>(column) >= columns.size()) {  // the path
+  if (column == path_column()) {
     sqlite3_result_text(ctx, c->open_path.data(), static_cast<int>(c->open_path.size()), SQLITE_TRANSIENT);
     return SQLITE_OK;
   }
-  const Column& f = columns[static_cast<std::size_t>(column)];
+  const Column& f = c->table()->columns[static_cast<std::size_t>(column)];
   const unsigned char* bytes;
   if (f.in_key) {
     bytes = reinterpret_cast<const unsigned char*>(c->key.data()) + f.offset;
   } else {
-    if (!c->block_valid())
+    if (c->block == nullptr)
       if (int rc = c->load_block(); rc != SQLITE_OK) return rc;
-    bytes = c->block.data() + f.offset;
+    bytes = c->block + f.offset;
   }
   switch (f.kind) {
     case FieldKind::kText: result_text(ctx, bytes, f.width); break;
@@ -482,6 +490,26 @@ int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
       break;
     }
     case FieldKind::kOpaque: sqlite3_result_blob(ctx, bytes, f.width, SQLITE_TRANSIENT); break;
+  }
+  return SQLITE_OK;
+}
+
+// A query asks for a row's columns one call at a time, mostly numbers of
+// the block: those take the short way here, the rest column_value's.
+int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
+  auto* c = static_cast<ItemCursor*>(base);
+  const ItemTable* t = c->table();
+  const Column& f = t->columns[static_cast<std::size_t>(column)];
+  if (!f.block_number || c->block == nullptr || t->in_transaction) return column_value(c, ctx, column);
+  const std::uint8_t* bytes = c->block + f.offset;
+  if (f.kind == FieldKind::kInt32) {
+    std::int32_t v;
+    std::memcpy(&v, bytes, 4);
+    sqlite3_result_int(ctx, v);
+  } else {
+    std::int16_t v;
+    std::memcpy(&v, bytes, 2);
+    sqlite3_result_int(ctx, v);
   }
   return SQLITE_OK;
 }

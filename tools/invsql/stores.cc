@@ -119,6 +119,7 @@ int Stores::open_store(OpenStore& open, isam::StoreOptions::Access access, std::
 
 void Stores::close_store(OpenStore& open) {
   for (StoreReader* r : open.readers) r->store_closing();
+  open.viewer = nullptr;
   open.store.reset();
   ++open.generation;
 }
@@ -137,6 +138,7 @@ OpenStore* Stores::attach(std::string_view path, StoreReader* reader, std::strin
 void Stores::detach(OpenStore* open, StoreReader* reader) {
   if (open == nullptr) return;
   std::erase(open->readers, reader);
+  if (open->viewer == reader) open->viewer = nullptr;
   if (open->readers.empty() && !open->writing) close_store(*open);
 }
 

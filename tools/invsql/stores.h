@@ -38,6 +38,9 @@ int result_code(const isam::Status& status);
 class StoreReader {
  public:
   virtual void store_closing() = 0;
+  // Another reader took a Store::view of the store (the bytes this one was
+  // shown may be gone).
+  virtual void view_lost() {}
 
  protected:
   ~StoreReader() = default;
@@ -49,7 +52,7 @@ struct OpenStore {
   bool writing = false;
   std::vector<StoreReader*> readers;
   std::uint64_t generation = 0;                                      // changes whenever `store` is replaced
-  std::uint64_t views = 0;                                           // Store::view calls on `store` so far
+  StoreReader* viewer = nullptr;                                     // whose Store::view is the latest
   long changes = 0;                                                  // made by the transaction
   std::string given_up;                                              // why the transaction's change was given up
   std::map<int, long> savepoints;                                    // changes made before each savepoint
