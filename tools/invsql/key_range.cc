@@ -67,8 +67,13 @@ IndexBytes lowest(const Prefix& p) { return p.whole ? filled(p, p.length, 0x00) 
 // value when the value goes on with a byte below the blank), or, for a
 // value no key can equal, its bytes followed by anything.
 IndexBytes highest(const Prefix& p) {
-  IndexBytes best = filled(p, 0, ' ');
-  for (int k = 1; k <= p.length; ++k) best = std::max(best, filled(p, k, ' '));
+  // Two beginnings part where the shorter has its blank and the longer the
+  // value's byte, so with no byte below the blank the whole value is the
+  // greatest of them (the common case, taken without comparing them all).
+  const auto below_blank = [](unsigned char b) { return b < ' '; };
+  IndexBytes best = filled(p, p.length, ' ');
+  if (std::any_of(p.bytes.begin(), p.bytes.begin() + p.length, below_blank))
+    for (int k = 0; k < p.length; ++k) best = std::max(best, filled(p, k, ' '));
   if (!p.whole) best = std::max(best, filled(p, p.length, 0xFF));
   return best;
 }
