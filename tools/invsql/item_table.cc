@@ -457,6 +457,19 @@ int x_next(sqlite3_vtab_cursor* base) {
 
 int x_eof(sqlite3_vtab_cursor* base) { return static_cast<ItemCursor*>(base)->eof ? 1 : 0; }
 
+// A number column's bytes (little-endian, of its kind's width) as SQL INTEGER.
+inline void result_number(sqlite3_context* ctx, const unsigned char* bytes, FieldKind kind) {
+  if (kind == FieldKind::kInt32) {
+    std::int32_t v;
+    std::memcpy(&v, bytes, 4);
+    sqlite3_result_int(ctx, v);
+  } else {
+    std::int16_t v;
+    std::memcpy(&v, bytes, 2);
+    sqlite3_result_int(ctx, v);
+  }
+}
+
 // Every column but a number of a block already shown (x_column).
 [[gnu::noinline]] int column_value(ItemCursor* c, sqlite3_context* ctx, int column) {
   // An UPDATE asks for the columns it leaves alone this way: they stay as
@@ -477,18 +490,8 @@ int x_eof(sqlite3_vtab_cursor* base) { return static_cast<ItemCursor*>(base)->eo
   }
   switch (f.kind) {
     case FieldKind::kText: result_text(ctx, bytes, f.width); break;
-    case FieldKind::kInt32: {
-      std::int32_t v;
-      std::memcpy(&v, bytes, 4);
-      sqlite3_result_int(ctx, v);
-      break;
-    }
-    case FieldKind::kInt16: {
-      std::int16_t v;
-      std::memcpy(&v, bytes, 2);
-      sqlite3_result_int(ctx, v);
-      break;
-    }
+    case FieldKind::kInt32:
+    case FieldKind::kInt16: result_number(ctx, bytes, f.kind); break;
     case FieldKind::kOpaque: sqlite3_result_blob(ctx, bytes, f.width, SQLITE_TRANSIENT); break;
   }
   return SQLITE_OK;
@@ -501,16 +504,7 @@ int x_column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int column) {
   const ItemTable* t = c->table();
   const Column& f = t->columns[static_cast<std::size_t>(column)];
   if (!f.block_number || c->block == nullptr || t->in_transaction) return column_value(c, ctx, column);
-  const std::uint8_t* bytes = c->block + f.offset;
-  if (f.kind == FieldKind::kInt32) {
-    std::int32_t v;
-    std::memcpy(&v, bytes, 4);
-    sqlite3_result_int(ctx, v);
-  } else {
-    std::int16_t v;
-    std::memcpy(&v, bytes, 2);
-    sqlite3_result_int(ctx, v);
-  }
+  result_number(ctx, c->block + f.offset, f.kind);
   return SQLITE_OK;
 }
 
